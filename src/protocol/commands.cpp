@@ -1,0 +1,3 @@
+#include "protocol/commands.h"
+
+Commands::Commands(SerialLink& link, View& view) : m_link(link), m_view(view) {}

@@ -1,0 +1,47 @@
+#pragma once
+// The CBOX commands, one exchange each. Every family lives in a file of its own:
+//   mode_commands.cpp         S, M, V
+//   status_command.cpp        "?"
+//   motion_commands.cpp       G with an angle, the fast and the soft stop
+//   calibration_commands.cpp  C, c, F, K
+//   parameter_read.cpp        L
+//   parameter_write.cpp       W
+
+class View;
+class SerialLink;
+
+class Commands {
+public:
+    Commands(SerialLink& link, View& view);
+
+    SerialLink& link() { return m_link; }
+    View& view() { return m_view; }
+
+    // Raised by the start-up sequence during its parameter read: the read then also fills the
+    // parameter-set panel.
+    bool panelFill = false;
+
+    // S and V return true when they failed (port, timeout or a failed test), false otherwise,
+    // also when the monitor runs and the reply is left to it.
+    bool CMD_S();
+    void CMD_M();
+    bool CMD_VERSION();
+
+    void CMD_STATUS();
+
+    void CMD_GOTO();
+    void CMD_FAST_STOP();
+    void CMD_SOFT_STOP();
+
+    void CMD_CAL360();
+    void CMD_CALDEF();
+    void CMD_CALFACTOR();
+    void CMD_CALANGLE();
+
+    void CMD_READ_PARAMS();
+    void CMD_WRITE_PARAMS();
+
+private:
+    SerialLink& m_link;
+    View& m_view;
+};

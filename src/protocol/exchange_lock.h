@@ -1,0 +1,23 @@
+#pragma once
+// Keeps exchanges apart. Every wait lets the window process its events, so the operator can
+// click while an exchange waits for its reply. A second exchange must never interleave its bytes
+// with the running one, read its reply or close the port under it: while one runs, a click is
+// refused, except a stop, which is a safety action and is sent as soon as the running exchange
+// has ended.
+
+#include <QList>
+#include <functional>
+
+class ExchangeLock {
+public:
+    enum class Kind { Ordinary, Stop };
+
+    // Runs `exchange` now when no other exchange runs, then every stop queued meanwhile, in the
+    // order clicked. Returns false when the click was refused; a stop is never refused.
+    bool run(const std::function<void()>& exchange, Kind kind = Kind::Ordinary);
+    bool busy() const { return m_busy; }
+
+private:
+    bool m_busy = false;
+    QList<std::function<void()>> m_queuedStops;
+};

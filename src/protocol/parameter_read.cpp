@@ -1,0 +1,5 @@
+// L: the parameter read.
+
+#include "protocol/commands.h"
+
+void Commands::CMD_READ_PARAMS() {}

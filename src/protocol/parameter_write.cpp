@@ -1,0 +1,5 @@
+// W: the parameter write dialogue.
+
+#include "protocol/commands.h"
+
+void Commands::CMD_WRITE_PARAMS() {}

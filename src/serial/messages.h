@@ -1,0 +1,14 @@
+#pragma once
+// The message seam: every message box and Yes/No question of the program goes through it,
+// so that tests can answer the questions and record every text.
+
+#include <QString>
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    // A modal message with a single OK button and the application's title.
+    virtual void inform(const QString& text) = 0;
+    // A modal Yes/No question with the stop icon and No as the default button; true for Yes.
+    virtual bool askYesNo(const QString& text, const QString& title) = 0;
+};

@@ -1,0 +1,37 @@
+#pragma once
+// The port seam: exactly the operations the serial link needs from a serial port.
+// The program uses SerialPort (QSerialPort); tests use a scripted fake.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class Port : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Port() override = default;
+
+    // Selects the device for port number n. Takes effect at the next open when the port is open.
+    virtual void setPortNumber(int n) = 0;
+    // 9600 baud, no parity, 8 data bits, 1 stop bit, no flow control, receive buffer 4096.
+    virtual bool applyLineSettings() = 0;
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Number of received characters not yet read.
+    virtual qint64 pendingCount() const = 0;
+    // Empties the receive buffer.
+    virtual void discard() = 0;
+    // Removes and returns at most one received character; empty at once when nothing is pending.
+    virtual QByteArray readOne() = 0;
+    virtual void write(const QByteArray& bytes) = 0;
+    // Why the last open failed, for the operator (may be empty).
+    virtual QString errorText() const { return {}; }
+
+signals:
+    // New characters are pending.
+    void readyRead();
+    // The device went away (unplugged, hung up): the port has been closed.
+    void lost();
+};

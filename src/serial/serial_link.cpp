@@ -1,0 +1,269 @@
+#include "serial/serial_link.h"
+
+#include "serial/messages.h"
+#include "serial/settings_file.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace {
+const QString STX = QStringLiteral("\x02");
+}
+
+QString portOpenErrorText(int portNumber)
+{
+    return QStringLiteral("ERROR OPENING COM PORT #") + (portNumber >= 0 ? QStringLiteral(" ") : QString())
+        + QString::number(portNumber);
+}
+
+SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObject* parent)
+    : QObject(parent), m_port(port), m_messages(messages)
+{
+    settingsPath = settingsFilePath();
+    Timer1.setInterval(replyPeriodMs);
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    connect(&Timer1, &QTimer::timeout, this, &SerialLink::onTick);
+    connect(&m_port, &Port::readyRead, this, &SerialLink::onWake);
+    connect(&m_port, &Port::lost, this, [this] {
+        // Nothing more can come: end any wait now as if its timer had run out.
+        timeoutFlag = true;
+        onWake();
+    });
+}
+
+void SerialLink::onTick()
+{
+    timeoutFlag = true;
+    onWake();
+}
+
+void SerialLink::onWake()
+{
+    m_wakePending = true;
+    emit woken();
+}
+
+void SerialLink::wake() { onWake(); }
+
+void SerialLink::armTimer()
+{
+    if (!Timer1.isActive())
+        Timer1.start();
+}
+
+void SerialLink::disarmTimer() { Timer1.stop(); }
+
+void SerialLink::yieldToEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void SerialLink::sleep()
+{
+    if (m_aborted) {
+        timeoutFlag = true;
+        return;
+    }
+    if (m_wakePending || m_port.pendingCount() > 0) {
+        m_wakePending = false;
+        return;
+    }
+    QEventLoop loop;
+    connect(this, &SerialLink::woken, &loop, &QEventLoop::quit);
+    // An event loop refuses to run once the application has been told to quit; from then on
+    // every wait ends at once instead of spinning.
+    if (loop.exec() < 0) {
+        m_aborted = true;
+        timeoutFlag = true;
+    }
+    m_wakePending = false;
+}
+
+QString SerialLink::readWaiting() { return QString::fromLatin1(m_port.readOne()); }
+
+bool SerialLink::OPEN_PORT()
+{
+    bool failed = false;
+    if (startupFlag) {
+        if (selectedOption) {
+            if (const int option = selectedOption(); option >= 1 && option <= 4)
+                portNumber = qint16(option);
+        }
+        m_port.setPortNumber(portNumber);
+        failed = !m_port.applyLineSettings() || !m_port.open();
+    } else if (!m_port.isOpen()) {
+        failed = !m_port.open();
+    }
+    if (failed) {
+        m_messages.inform(portOpenErrorText(portNumber));
+        return true;
+    }
+    return false;
+}
+
+void SerialLink::SELECT_PORT()
+{
+    // Only the start-up sequence itself (which selects the stored option) stores nothing.
+    if (startupRunning)
+        return;
+    if (selectedOption) {
+        if (const int option = selectedOption(); option >= 1 && option <= 4)
+            portNumber = qint16(option);
+    }
+    QString error;
+    if (!writePortNumber(settingsPath, portNumber, &error))
+        m_messages.inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(settingsPath, error));
+    m_port.setPortNumber(portNumber);
+    m_port.applyLineSettings();
+}
+
+bool SerialLink::LOAD_SETTINGS()
+{
+    const auto number = readPortNumber(settingsPath);
+    if (!number)
+        return false;
+    portNumber = *number;
+    return true;
+}
+
+QString SerialLink::GET_CHAR()
+{
+    armTimer();
+    receiveText.clear();
+    for (;;) {
+        yieldToEvents();
+        receiveText += readWaiting();
+        if (receiveText.size() == 1 || timeoutFlag)
+            break;
+        sleep();
+    }
+    disarmTimer();
+    if (timeoutFlag)
+        return {};
+    return receiveText;
+}
+
+bool SerialLink::waitForHeader()
+{
+    timeoutFlag = false;
+    armTimer();
+    for (;;) {
+        yieldToEvents();
+        const QString c = readWaiting();
+        if (timeoutFlag)
+            return false;
+        if (c == STX)
+            return true;
+        if (c.isEmpty())
+            sleep();
+    }
+}
+
+bool SerialLink::waitPending(int count)
+{
+    for (;;) {
+        yieldToEvents();
+        if (timeoutFlag)
+            return false;
+        if (m_port.pendingCount() >= count)
+            return true;
+        sleep();
+    }
+}
+
+QString SerialLink::numberField(int width)
+{
+    receiveText.clear();
+    timeoutFlag = false;
+    armTimer();
+    const bool complete = waitPending(width);
+    disarmTimer();
+    if (!complete)
+        return {};
+    bool leadingZero = true;
+    while (receiveText.size() < width) {
+        yieldToEvents();
+        const QString c = readWaiting();
+        if (c.isEmpty())  // the port went away under the field
+            return {};
+        if (c == QLatin1String("0") && leadingZero) {
+            receiveText += QLatin1Char(' ');
+        } else {
+            leadingZero = false;
+            receiveText += c;
+        }
+    }
+    if (receiveText == QString(width, QLatin1Char(' ')))
+        receiveText = QStringLiteral("0");
+    return receiveText.trimmed();
+}
+
+QString SerialLink::GET_NUM05()
+{
+    QString result = numberField(5);
+    if (timeoutFlag)
+        m_messages.inform(QStringLiteral("GET_NUM05() Communication problems!"));
+    timeoutFlag = false;
+    return result;
+}
+
+QString SerialLink::GET_NUM03S()
+{
+    QString result = numberField(3);
+    timeoutFlag = false;
+    return result;
+}
+
+QString SerialLink::GET_NUM05NT()
+{
+    const QString timeoutText = QStringLiteral("GET_NUM05NT() Communication timeout!");
+    receiveText.clear();
+    timeoutFlag = false;
+    armTimer();
+    bool complete = waitPending(5);
+    disarmTimer();
+    if (!complete) {
+        m_messages.inform(timeoutText);
+        timeoutFlag = false;
+        return {};
+    }
+    bool leadingZero = true;
+    int taken = 0;
+    int width = 5;
+    while (taken < width) {
+        yieldToEvents();
+        QString c = readWaiting();
+        if (c == QLatin1String("-")) {
+            width = 6;
+            receiveText += c;
+            ++taken;
+            // The rest of a negative field: five more characters plus the one that always
+            // follows a field, under one reply period.
+            armTimer();
+            complete = waitPending(6);
+            disarmTimer();
+            if (!complete) {
+                m_messages.inform(timeoutText);
+                timeoutFlag = false;
+                return {};
+            }
+            c = readWaiting();
+        }
+        if (c.isEmpty()) {  // the port went away under the field
+            timeoutFlag = false;
+            return {};
+        }
+        if (c == QLatin1String("0") && leadingZero) {
+            if (width == 5)
+                receiveText += QLatin1Char(' ');
+        } else {
+            leadingZero = false;
+            receiveText += c;
+        }
+        ++taken;
+    }
+    if (receiveText == QStringLiteral("     "))
+        receiveText = QStringLiteral("0");
+    timeoutFlag = false;
+    return receiveText.trimmed();
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The serial link to the CBOX: the chosen port and its settings file, opening the port, the reply
+// timer Timer1 with its timeout flag, and the readers of single characters and numeric fields.
+//
+// Every wait polls in turns: let the window process its pending events, then poll the port. A
+// turn that finds nothing to do sleeps in the event loop until a character arrives, Timer1 ticks,
+// the port is lost or a waiter is woken, so a wait costs no processor time.
+
+#include "serial/port.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+class Messages;
+
+class SerialLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int replyTimeoutMs = 3300;
+
+    SerialLink(Port& port, Messages& messages, int replyPeriodMs = replyTimeoutMs, QObject* parent = nullptr);
+
+    Port& port() { return m_port; }
+    Messages& messages() { return m_messages; }
+
+    // Shared state of the link.
+    QTimer Timer1;               // the reply timer: its tick raises the timeout flag
+    bool timeoutFlag = false;    // raised by the tick, lowered only by the readers and exchanges
+    QString receiveText;         // built by GET_CHAR and the numeric readers
+    qint16 portNumber = 0;
+    bool startupFlag = false;    // while raised, OPEN_PORT applies the full configuration
+    bool startupRunning = false; // while the start-up sequence runs, a port choice stores nothing
+    // The COM option selected in the window: 1 to 4, or 0 when none is.
+    std::function<int()> selectedOption;
+    // The settings file; by default the platform's place for it.
+    QString settingsPath;
+
+    // Opens the port unless it is open; true when that failed (the operator has been told).
+    bool OPEN_PORT();
+    // A click on one of the COM options: remember the choice and configure the port.
+    void SELECT_PORT();
+    // Reads the stored port number; false when the file is missing, unreadable or out of range.
+    bool LOAD_SETTINGS();
+
+    // One received character, or the empty text once the timeout flag is raised.
+    QString GET_CHAR();
+    // Fixed-width numeric fields: leading zeros removed, "0" for all zeros, empty on timeout.
+    QString GET_NUM05();
+    QString GET_NUM05NT();
+    QString GET_NUM03S();
+
+    // Arming an armed timer does not restart its running period.
+    void armTimer();
+    void disarmTimer();
+
+    // One polling turn's read: at most one waiting character, empty when none is.
+    QString readWaiting();
+    // Waits for STX with the timeout flag lowered and Timer1 armed; true when STX came before
+    // the flag rose. Timer1 stays armed.
+    bool waitForHeader();
+    // Lets the window process its pending events (one turn of a wait).
+    void yieldToEvents();
+    // Sleeps until something may have changed: a character, a tick, a lost port or wake().
+    void sleep();
+    // Ends the sleep of a waiter, for a state change it must look at (the monitor's stop click).
+    void wake();
+    // True once the application is quitting: every wait then ends at once.
+    bool aborted() const { return m_aborted; }
+
+signals:
+    void woken();
+
+private:
+    bool waitPending(int count);
+    QString numberField(int width);
+    void onTick();
+    void onWake();
+
+    Port& m_port;
+    Messages& m_messages;
+    bool m_wakePending = false;
+    bool m_aborted = false;
+};
+
+// "ERROR OPENING COM PORT #" followed by the number with a blank in place of a plus sign.
+QString portOpenErrorText(int portNumber);

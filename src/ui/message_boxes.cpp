@@ -1,0 +1,24 @@
+#include "ui/message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+void MessageBoxes::inform(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+bool MessageBoxes::askYesNo(const QString& text, const QString& title)
+{
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    return box.exec() == QMessageBox::Yes;
+}

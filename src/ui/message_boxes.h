@@ -1,0 +1,11 @@
+#pragma once
+// The program's message boxes: a modal box with a single OK button and the application's title,
+// and the Yes/No question with the stop icon, No as default, above all windows.
+
+#include "serial/messages.h"
+
+class MessageBoxes : public Messages {
+public:
+    void inform(const QString& text) override;
+    bool askYesNo(const QString& text, const QString& title) override;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// The message seam for tests: records every text shown and answers the Yes/No questions from a
+// list given by the test.
+
+#include "serial/messages.h"
+
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+class RecordingMessages : public Messages {
+public:
+    void inform(const QString& text) override
+    {
+        shown.append(text);
+        if (onInform)
+            onInform(text);
+    }
+    bool askYesNo(const QString& text, const QString& title) override
+    {
+        questions.append(title + QLatin1String(": ") + text);
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+
+    QStringList shown;                          // every message, in order
+    QStringList questions;                      // every question as "title: text"
+    QList<bool> answers;                        // true for Yes, consumed in order; No when empty
+    std::function<void(const QString&)> onInform;  // runs while a message is "on screen"
+};

@@ -1,0 +1,45 @@
+#pragma once
+// A main window on a fake port with recorded messages and a short reply period, for tests.
+
+#include "support/fake_port.h"
+#include "support/recording_messages.h"
+#include "ui/calibration_window.h"
+#include "ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <memory>
+
+struct TestWindow {
+    // A short reply period keeps timeout paths fast; the program's own is 3300 ms.
+    static constexpr int replyPeriodMs = 200;
+
+    explicit TestWindow(int periodMs = replyPeriodMs)
+        : window(std::make_unique<MainWindow>(port, messages, periodMs))
+    {
+        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
+    }
+
+    template <typename T = QWidget>
+    T* find(const QString& name) const
+    {
+        if (auto* w = window->findChild<T*>(name))
+            return w;
+        if (window->calibrationWindow())
+            return window->calibrationWindow()->findChild<T*>(name);
+        return nullptr;
+    }
+    QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
+    QLineEdit* edit(const QString& name) const { return find<QLineEdit>(name); }
+    void click(const QString& name) const { button(name)->click(); }
+
+    QTemporaryDir settingsDir;
+    FakePort port;
+    RecordingMessages messages;
+    std::unique_ptr<MainWindow> window;
+};
+
+// Frame helpers: STX "A" letter data CR, and the reply STX "A" "," letter "," data CR.
+inline QByteArray frame(const QByteArray& body) { return "\x02" "A" + body + "\r"; }
+inline QByteArray reply(char letter, const QByteArray& data) { return QByteArray("\x02" "A,") + letter + ',' + data + '\r'; }
