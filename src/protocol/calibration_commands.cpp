@@ -1,8 +1,41 @@
-// C, c, F and K: the calibration commands.
+// C, c, F and K: the calibration commands. None disables a button; none shows anything on
+// success: the absence of a message is the operator's confirmation.
 
 #include "protocol/commands.h"
+#include "protocol/entry_value.h"
+#include "protocol/exchange.h"
+#include "protocol/view.h"
+#include "serial/serial_link.h"
 
-void Commands::CMD_CAL360() {}
-void Commands::CMD_CALDEF() {}
-void Commands::CMD_CALFACTOR() {}
-void Commands::CMD_CALANGLE() {}
+namespace {
+
+void calibrate(SerialLink& link, View& view, QChar letter, const QString& data)
+{
+    Exchange exchange(link, view);
+    const QString name = QString(letter);
+    if (exchange.send(letter, data)
+        && exchange.waitHeader(QStringLiteral("cmd %1, Communication timeout on <header>").arg(name), AfterHeader::KeepTimer)
+        && exchange.envelope(letter, envelope::plain)) {
+        if (link.GET_CHAR() == QLatin1String("B"))
+            exchange.fail(QStringLiteral("Cmd %1 not accepted: the CBOX is BUSY or NOT in ABSOLUTE mode!").arg(name));
+        else
+            exchange.terminator(QStringLiteral("Terminator invalid, received ASC:"));
+    }
+    exchange.finish();
+}
+
+}  // namespace
+
+void Commands::CMD_CAL360() { calibrate(m_link, m_view, QLatin1Char('C'), {}); }
+
+void Commands::CMD_CALDEF() { calibrate(m_link, m_view, QLatin1Char('c'), {}); }
+
+void Commands::CMD_CALFACTOR()
+{
+    calibrate(m_link, m_view, QLatin1Char('F'), trimmedText(m_view.text(QStringLiteral("cal_factor"))));
+}
+
+void Commands::CMD_CALANGLE()
+{
+    calibrate(m_link, m_view, QLatin1Char('K'), trimmedText(m_view.text(QStringLiteral("calib_angle"))));
+}

@@ -1,29 +1,11 @@
 // S, M and V: three short exchanges whose frames carry no data.
 
+#include "protocol/button_off.h"
 #include "protocol/commands.h"
 #include "protocol/view.h"
 #include "protocol/exchange.h"
 #include "serial/serial_link.h"
 
-namespace {
-
-// A command's own button is off for the length of its exchange and then back as it was.
-class ButtonOff {
-public:
-    ButtonOff(View& view, const QString& name)
-        : m_view(view), m_name(name), m_wasEnabled(view.isEnabled(name))
-    {
-        m_view.setEnabled(m_name, false);
-    }
-    ~ButtonOff() { m_view.setEnabled(m_name, m_wasEnabled); }
-
-private:
-    View& m_view;
-    QString m_name;
-    bool m_wasEnabled;
-};
-
-}  // namespace
 
 bool Commands::CMD_S()
 {

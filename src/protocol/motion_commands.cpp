@@ -1,7 +1,77 @@
 // G: go to an angle, the fast stop (999) and the soft stop (977).
 
+#include "protocol/button_off.h"
 #include "protocol/commands.h"
+#include "protocol/entry_checks.h"
+#include "protocol/entry_value.h"
+#include "protocol/exchange.h"
+#include "protocol/view.h"
+#include "serial/serial_link.h"
 
-void Commands::CMD_GOTO() {}
-void Commands::CMD_FAST_STOP() {}
-void Commands::CMD_SOFT_STOP() {}
+namespace {
+
+const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
+
+// The stops share everything but their data and their timeout message; their refusal and
+// unknown-reply messages both name the Fast-Stop command.
+void stop(SerialLink& link, View& view, const QString& button, const QString& data, const QString& timeoutMessage)
+{
+    ButtonOff off(view, button);
+    Exchange exchange(link, view);
+    if (exchange.send(QLatin1Char('G'), data) && exchange.waitHeader(timeoutMessage, AfterHeader::DisarmTimer)
+        && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
+        const QString result = link.GET_CHAR();
+        if (result == QLatin1String("E"))
+            exchange.fail(QStringLiteral("Format Error on Fast-Stop command"));
+        else if (result != QLatin1String("R"))
+            exchange.fail(QStringLiteral("Unknow reply from Fast-Stop command:") + result);
+        exchange.terminator(returnInvalid);
+    }
+    exchange.finish(false);
+}
+
+}  // namespace
+
+void Commands::CMD_GOTO()
+{
+    const QString replay = QStringLiteral("goto_replay");
+    m_view.DISABLE_BUTTONS();
+    const QString angle = m_view.text(QStringLiteral("go_to_angle"));
+    if (goToAngleValid(angle)) {
+        Exchange exchange(m_link, m_view);
+        if (exchange.send(QLatin1Char('G'), trimmedText(angle))
+            && exchange.waitHeader(QStringLiteral("cmd G: communication timeout on <header>"), AfterHeader::DisarmTimer)
+            && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
+            const QString result = m_link.GET_CHAR();
+            if (result == QLatin1String("E")) {
+                m_view.setText(replay, QStringLiteral("WRONG"));
+                m_view.setBackground(replay, Colour::InvalidRed);
+                // The rest of a refusal is read and not judged.
+                m_link.GET_CHAR();
+                m_link.GET_CHAR();
+            } else {
+                if (result == QLatin1String("R")) {
+                    m_view.setText(replay, QStringLiteral("CORRECT"));
+                    m_view.setBackground(replay, Colour::Window);
+                } else if (!result.isEmpty()) {
+                    m_view.setText(replay, result);
+                }
+                exchange.terminator(returnInvalid);
+            }
+        }
+        exchange.finish(false);
+    }
+    m_view.ENABLE_BUTTONS();
+}
+
+void Commands::CMD_FAST_STOP()
+{
+    stop(m_link, m_view, QStringLiteral("fast_stop"), QStringLiteral("999"),
+         QStringLiteral("cmd G999: communication timeout on <header>"));
+}
+
+void Commands::CMD_SOFT_STOP()
+{
+    stop(m_link, m_view, QStringLiteral("soft_stop"), QStringLiteral("977"),
+         QStringLiteral("cmd G777: communication timeout on <header>"));
+}

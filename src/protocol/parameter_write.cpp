@@ -1,5 +1,98 @@
-// W: the parameter write dialogue.
+// W: the parameter write. After the CBOX has accepted "AW" it prompts for each of the 15 value
+// lines with "N"; the PC answers each prompt with one line. A write that passes shows nothing.
 
 #include "protocol/commands.h"
+#include "protocol/entry_value.h"
+#include "protocol/exchange.h"
+#include "protocol/view.h"
+#include "protocol/write_lines.h"
+#include "serial/messages.h"
+#include "serial/serial_link.h"
 
-void Commands::CMD_WRITE_PARAMS() {}
+
+namespace {
+
+PanelState panelState(const View& view)
+{
+    PanelState panel;
+    panel.northStop = view.isChecked(QStringLiteral("north_stop"));
+    panel.southStop = view.isChecked(QStringLiteral("south_stop"));
+    panel.pwmOn = view.isChecked(QStringLiteral("pwm_on"));
+    panel.optimize = view.isChecked(QStringLiteral("optimize"));
+    panel.motCheck = view.isChecked(QStringLiteral("mot_check"));
+    panel.lowerLimit = view.text(QStringLiteral("lower_limit"));
+    panel.upperLimit = view.text(QStringLiteral("upper_limit"));
+    panel.invDelay = view.text(QStringLiteral("inv_delay"));
+    panel.pwmPeriod = view.text(QStringLiteral("pwm_period"));
+    panel.pwmMaxDuty = view.text(QStringLiteral("pwm_max_duty"));
+    panel.ramp = view.text(QStringLiteral("ramp"));
+    panel.pwmMinDuty = view.text(QStringLiteral("pwm_min_duty"));
+    panel.presDelay = view.text(QStringLiteral("pres_delay"));
+    panel.offsetWrite = view.text(QStringLiteral("offset_write"));
+    panel.checkAngleWrite = view.text(QStringLiteral("check_angle_write"));
+    panel.rotTimeout = view.text(QStringLiteral("rot_timeout"));
+    return panel;
+}
+
+// Lines taken from the panel before "AW" is sent; the others are taken from their entries at
+// the moment they are sent, so an entry edited during the dialogue goes with its new text.
+bool takenBeforehand(int line) { return line == 1 || line == 5 || line == 6 || line == 7 || line == 9 || line == 10 || line == 13; }
+
+const QString terminatorInvalid = QStringLiteral("Terminator invalid, received ASC:");
+
+// Sends the 15 lines, each answered by the next prompt "N", the last by CR.
+void sendLines(SerialLink& link, View& view, Exchange& exchange, const PanelState& beforehand)
+{
+    for (int k = 1; k <= 15; ++k) {
+        const QString line = encode_write_lines(k, takenBeforehand(k) ? beforehand : panelState(view));
+        link.port().write(line.toLatin1() + '\r');
+        const QString c = link.GET_CHAR();
+        if (k < 15 && c != QLatin1String("N")) {
+            exchange.fail(QStringLiteral("Expected N as replay, received: ") + c);
+            return;
+        }
+        if (k == 15 && c != QLatin1String("\r")) {
+            // With no character there is neither code nor character to show.
+            exchange.fail(c.isEmpty() ? terminatorInvalid : terminatorInvalid + characterCode(c) + QStringLiteral(" - ") + c);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void Commands::CMD_WRITE_PARAMS()
+{
+    if (!m_link.messages().askYesNo(QStringLiteral("THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?"),
+                                    QStringLiteral("WRITE PARAMETERS COMMAND")))
+        return;
+    m_view.DISABLE_BUTTONS();
+    m_view.setEnabled(QStringLiteral("fast_stop"), true);
+    m_view.setEnabled(QStringLiteral("soft_stop"), true);
+    m_view.setText(QStringLiteral("inv_delay"), trimmedText(m_view.text(QStringLiteral("inv_delay"))));
+
+    Exchange exchange(m_link, m_view);
+    if (!m_view.monitorIdle()) {
+        exchange.fail(QStringLiteral("Monitor is ACTIVE, cmd W not allowed!"));
+    } else {
+        CMD_S();
+        if (m_link.OPEN_PORT()) {
+            m_view.ENABLE_BUTTONS();
+            return;
+        }
+        const PanelState beforehand = panelState(m_view);
+        if (exchange.send(QLatin1Char('W'))
+            && exchange.waitHeader(QStringLiteral("cmd W: communication timeout on <header>"), AfterHeader::DisarmTimer)
+            && exchange.envelope(QLatin1Char('W'), envelope::plain)) {
+            const QString state = m_link.GET_CHAR();
+            if (state == QLatin1String("B"))
+                exchange.fail(QStringLiteral("CBOX Busy, parameters cannot be updated!"));
+            else if (state != QLatin1String("R"))
+                exchange.fail(QStringLiteral("<data> B or R invalid, received:") + state);
+            else if (exchange.terminator(terminatorInvalid) && exchange.expect(QLatin1Char('N'), QStringLiteral("Expected N, received:")))
+                sendLines(m_link, m_view, exchange, beforehand);
+        }
+    }
+    exchange.finish(false);
+    m_view.ENABLE_BUTTONS();
+}

@@ -1,5 +1,42 @@
 // "?": the rotor's angle and whether the CBOX is busy or ready.
+//
+// Status data: a three-digit angle, ",", then "B" (busy) or "R" (ready). The angle goes to
+// `fast_pos` with a degree sign, the state to `fast_status`. The monitor decodes status frames
+// that arrive while it runs into the same two fields.
 
+#include "protocol/button_off.h"
 #include "protocol/commands.h"
+#include "protocol/exchange.h"
+#include "protocol/view.h"
+#include "serial/serial_link.h"
 
-void Commands::CMD_STATUS() {}
+void Commands::CMD_STATUS()
+{
+    ButtonOff off(m_view, QStringLiteral("command_qm"));
+    Exchange exchange(m_link, m_view);
+    if (exchange.send(QLatin1Char('?'))
+        && exchange.waitHeader(QStringLiteral("cmd ?, Communication timeout on <header>"), AfterHeader::KeepTimer)
+        && exchange.envelope(QLatin1Char('?'), envelope::status)) {
+        // An angle that does not come in time ends the exchange without a word.
+        const QString angle = m_link.GET_NUM03S();
+        if (!angle.isEmpty()) {
+            m_view.setText(QStringLiteral("fast_pos"), angle + QChar(0x00B0));
+            if (exchange.expect(QLatin1Char(','), QStringLiteral("? cmd, <Separator>#3 invalid, received:"))) {
+                const QString state = m_link.GET_CHAR();
+                const QString status = QStringLiteral("fast_status");
+                if (state == QLatin1String("B")) {
+                    m_view.setText(status, QStringLiteral("BUSY"));
+                    m_view.setBackground(status, Colour::InvalidRed);
+                } else if (state == QLatin1String("R")) {
+                    m_view.setText(status, QStringLiteral("READY"));
+                    m_view.setBackground(status, Colour::Window);
+                } else {
+                    // The state is left as it was; the terminator is still read and tested.
+                    exchange.fail(QStringLiteral("? cmd, <data>(R or B) invalid, received:") + state);
+                }
+                exchange.terminator(QStringLiteral("? cmd, <return> invalid, received ASC:"));
+            }
+        }
+    }
+    exchange.finish();
+}

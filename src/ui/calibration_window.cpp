@@ -1,9 +1,38 @@
 #include "ui/calibration_window.h"
 
+#include "protocol/entry_checks.h"
+#include "ui/colours.h"
 #include "ui/main_window.h"
 #include "ui/window_layout.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
 
 CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_main(main)
 {
     buildCalibrationControls(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    const auto wire = [this](const char* name, void (Commands::*command)()) {
+        connect(findChild<QAbstractButton*>(QString::fromLatin1(name)), &QAbstractButton::clicked, this, [this, command] {
+            // The main window, its link and its lock live as long as the program; this window
+            // may be closed while its exchange waits and is then deleted only afterwards.
+            if (!m_main.exchangeLock().run([this, command] { (m_main.commands().*command)(); }))
+                QApplication::beep();
+        });
+    };
+    wire("calib_def", &Commands::CMD_CALDEF);
+    wire("calib360", &Commands::CMD_CAL360);
+    wire("calib", &Commands::CMD_CALANGLE);
+    wire("write_factor", &Commands::CMD_CALFACTOR);
+
+    const auto check = [this](const char* name, bool (*valid)(QStringView)) {
+        auto* entry = findChild<QLineEdit*>(QString::fromLatin1(name));
+        connect(entry, &QLineEdit::textChanged, this, [entry, valid](const QString& text) {
+            colours::paintBackground(entry, valid(text) ? colours::window() : colours::invalidRed);
+        });
+    };
+    check("cal_factor", calibrationFactorValid);
+    check("calib_angle", calibrationAngleValid);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The window `CALIBRATION`: the four calibration commands and the two values they send.
+// The window `CALIBRATION`: the four calibration commands and the two values they send. It is
+// opened without blocking the main window, and closing it discards its entries.
 
 #include <QWidget>
 

@@ -3,11 +3,14 @@
 #include "serial/messages.h"
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
+#include "protocol/entry_checks.h"
 #include "ui/monitor.h"
+#include "ui/set_panel.h"
 #include "ui/window_layout.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +50,12 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
             [this] { setText(QStringLiteral("cbox_reply_text"), QString()); });
     connect(button(QStringLiteral("calib")), &QAbstractButton::clicked, this, &MainWindow::openCalibration);
     connect(button(QStringLiteral("cmd_monitor")), &QAbstractButton::clicked, this, [this] { m_monitor->MONITOR_RUN(); });
+    connect(button(QStringLiteral("set_default")), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this); });
+
+    connect(findChild<QLineEdit*>(QStringLiteral("go_to_angle")), &QLineEdit::textChanged, this, [this](const QString& angle) {
+        setBackground(QStringLiteral("go_to_angle"), goToAngleValid(angle) ? Colour::Window : Colour::InvalidRed);
+    });
+    connectSetPanelChecks(*this);
 
     // Each command button runs its exchange; the stops are never lost.
     const auto wire = [this](const char* name, std::function<void()> command, ExchangeLock::Kind kind) {
@@ -67,7 +76,11 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     wire("write_mode", [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // A calibration window still open when the program ends goes with the main window.
+    delete m_calibration.data();
+}
 
 QWidget* MainWindow::field(const QString& name) const
 {
@@ -126,11 +139,19 @@ bool MainWindow::isChecked(const QString& name) const { return button(name)->isC
 void MainWindow::setChecked(const QString& name, bool checked)
 {
     QAbstractButton* b = button(name);
-    // An option of an exclusive group cannot be cleared directly; lift the exclusion for it.
-    if (!checked && b->autoExclusive()) {
+    // An option of an exclusive group cannot be cleared directly (the block's "Absolute" clears
+    // both stop options); lift the exclusion for it.
+    if (!checked && b->isChecked()) {
+        QButtonGroup* group = b->group();
+        const bool groupExclusive = group && group->exclusive();
+        const bool autoExclusive = b->autoExclusive();
+        if (groupExclusive)
+            group->setExclusive(false);
         b->setAutoExclusive(false);
         b->setChecked(false);
-        b->setAutoExclusive(true);
+        b->setAutoExclusive(autoExclusive);
+        if (groupExclusive)
+            group->setExclusive(true);
         return;
     }
     b->setChecked(checked);
@@ -206,13 +227,47 @@ int MainWindow::selectedPortOption() const
 void MainWindow::openCalibration()
 {
     if (!m_calibration)
-        m_calibration = std::make_unique<CalibrationWindow>(*this);
+        m_calibration = new CalibrationWindow(*this);
     m_calibration->show();
     m_calibration->raise();
     m_calibration->activateWindow();
 }
 
-void MainWindow::startUp() {}
+void MainWindow::startUp()
+{
+    // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
+    // sent right after it.
+    m_lock.run([this] { runStartUp(); });
+}
+
+void MainWindow::runStartUp()
+{
+    // While the sequence runs, a port choice would store nothing and apply nothing: the panel
+    // takes no clicks until it has ended.
+    QWidget* comPanel = field(QStringLiteral("COM"));
+    comPanel->setEnabled(false);
+    m_link.startupRunning = true;
+    const auto end = [this, comPanel] {
+        m_link.startupRunning = false;
+        comPanel->setEnabled(true);
+    };
+
+    m_messages.inform(QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));
+    m_link.port().discard();
+    m_link.startupFlag = true;
+    if (!m_link.LOAD_SETTINGS())
+        return end();
+    for (int n = 1; n <= 4; ++n)
+        setChecked(QStringLiteral("COM%1").arg(n), m_link.portNumber == n);
+    m_link.OPEN_PORT();
+    m_link.startupFlag = false;
+    if (m_commands.CMD_S() || m_commands.CMD_VERSION())
+        return end();
+    m_commands.panelFill = true;
+    m_commands.CMD_READ_PARAMS();
+    m_commands.panelFill = false;
+    end();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
@@ -223,3 +278,5 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
 }
+
+CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.data(); }

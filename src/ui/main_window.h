@@ -32,7 +32,7 @@ public:
     // The start-up sequence, run once when the window has been shown.
     void startUp();
     // The calibration window, when it has been opened.
-    CalibrationWindow* calibrationWindow() const { return m_calibration.get(); }
+    CalibrationWindow* calibrationWindow() const;
 
     // View
     QString text(const QString& field) const override;
@@ -62,11 +62,12 @@ private:
     void exclusive(void (Commands::*command)(), ExchangeLock::Kind kind = ExchangeLock::Kind::Ordinary);
     void openCalibration();
     int selectedPortOption() const;
+    void runStartUp();
 
     Messages& m_messages;
     SerialLink m_link;
     Commands m_commands;
     ExchangeLock m_lock;
     std::unique_ptr<Monitor> m_monitor;
-    std::unique_ptr<CalibrationWindow> m_calibration;
+    QPointer<CalibrationWindow> m_calibration;
 };

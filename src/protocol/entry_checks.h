@@ -1,0 +1,20 @@
+#pragma once
+// The live checks of the entries. Each judges entry texts by their entry value and says only
+// whether they are valid: the windows paint the entry red or in the window colour, and nothing
+// is refused, corrected or reported because of it.
+
+#include <QStringView>
+
+// `go_to_angle`: 0 to 359 degrees (359.5 is out).
+bool goToAngleValid(QStringView angle);
+// `cal_factor`: 1000 to 15000.
+bool calibrationFactorValid(QStringView factor);
+// `calib_angle`: 10 to 500 degrees.
+bool calibrationAngleValid(QStringView angle);
+// `offset_write`: -70 to 70 degrees.
+bool offsetValid(QStringView offset);
+// `pwm_min_duty`: 0 to 100 %, not above the maximum duty, and the shortest on-time
+// (period x minimum / 100) at least 1.6 ms.
+bool minimumDutyValid(QStringView minimum, QStringView maximum, QStringView period);
+// `lower_limit` and `upper_limit`: the lower not above the upper.
+bool limitsInOrder(QStringView lower, QStringView upper);

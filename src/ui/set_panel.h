@@ -1,0 +1,12 @@
+#pragma once
+// The "PARAMETERS SET" panel's behaviour: the live checks of four entries and Set Default.
+
+class MainWindow;
+
+// Connects the checks of `offset_write`, `pwm_min_duty`, `lower_limit` and `upper_limit`; they
+// run on every change of the text, typed or set by the program, and only colour.
+void connectSetPanelChecks(MainWindow& window);
+
+// The click on `set_default`: after a confirmation, fills the panel with the default values in
+// a fixed order. Sends nothing.
+void SET_DEFAULT(MainWindow& window);
