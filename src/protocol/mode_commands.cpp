@@ -2,6 +2,7 @@
 
 #include "protocol/button_off.h"
 #include "protocol/commands.h"
+#include "protocol/entry_value.h"
 #include "protocol/view.h"
 #include "protocol/exchange.h"
 #include "serial/serial_link.h"
@@ -50,7 +51,7 @@ bool Commands::CMD_VERSION()
         failed = true;
         if (exchange.waitHeader(QStringLiteral("cmd V, Communication timeout on <header>"), AfterHeader::KeepTimer)
             && exchange.envelope(QLatin1Char('V'), envelope::version)) {
-            QString version = m_link.GET_NUM05NT().trimmed();
+            QString version = trimmedText(m_link.GET_NUM05NT());
             // A version field that did not come in time counts as a failure: the reader has told
             // the operator, and a parameter read after it would only time out again.
             if (!version.isEmpty()) {

@@ -8,7 +8,19 @@
 
 namespace {
 const QString STX = QStringLiteral("\x02");
+
+// The text less its leading and trailing spaces (code 32 only).
+QString withoutSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
 }
+}  // namespace
 
 QString portOpenErrorText(int portNumber)
 {
@@ -64,7 +76,9 @@ void SerialLink::sleep()
         timeoutFlag = true;
         return;
     }
-    if (m_wakePending || m_port.pendingCount() > 0) {
+    // Only news wakes a waiter: characters already pending that it has looked at (the first
+    // part of a numeric field) are no reason to poll again before more arrive.
+    if (m_wakePending) {
         m_wakePending = false;
         return;
     }
@@ -195,7 +209,7 @@ QString SerialLink::numberField(int width)
     }
     if (receiveText == QString(width, QLatin1Char(' ')))
         receiveText = QStringLiteral("0");
-    return receiveText.trimmed();
+    return withoutSpaces(receiveText);
 }
 
 QString SerialLink::GET_NUM05()
@@ -265,5 +279,5 @@ QString SerialLink::GET_NUM05NT()
     if (receiveText == QStringLiteral("     "))
         receiveText = QStringLiteral("0");
     timeoutFlag = false;
-    return receiveText.trimmed();
+    return withoutSpaces(receiveText);
 }

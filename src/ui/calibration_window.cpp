@@ -7,17 +7,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLineEdit>
 
 CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_main(main)
 {
     buildCalibrationControls(this);
-    setAttribute(Qt::WA_DeleteOnClose);
 
     const auto wire = [this](const char* name, void (Commands::*command)()) {
         connect(findChild<QAbstractButton*>(QString::fromLatin1(name)), &QAbstractButton::clicked, this, [this, command] {
-            // The main window, its link and its lock live as long as the program; this window
-            // may be closed while its exchange waits and is then deleted only afterwards.
             if (!m_main.exchangeLock().run([this, command] { (m_main.commands().*command)(); }))
                 QApplication::beep();
         });
@@ -29,10 +27,30 @@ CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_mai
 
     const auto check = [this](const char* name, bool (*valid)(QStringView)) {
         auto* entry = findChild<QLineEdit*>(QString::fromLatin1(name));
+        m_entriesAtStart.append({entry, entry->text(), entry->palette()});
         connect(entry, &QLineEdit::textChanged, this, [entry, valid](const QString& text) {
             colours::paintBackground(entry, valid(text) ? colours::window() : colours::invalidRed);
         });
     };
     check("cal_factor", calibrationFactorValid);
     check("calib_angle", calibrationAngleValid);
+}
+
+void CalibrationWindow::closeEvent(QCloseEvent* event)
+{
+    m_closed = true;
+    event->accept();
+}
+
+void CalibrationWindow::showEvent(QShowEvent* event)
+{
+    if (m_closed) {
+        m_closed = false;
+        // The text first: its check would paint the entry; the first tint goes back after it.
+        for (const EntryStart& start : m_entriesAtStart) {
+            start.entry->setText(start.text);
+            start.entry->setPalette(start.palette);
+        }
+    }
+    QWidget::showEvent(event);
 }

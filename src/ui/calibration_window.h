@@ -1,16 +1,34 @@
 #pragma once
 // The window `CALIBRATION`: the four calibration commands and the two values they send. It is
-// opened without blocking the main window, and closing it discards its entries.
+// opened without blocking the main window, and closing it discards its entries: shown again, it
+// starts from its first texts and tints. The main window owns it for the whole run, so closing
+// it while its exchange waits frees nothing under that exchange.
 
+#include <QList>
+#include <QPalette>
+#include <QString>
 #include <QWidget>
 
 class MainWindow;
+class QLineEdit;
 
 class CalibrationWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CalibrationWindow(MainWindow& main);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    struct EntryStart {
+        QLineEdit* entry;
+        QString text;
+        QPalette palette;
+    };
+
     MainWindow& m_main;
+    QList<EntryStart> m_entriesAtStart;
+    bool m_closed = false;
 };

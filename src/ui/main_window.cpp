@@ -76,11 +76,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     wire("write_mode", [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
 }
 
-MainWindow::~MainWindow()
-{
-    // A calibration window still open when the program ends goes with the main window.
-    delete m_calibration.data();
-}
+MainWindow::~MainWindow() = default;
 
 QWidget* MainWindow::field(const QString& name) const
 {
@@ -227,7 +223,7 @@ int MainWindow::selectedPortOption() const
 void MainWindow::openCalibration()
 {
     if (!m_calibration)
-        m_calibration = new CalibrationWindow(*this);
+        m_calibration = std::make_unique<CalibrationWindow>(*this);
     m_calibration->show();
     m_calibration->raise();
     m_calibration->activateWindow();
@@ -279,4 +275,4 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.data(); }
+CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.get(); }

@@ -7,7 +7,6 @@
 #include "protocol/exchange_lock.h"
 #include "serial/serial_link.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -69,5 +68,5 @@ private:
     Commands m_commands;
     ExchangeLock m_lock;
     std::unique_ptr<Monitor> m_monitor;
-    QPointer<CalibrationWindow> m_calibration;
+    std::unique_ptr<CalibrationWindow> m_calibration;
 };

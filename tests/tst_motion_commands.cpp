@@ -1,0 +1,558 @@
+// The motion commands through the scripted port and the real window: go to an angle with its live
+// check, the fast and the soft stop, the button groups around them, the monitor's short cut, and
+// how a stop clicked during another exchange is kept out of that exchange.
+
+#include "support/test_window.h"
+#include "ui/colours.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+// The scripted port, which also tells how many received characters were still unread when it
+// was last closed, and lets a test look at the window at the moment a frame goes out.
+class WatchedPort : public FakePort {
+public:
+    using FakePort::FakePort;
+    qint64 unreadAtClose = -1;
+    std::function<void(const QByteArray&)> onWrite;
+
+    void close() override
+    {
+        if (isOpen())
+            unreadAtClose = pendingCount();
+        FakePort::close();
+    }
+    void write(const QByteArray& bytes) override
+    {
+        if (onWrite)
+            onWrite(bytes);
+        FakePort::write(bytes);
+    }
+};
+
+// The main window on the watched port, with recorded messages and a short reply period.
+struct Rig {
+    explicit Rig(int periodMs = TestWindow::replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
+    {
+        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
+    }
+
+    QAbstractButton* button(const QString& name) const { return window->findChild<QAbstractButton*>(name); }
+    QLineEdit* edit(const QString& name) const { return window->findChild<QLineEdit*>(name); }
+    void click(const QString& name) const { button(name)->click(); }
+    QColor colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
+    QColor background(const QString& field) const { return colours::background(window->findChild<QWidget*>(field)); }
+
+    QTemporaryDir settingsDir;
+    WatchedPort port;
+    RecordingMessages messages;
+    std::unique_ptr<MainWindow> window;
+};
+
+const QString angle = QStringLiteral("go_to_angle");
+const QString replay = QStringLiteral("goto_replay");
+const QString replayAtStart = QStringLiteral("????????");
+const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
+
+const QStringList commandGroup{
+    QStringLiteral("write_mode"), QStringLiteral("read_info"), QStringLiteral("execute"), QStringLiteral("cmd_monitor"),
+    QStringLiteral("fast_stop"),  QStringLiteral("soft_stop"), QStringLiteral("command_s"),
+};
+const QStringList outsideTheGroup{
+    QStringLiteral("command_c"), QStringLiteral("command_qm"), QStringLiteral("command_v"),
+    QStringLiteral("calib"),     QStringLiteral("clr_reply"),  QStringLiteral("set_default"),
+};
+const QColor stopOrange{255, 192, 128};
+
+// The command group as ENABLE_BUTTONS leaves it while the monitor is idle.
+void verifyGroupEnabled(const Rig& t)
+{
+    for (const QString& name : commandGroup)
+        QVERIFY2(t.button(name)->isEnabled(), qPrintable(name));
+    for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor"})
+        QCOMPARE(t.colour(QString::fromLatin1(name)), QColor(128, 255, 128));
+    QCOMPARE(t.colour(QStringLiteral("fast_stop")), stopOrange);
+    QCOMPARE(t.colour(QStringLiteral("soft_stop")), stopOrange);
+    QCOMPARE(t.colour(QStringLiteral("command_s")), QColor(192, 192, 255));
+}
+
+// A complete, valid parameter block for the L reply.
+const QByteArray parameterBlock = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,"
+                                  "00000,00002,03049,00000,01000";
+
+}  // namespace
+
+class MotionCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void gotoSendsTheTrimmedText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("lowest angle") << "0" << QByteArray("\x02" "AG0\r");
+        QTest::newRow("highest angle") << "359" << QByteArray("\x02" "AG359\r");
+        QTest::newRow("two digits") << "45" << QByteArray("\x02" "AG45\r");
+        QTest::newRow("leading zero kept") << "045" << QByteArray("\x02" "AG045\r");
+        QTest::newRow("spaces around dropped") << "  120 " << QByteArray("\x02" "AG120\r");
+        QTest::newRow("fraction as typed") << "12.5" << QByteArray("\x02" "AG12.5\r");
+        QTest::newRow("text without a number is 0") << "?" << QByteArray("\x02" "AG?\r");
+    }
+    void gotoSendsTheTrimmedText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, sent);
+        Rig t;
+        t.edit(angle)->setText(typed);
+        t.port.expect(sent, reply('G', "R"));
+        t.click(QStringLiteral("execute"));
+        QCOMPARE(t.port.written, sent);
+        QCOMPARE(t.port.writes.size(), 1);
+        QVERIFY(t.messages.shown.isEmpty());
+        QCOMPARE(t.edit(replay)->text(), QStringLiteral("CORRECT"));
+        QVERIFY(!t.port.isOpen());
+    }
+
+    void gotoSendsTheInitialTextUntouched()
+    {
+        Rig t;
+        QCOMPARE(t.edit(angle)->text(), QStringLiteral("?"));
+        t.port.expect(frame("G?"), reply('G', "R"));
+        t.click(QStringLiteral("execute"));
+        QCOMPARE(t.port.written, frame("G?"));
+        QVERIFY(t.messages.shown.isEmpty());
+    }
+
+    void gotoOutOfRangeSendsNothing_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("half a degree too far") << "359.5";
+        QTest::newRow("full circle") << "360";
+        QTest::newRow("negative") << "-1";
+        QTest::newRow("spaced out of range") << " 3 6 0 ";
+    }
+    void gotoOutOfRangeSendsNothing()
+    {
+        QFETCH(QString, typed);
+        Rig t;
+        t.edit(angle)->setText(typed);
+        QCOMPARE(t.background(angle), colours::invalidRed);
+        t.click(QStringLiteral("execute"));
+        QVERIFY(t.port.written.isEmpty());
+        QCOMPARE(t.port.opens, 0);
+        QVERIFY(t.messages.shown.isEmpty());
+        QCOMPARE(t.edit(replay)->text(), replayAtStart);
+        QCOMPARE(t.edit(angle)->text(), typed);
+        verifyGroupEnabled(t);
+    }
+
+    void angleCheckColoursOnEveryChange_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("0") << "0" << true;
+        QTest::newRow("359") << "359" << true;
+        QTest::newRow("359.5") << "359.5" << false;
+        QTest::newRow("360") << "360" << false;
+        QTest::newRow("-1") << "-1" << false;
+        QTest::newRow("-0.5") << "-0.5" << false;
+        QTest::newRow("empty is 0") << "" << true;
+        QTest::newRow("question mark is 0") << "?" << true;
+        QTest::newRow("number read up to the letter") << "400x" << false;
+        QTest::newRow("exponent") << "3e2" << true;
+    }
+    void angleCheckColoursOnEveryChange()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, valid);
+        const QColor expected = valid ? colours::window() : colours::invalidRed;
+        // From either state to the one the text deserves.
+        for (const QString& before : {QStringLiteral("500"), QStringLiteral("10")}) {
+            Rig t;
+            t.edit(angle)->setText(before);
+            t.edit(angle)->setText(typed);
+            QCOMPARE(t.background(angle), expected);
+            QVERIFY(t.port.written.isEmpty());
+            QVERIFY(t.messages.shown.isEmpty());
+        }
+    }
+
+    void gotoReply_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<bool>("redBefore");
+        QTest::addColumn<QString>("replayText");
+        QTest::addColumn<bool>("redAfter");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<int>("unread");  // characters of the reply left unread when the port closed
+
+        const QString correct = QStringLiteral("CORRECT");
+        const QString wrong = QStringLiteral("WRONG");
+        QTest::newRow("accepted") << reply('G', "R") << true << correct << false << QStringList{} << 0;
+        QTest::newRow("stray bytes before the header")
+            << QByteArray("G,R\r\x01" + reply('G', "R")) << true << correct << false << QStringList{} << 0;
+        QTest::newRow("accepted, terminator LF") << QByteArray("\x02" "A,G,R\n") << true << correct << false
+                                                 << QStringList{returnInvalid + "10"} << 0;
+        // A refusal reads two more characters unchecked, whatever they are, and never a third.
+        QTest::newRow("refused") << QByteArray("\x02" "A,G,EXYZ") << false << wrong << true << QStringList{} << 1;
+        QTest::newRow("refused, CR LF after") << QByteArray("\x02" "A,G,E\r\nZ") << false << wrong << true << QStringList{}
+                                              << 1;
+        QTest::newRow("refused, two CRs after") << QByteArray("\x02" "A,G,E\r\r\r") << false << wrong << true
+                                                << QStringList{} << 1;
+        // Another letter is shown as it came; the background stays as it was.
+        QTest::newRow("other letter on red") << reply('G', "Q") << true << "Q" << true << QStringList{} << 0;
+        QTest::newRow("other letter on window") << reply('G', "Q") << false << "Q" << false << QStringList{} << 0;
+        QTest::newRow("other letter, terminator LF") << QByteArray("\x02" "A,G,Q\n") << true << "Q" << true
+                                                     << QStringList{returnInvalid + "10"} << 0;
+        QTest::newRow("lower-case r is another letter") << reply('G', "r") << true << "r" << true << QStringList{} << 0;
+        // A failed envelope leaves goto_replay untouched and reads no further.
+        QTest::newRow("identifier") << QByteArray("\x02" "B,G,R\r") << true << replayAtStart << true
+                                    << QStringList{"<Identifier> invalid, received:B"} << 5;
+        QTest::newRow("separator 1") << QByteArray("\x02" "A;G,R\r") << true << replayAtStart << true
+                                     << QStringList{"<Separator>1 invalid, received:;"} << 4;
+        QTest::newRow("echo") << QByteArray("\x02" "A,L,R\r") << true << replayAtStart << true
+                              << QStringList{"<Cmd> invalid, received:L"} << 3;
+        QTest::newRow("echo is case exact") << QByteArray("\x02" "A,g,R\r") << true << replayAtStart << true
+                                            << QStringList{"<Cmd> invalid, received:g"} << 3;
+        QTest::newRow("separator 2") << QByteArray("\x02" "A,G.R\r") << true << replayAtStart << true
+                                     << QStringList{"<Separator>2 invalid, received:."} << 2;
+        QTest::newRow("reply stops after the echo") << QByteArray("\x02" "A,G") << true << replayAtStart << true
+                                                    << QStringList{"<Separator>2 invalid, received:"} << 0;
+    }
+    void gotoReply()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(bool, redBefore);
+        QFETCH(QString, replayText);
+        QFETCH(bool, redAfter);
+        QFETCH(QStringList, messages);
+        QFETCH(int, unread);
+        Rig t;
+        t.window->setBackground(replay, redBefore ? Colour::InvalidRed : Colour::Window);
+        t.edit(angle)->setText(QStringLiteral("180"));
+        t.port.expect(frame("G180"), answer);
+        t.click(QStringLiteral("execute"));
+        QCOMPARE(t.port.written, frame("G180"));
+        QCOMPARE(t.messages.shown, messages);
+        QCOMPARE(t.edit(replay)->text(), replayText);
+        QCOMPARE(t.background(replay), redAfter ? colours::invalidRed : colours::window());
+        QVERIFY(!t.port.isOpen());
+        QCOMPARE(t.port.unreadAtClose, qint64(unread));
+        QVERIFY(!t.window->link().Timer1.isActive());
+        verifyGroupEnabled(t);
+    }
+
+    void gotoTimeout()
+    {
+        Rig t;
+        t.edit(angle)->setText(QStringLiteral("90"));
+        t.port.expect(frame("G90"), "A,G,R\r");  // no header ever comes
+        QElapsedTimer clock;
+        clock.start();
+        t.click(QStringLiteral("execute"));
+        QVERIFY(clock.elapsed() >= TestWindow::replyPeriodMs - 20);
+        QCOMPARE(t.messages.shown, QStringList{QStringLiteral("cmd G: communication timeout on <header>")});
+        QCOMPARE(t.edit(replay)->text(), replayAtStart);
+        QVERIFY(!t.port.isOpen());
+        QVERIFY(!t.window->link().Timer1.isActive());
+        verifyGroupEnabled(t);
+    }
+
+    void identifierGetsAFullPeriodAfterTheHeader_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("go to") << "execute" << frame("G5");
+        QTest::newRow("fast stop") << "fast_stop" << frame("G999");
+        QTest::newRow("soft stop") << "soft_stop" << frame("G977");
+    }
+    void identifierGetsAFullPeriodAfterTheHeader()
+    {
+        // Timer1 is disarmed when the header arrives, so the rest of the reply may come later than
+        // one period after the frame was sent.
+        QFETCH(QString, button);
+        QFETCH(QByteArray, sent);
+        const int period = 400;
+        Rig t(period);
+        t.edit(angle)->setText(QStringLiteral("5"));
+        t.port.expect(sent, "\x02", period / 2);
+        t.port.arrive("A,G,R\r", period * 5 / 4);
+        t.click(button);
+        QVERIFY(t.messages.shown.isEmpty());
+        if (button == QLatin1String("execute"))
+            QCOMPARE(t.edit(replay)->text(), QStringLiteral("CORRECT"));
+    }
+
+    void gotoSwitchesTheCommandGroupOff()
+    {
+        Rig t;
+        t.edit(angle)->setText(QStringLiteral("10"));
+        t.port.expect(frame("G10"), reply('G', "R"), 60);
+        QStringList onWhileWaiting;
+        QStringList notGreyWhileWaiting;
+        QStringList othersOff;
+        bool checked = false;
+        QTimer::singleShot(20, [&] {
+            checked = true;
+            for (const QString& name : commandGroup) {
+                if (t.button(name)->isEnabled())
+                    onWhileWaiting << name;
+                if (t.colour(name) != colours::buttonFace())
+                    notGreyWhileWaiting << name;
+            }
+            for (const QString& name : outsideTheGroup)
+                if (!t.button(name)->isEnabled())
+                    othersOff << name;
+        });
+        t.click(QStringLiteral("execute"));
+        QVERIFY(checked);
+        QCOMPARE(onWhileWaiting, QStringList{});
+        QCOMPARE(notGreyWhileWaiting, QStringList{});
+        QCOMPARE(othersOff, QStringList{});
+        QVERIFY(t.messages.shown.isEmpty());
+        verifyGroupEnabled(t);
+    }
+
+    void gotoAfterATimeoutWaitsForItsHeader_data()
+    {
+        QTest::addColumn<QByteArray>("firstAnswer");
+        QTest::addColumn<QString>("firstMessage");
+        QTest::newRow("header timed out") << QByteArray() << "cmd G: communication timeout on <header>";
+        QTest::newRow("echo timed out") << QByteArray("\x02" "A,") << "<Cmd> invalid, received:";
+        QTest::newRow("result timed out") << QByteArray("\x02" "A,G,") << returnInvalid;
+    }
+    void gotoAfterATimeoutWaitsForItsHeader()
+    {
+        QFETCH(QByteArray, firstAnswer);
+        QFETCH(QString, firstMessage);
+        Rig t;
+        t.edit(angle)->setText(QStringLiteral("200"));
+        t.port.expect(frame("G200"), firstAnswer);
+        t.click(QStringLiteral("execute"));
+        QCOMPARE(t.messages.shown, QStringList{firstMessage});
+        QCOMPARE(t.edit(replay)->text(), replayAtStart);
+
+        // The next one gets its reply late in its own period and takes it whole.
+        t.port.expect(frame("G200"), reply('G', "R"), TestWindow::replyPeriodMs / 4);
+        t.click(QStringLiteral("execute"));
+        QCOMPARE(t.messages.shown, QStringList{firstMessage});
+        QCOMPARE(t.edit(replay)->text(), QStringLiteral("CORRECT"));
+        QCOMPARE(t.port.written, frame("G200") + frame("G200"));
+    }
+
+    void stopReply_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QStringList>("messages");
+
+        const QString formatError = QStringLiteral("Format Error on Fast-Stop command");
+        const QString unknown = QStringLiteral("Unknow reply from Fast-Stop command:");
+        struct Stop {
+            const char* name;
+            const char* button;
+            QByteArray data;
+            QString timeout;
+        };
+        for (const Stop& s : {Stop{"fast", "fast_stop", "999", "cmd G999: communication timeout on <header>"},
+                              Stop{"soft", "soft_stop", "977", "cmd G777: communication timeout on <header>"}}) {
+            const QString b = QString::fromLatin1(s.button);
+            const auto row = [&](const char* what) -> QTestData& { return QTest::addRow("%s: %s", s.name, what); };
+            row("accepted") << b << s.data << reply('G', "R") << QStringList{};
+            row("refused") << b << s.data << reply('G', "E") << QStringList{formatError};
+            row("unknown letter") << b << s.data << reply('G', "X") << QStringList{unknown + "X"};
+            row("accepted, terminator LF") << b << s.data << QByteArray("\x02" "A,G,R\n") << QStringList{returnInvalid + "10"};
+            row("refused, terminator LF") << b << s.data << QByteArray("\x02" "A,G,E\n")
+                                          << QStringList{formatError, returnInvalid + "10"};
+            row("unknown letter, terminator LF") << b << s.data << QByteArray("\x02" "A,G,X\n")
+                                                 << QStringList{unknown + "X", returnInvalid + "10"};
+            row("echo") << b << s.data << QByteArray("\x02" "A,S,R\r") << QStringList{"<Cmd> invalid, received:S"};
+            row("stray bytes before the header") << b << s.data << QByteArray("\x7f" + reply('G', "R")) << QStringList{};
+            row("timeout") << b << s.data << QByteArray("A,G,R\r") << QStringList{s.timeout};
+        }
+    }
+    void stopReply()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, answer);
+        QFETCH(QStringList, messages);
+        Rig t;
+        t.port.expect(frame("G" + data), answer);
+        QElapsedTimer clock;
+        clock.start();
+        t.click(button);
+        QCOMPARE(t.port.written, frame("G" + data));
+        QCOMPARE(t.messages.shown, messages);
+        if (messages.value(0).contains(QLatin1String("timeout")))
+            QVERIFY(clock.elapsed() >= TestWindow::replyPeriodMs - 20);
+        // The stops never touch goto_replay.
+        QCOMPARE(t.edit(replay)->text(), replayAtStart);
+        QVERIFY(!t.port.isOpen());
+        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(t.button(button)->isEnabled());
+        QCOMPARE(t.colour(button), stopOrange);
+    }
+
+    void stopSwitchesOnlyItsOwnButtonOff_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("fast") << "fast_stop" << frame("G999");
+        QTest::newRow("soft") << "soft_stop" << frame("G977");
+    }
+    void stopSwitchesOnlyItsOwnButtonOff()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, sent);
+        Rig t;
+        t.port.expect(sent, reply('G', "R"), 60);
+        bool checked = false;
+        bool ownOff = false;
+        QColor ownColour;
+        QStringList othersOff;
+        QHash<QString, QColor> coloursBefore;
+        for (const QString& name : commandGroup + outsideTheGroup)
+            coloursBefore.insert(name, t.colour(name));
+        QStringList othersRepainted;
+        QTimer::singleShot(20, [&] {
+            checked = true;
+            ownOff = !t.button(button)->isEnabled();
+            ownColour = t.colour(button);
+            for (const QString& name : commandGroup + outsideTheGroup) {
+                if (name == button)
+                    continue;
+                if (!t.button(name)->isEnabled())
+                    othersOff << name;
+                if (t.colour(name) != coloursBefore.value(name))
+                    othersRepainted << name;
+            }
+        });
+        t.click(button);
+        QVERIFY(checked);
+        QVERIFY(ownOff);
+        QCOMPARE(ownColour, stopOrange);
+        QCOMPARE(othersOff, QStringList{});
+        QCOMPARE(othersRepainted, QStringList{});
+        QVERIFY(t.button(button)->isEnabled());
+        QVERIFY(t.messages.shown.isEmpty());
+    }
+
+    void portFailureSendsNothing_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("go to") << "execute";
+        QTest::newRow("fast stop") << "fast_stop";
+        QTest::newRow("soft stop") << "soft_stop";
+    }
+    void portFailureSendsNothing()
+    {
+        QFETCH(QString, button);
+        Rig t;
+        t.port.failOpen = true;
+        t.window->link().portNumber = 4;
+        t.edit(angle)->setText(QStringLiteral("100"));
+        t.click(button);
+        QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});
+        QVERIFY(t.port.written.isEmpty());
+        QCOMPARE(t.edit(replay)->text(), replayAtStart);
+        if (button == QLatin1String("execute")) {
+            verifyGroupEnabled(t);
+        } else {
+            QVERIFY(t.button(button)->isEnabled());
+            QCOMPARE(t.colour(button), stopOrange);
+        }
+    }
+
+    void monitorRunningOnlySends_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("go to") << "execute" << frame("G123");
+        QTest::newRow("fast stop") << "fast_stop" << frame("G999");
+        QTest::newRow("soft stop") << "soft_stop" << frame("G977");
+    }
+    void monitorRunningOnlySends()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, sent);
+        Rig t;
+        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.edit(angle)->setText(QStringLiteral("123"));
+        const QByteArray answer = reply('G', "R");
+        t.port.expect(sent, answer);
+        t.click(button);
+        QTest::qWait(20);
+        QCOMPARE(t.port.written, sent);
+        QVERIFY(t.messages.shown.isEmpty());
+        QVERIFY(t.port.isOpen());
+        QCOMPARE(t.port.closes, 0);
+        QCOMPARE(t.port.pendingCount(), qint64(answer.size()));  // left for the monitor
+        QCOMPARE(t.edit(replay)->text(), replayAtStart);
+        QVERIFY(t.button(button)->isEnabled());
+    }
+
+    void clickDuringAParameterRead_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("later");  // what goes out after the read; empty when refused
+        QTest::newRow("fast stop is sent after the read") << "fast_stop" << frame("G999");
+        QTest::newRow("soft stop is sent after the read") << "soft_stop" << frame("G977");
+        QTest::newRow("another command is refused") << "command_v" << QByteArray();
+        QTest::newRow("status query is refused") << "command_qm" << QByteArray();
+    }
+    void clickDuringAParameterRead()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, later);
+        Rig t;
+        const QByteArray lReply = reply('L', parameterBlock);
+        t.port.expect(frame("L"), lReply, 80);
+        if (!later.isEmpty())
+            t.port.expect(later, reply('G', "R"));
+
+        // What the window shows at the moment the later frame goes out.
+        bool laterWritten = false;
+        QString calibrationFactorThen;
+        QStringList messagesThen;
+        int closesThen = -1;
+        t.port.onWrite = [&](const QByteArray& bytes) {
+            if (bytes != later)
+                return;
+            laterWritten = true;
+            calibrationFactorThen = t.window->text(QStringLiteral("cal_fact"));
+            messagesThen = t.messages.shown;
+            closesThen = t.port.closes;
+        };
+
+        bool clicked = false;
+        QTimer::singleShot(20, [&] {
+            clicked = t.button(button)->isEnabled();
+            t.click(button);
+        });
+        t.click(QStringLiteral("read_info"));
+        QVERIFY(clicked);
+
+        QCOMPARE(t.port.written, frame("L") + later);
+        QVERIFY(t.port.unexpected.isEmpty());
+        QVERIFY(!t.port.remainingExpectations());
+        QVERIFY(t.messages.shown.isEmpty());
+        QCOMPARE(t.window->text(QStringLiteral("cal_fact")), QStringLiteral("1000"));
+        if (!later.isEmpty()) {
+            // The read had taken its whole reply, up to its terminator, and closed the port.
+            QVERIFY(laterWritten);
+            QCOMPARE(calibrationFactorThen, QStringLiteral("1000"));
+            QCOMPARE(messagesThen, QStringList{});
+            QCOMPARE(closesThen, 1);
+            QCOMPARE(t.port.opens, 2);
+        }
+        QVERIFY(!t.port.isOpen());
+        verifyGroupEnabled(t);
+    }
+};
+
+QTEST_MAIN(MotionCommandsTest)
+#include "tst_motion_commands.moc"
