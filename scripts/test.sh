@@ -13,9 +13,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPI
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 
-echo "== Build and test (clang, AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DROTOR_SANITIZE=ON >/dev/null
+echo "== Build and test (clang, AddressSanitizer + UndefinedBehaviorSanitizer, fuzz targets)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DROTOR_SANITIZE=ON \
+      -DROTOR_FUZZ=ON >/dev/null
 cmake --build build-asan -j "$jobs"
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j "$jobs")

@@ -1,5 +1,6 @@
 #include "ui/monitor.h"
 
+#include "protocol/entry_value.h"
 #include "protocol/exchange.h"
 #include "serial/messages.h"
 #include "ui/main_window.h"
@@ -142,7 +143,7 @@ bool Monitor::readFrame()
     }
     m_line += c;
     c = link.GET_CHAR();
-    m_line += c.trimmed();
+    m_line += trimmedText(c);
     if (c == QLatin1String("?"))
         MONITOR_STATUS_LINE();
     else
@@ -153,7 +154,7 @@ bool Monitor::readFrame()
 QString Monitor::readChar()
 {
     const QString c = m_window.link().GET_CHAR();
-    m_line += c.trimmed();
+    m_line += trimmedText(c);
     return c;
 }
 
@@ -212,7 +213,7 @@ void Monitor::MONITOR_RAW_LINE()
             writeLine(false);
             return;
         }
-        m_line += c.trimmed();
+        m_line += trimmedText(c);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The port of the fuzz targets: the whole input has arrived before the exchange starts, so a
-// wait that would sleep wants more than there is: it is ended at once, as if the port had been
-// lost, and an input costs microseconds, not 3.3 s. Writes go nowhere.
+// The port of the fuzz targets: the whole input is on the line before the exchange starts, so a
+// wait that would sleep wants more than there is: the port is then lost at once, and an input
+// costs microseconds, not 3.3 s. Opening it again finds the input as it was left. Writes go
+// nowhere.
 
 #include "serial/port.h"
 
@@ -9,10 +10,22 @@
 
 class FuzzPort : public Port {
 public:
-    explicit FuzzPort(QByteArray input) : m_rx(std::move(input))
+    explicit FuzzPort(QByteArray input = {}) : m_rx(std::move(input))
     {
-        // The event loop about to block means a wait wants more than the input holds.
-        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, &Port::lost);
+        // The event loop about to block means a wait wants more than the input holds: the line
+        // is gone, as a real port is when its device goes away.
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            m_open = false;
+            emit lost();
+        });
+    }
+
+    // A new input for the next run, on a closed port.
+    void load(QByteArray input)
+    {
+        m_rx = std::move(input);
+        m_next = 0;
+        m_open = false;
     }
 
     void setPortNumber(int) override {}
