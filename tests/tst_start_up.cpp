@@ -369,6 +369,22 @@ private slots:
         QVERIFY(t.port.written.isEmpty());
         QCOMPARE(t.port.opens, 0);
     }
+
+    void closeWhileAnExchangeWaitsIsDeferred()
+    {
+        TestWindow t;
+        t.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
+        t.port.expect(frame("S"), reply('S', "R"), 60);
+        bool refusedThen = false;
+        QTimer::singleShot(20, [&] { refusedThen = !t.window->close() && t.window->isVisible(); });
+        t.click(QStringLiteral("command_s"));
+        // The exchange ran to its end undisturbed, then the window closed.
+        QVERIFY(refusedThen);
+        QVERIFY(t.messages.shown.isEmpty());
+        QVERIFY(!t.port.isOpen());
+        QTRY_VERIFY(!t.window->isVisible());
+    }
 };
 
 QTEST_MAIN(StartUpTest)

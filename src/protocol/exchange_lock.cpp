@@ -13,5 +13,7 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
     while (!m_queuedStops.isEmpty())
         m_queuedStops.takeFirst()();
     m_busy = false;
+    if (onIdle)
+        onIdle();
     return true;
 }

@@ -16,6 +16,8 @@ public:
     // order clicked. Returns false when the click was refused; a stop is never refused.
     bool run(const std::function<void()>& exchange, Kind kind = Kind::Ordinary);
     bool busy() const { return m_busy; }
+    // Called each time the running exchange, and the stops queued behind it, have ended.
+    std::function<void()> onIdle;
 
 private:
     bool m_busy = false;

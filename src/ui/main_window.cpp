@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace {
 
@@ -42,6 +43,12 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
 {
     buildMainWindowControls(this);
     m_link.selectedOption = [this] { return selectedPortOption(); };
+    m_lock.onIdle = [this] {
+        if (m_closeRequested) {
+            m_closeRequested = false;
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+    };
 
     for (int n = 1; n <= 4; ++n)
         connect(button(QStringLiteral("COM%1").arg(n)), &QAbstractButton::clicked, this, [this] { m_link.SELECT_PORT(); });
@@ -269,6 +276,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!monitorIdle()) {
         m_messages.inform(QStringLiteral("Please STOP the COMMUNICATION MONITOR before to exit."));
+        event->ignore();
+        return;
+    }
+    if (m_lock.busy()) {
+        // An exchange is waiting for the CBOX: the window closes as soon as it has ended.
+        m_closeRequested = true;
         event->ignore();
         return;
     }

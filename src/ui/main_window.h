@@ -69,4 +69,6 @@ private:
     ExchangeLock m_lock;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<CalibrationWindow> m_calibration;
+    // A close asked for while an exchange waits: the window closes once the exchange has ended.
+    bool m_closeRequested = false;
 };

@@ -1,6 +1,5 @@
 #include "ui/monitor.h"
 
-#include "protocol/entry_value.h"
 #include "protocol/exchange.h"
 #include "serial/messages.h"
 #include "ui/main_window.h"
@@ -143,7 +142,7 @@ bool Monitor::readFrame()
     }
     m_line += c;
     c = link.GET_CHAR();
-    m_line += trimmedText(c);
+    m_line += c.trimmed();
     if (c == QLatin1String("?"))
         MONITOR_STATUS_LINE();
     else
@@ -154,7 +153,7 @@ bool Monitor::readFrame()
 QString Monitor::readChar()
 {
     const QString c = m_window.link().GET_CHAR();
-    m_line += trimmedText(c);
+    m_line += c.trimmed();
     return c;
 }
 
@@ -213,7 +212,7 @@ void Monitor::MONITOR_RAW_LINE()
             writeLine(false);
             return;
         }
-        m_line += trimmedText(c);
+        m_line += c.trimmed();
     }
 }
 

@@ -1,0 +1,126 @@
+#include "port_link.h"
+
+#include "sim_log.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cbox {
+
+namespace {
+
+bool make_folders(const std::string& path, std::string& error)
+{
+    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos != path.size() && path[pos] != '/')
+            continue;
+        const std::string part = path.substr(0, pos);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "mkdir " + part + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        error = path + " is not a folder";
+        return false;
+    }
+    return true;
+}
+
+std::string link_target(const std::string& path)
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
+    if (n < 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+} // namespace
+
+std::string PortLink::config_folder(const std::string& config_dir)
+{
+    if (!config_dir.empty())
+        return config_dir;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        return xdg;
+    std::string home;
+    if (const char* h = std::getenv("HOME"); h && *h)
+        home = h;
+    else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+        home = pw->pw_dir;
+    return home + "/.config";
+}
+
+bool PortLink::plug(const std::string& config_dir, int port, const std::string& device, std::string& error)
+{
+    const std::string folder = config_folder(config_dir) + "/rotor/ports";
+    if (!make_folders(folder, error))
+        return false;
+    path_ = folder + "/com" + std::to_string(port);
+    struct stat st {};
+    if (::lstat(path_.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            error = path_ + " exists and is not a link; left alone";
+            path_.clear();
+            return false;
+        }
+        log_.note("replacing the link " + path_ + " -> " + link_target(path_));
+    }
+    if (!place(device, error)) {
+        path_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool PortLink::repoint(const std::string& device, std::string& error)
+{
+    if (path_.empty())
+        return true;
+    if (link_target(path_) != device_) {
+        log_.note("the link " + path_ + " was changed by someone else; not touched");
+        return true;
+    }
+    return place(device, error);
+}
+
+bool PortLink::place(const std::string& device, std::string& error)
+{
+    // Made beside it and renamed over it, so the tool never finds the link missing.
+    const std::string temporary = path_ + ".cbox-sim-" + std::to_string(::getpid());
+    ::unlink(temporary.c_str());
+    if (::symlink(device.c_str(), temporary.c_str()) != 0) {
+        error = "symlink " + temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
+        error = "rename to " + path_ + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    device_ = device;
+    log_.note("plugged in: " + path_ + " -> " + device);
+    return true;
+}
+
+void PortLink::remove()
+{
+    if (path_.empty())
+        return;
+    if (link_target(path_) == device_) {
+        ::unlink(path_.c_str());
+        log_.note("unplugged: removed " + path_);
+    } else {
+        log_.note("the link " + path_ + " no longer points to " + device_ + "; left alone");
+    }
+    path_.clear();
+}
+
+} // namespace cbox
