@@ -493,6 +493,34 @@ private slots:
         verifyEndedInOrder(t);
     }
 
+    // The box sends status frames until it has S: those still on the line when monitoring ends
+    // come before the closing S's reply and are passed over, up to the few that can be in flight.
+    void closingSPassesOverStatusFramesInFlight_data()
+    {
+        QTest::addColumn<int>("inFlight");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("one") << 1 << QStringList{};
+        QTest::newRow("three") << 3 << QStringList{};
+        QTest::newRow("four is no longer in flight") << 4 << QStringList{QStringLiteral("<Cmd> invalid, received:?")};
+    }
+    void closingSPassesOverStatusFramesInFlight()
+    {
+        QFETCH(int, inFlight);
+        QFETCH(QStringList, messages);
+        TestWindow t;
+        scriptStart(t.port);
+        QByteArray answer;
+        for (int i = 0; i < inFlight; ++i)
+            answer += reply('?', "200,B");
+        t.port.expect(frame("S"), answer + reply('S', "R"));
+        Scenario scenario(t);
+        scenario.when([&] { return running(t); }, [&] { t.click(monitorButton); });
+        t.click(monitorButton);
+        QVERIFY(!scenario.timedOut);
+        QCOMPARE(t.messages.shown, messages);
+        verifyEndedInOrder(t);
+    }
+
     // A click on another command while the monitor runs only sends its frame; the reply is listed,
     // and a status reply is decoded by the monitor.
     void otherCommandsWhileMonitoring()

@@ -24,6 +24,9 @@ public:
     // S and V return true when they failed (port, timeout or a failed test), false otherwise,
     // also when the monitor runs and the reply is left to it.
     bool CMD_S();
+    // The S that ends monitoring: the box sends status frames until it has received S, so the
+    // few still on the line come before its reply; they are passed over, not taken for it.
+    bool CMD_S_AFTER_MONITOR();
     void CMD_M();
     bool CMD_VERSION();
 
@@ -42,6 +45,8 @@ public:
     void CMD_WRITE_PARAMS();
 
 private:
+    bool exchangeS(bool passOverStatusFrames);
+
     SerialLink& m_link;
     View& m_view;
 };

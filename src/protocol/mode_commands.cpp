@@ -8,14 +8,54 @@
 #include "serial/serial_link.h"
 
 
-bool Commands::CMD_S()
+namespace {
+
+// Status frames still in flight that the S after monitoring passes over, at most: the box stops
+// them as soon as it has S, so only those already on their way can come first.
+constexpr int statusFramesInFlight = 3;
+
+// Waits for the reply to S and tests its envelope, passing over up to `statusFrames` whole
+// status frames ("?" echo) that come before it.
+bool envelopeOfS(SerialLink& link, Exchange& exchange, int statusFrames)
+{
+    const QString timeout = QStringLiteral("cmd S, Communication timeout on <header>");
+    for (;;) {
+        if (!exchange.waitHeader(timeout, AfterHeader::KeepTimer) || !exchange.expect(QLatin1Char('A'), envelope::plain.identifier)
+            || !exchange.expect(QLatin1Char(','), envelope::plain.separator1))
+            return false;
+        const QString echo = link.GET_CHAR();
+        if (echo == QLatin1String("?") && statusFrames-- > 0) {
+            QString c;
+            do
+                c = link.GET_CHAR();
+            while (!c.isEmpty() && c != QLatin1String("\r"));
+            if (c.isEmpty()) {
+                exchange.fail(timeout);
+                return false;
+            }
+            continue;
+        }
+        if (echo != QLatin1String("S")) {
+            exchange.fail(envelope::plain.echo + echo);
+            return false;
+        }
+        return exchange.expect(QLatin1Char(','), envelope::plain.separator2);
+    }
+}
+
+}  // namespace
+
+bool Commands::CMD_S() { return exchangeS(false); }
+
+bool Commands::CMD_S_AFTER_MONITOR() { return exchangeS(true); }
+
+bool Commands::exchangeS(bool passOverStatusFrames)
 {
     ButtonOff off(m_view, QStringLiteral("command_s"));
     Exchange exchange(m_link, m_view);
     bool failed = exchange.portFailed();
     if (exchange.send(QLatin1Char('S'))) {
-        failed = !(exchange.waitHeader(QStringLiteral("cmd S, Communication timeout on <header>"), AfterHeader::KeepTimer)
-                   && exchange.envelope(QLatin1Char('S'), envelope::plain)
+        failed = !(envelopeOfS(m_link, exchange, passOverStatusFrames ? statusFramesInFlight : 0)
                    && exchange.expect(QLatin1Char('R'), QStringLiteral("R not received:"))
                    && exchange.terminator(QStringLiteral("Terminator invalid, received ASC:")));
     } else {

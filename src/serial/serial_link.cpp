@@ -33,6 +33,7 @@ SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObjec
 {
     settingsPath = settingsFilePath();
     Timer1.setInterval(replyPeriodMs);
+    Timer1.setTimerType(Qt::PreciseTimer);  // the reply period to the millisecond, not within 5 %
     Timer1.setObjectName(QStringLiteral("Timer1"));
     connect(&Timer1, &QTimer::timeout, this, &SerialLink::onTick);
     connect(&m_port, &Port::readyRead, this, &SerialLink::onWake);

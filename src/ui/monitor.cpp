@@ -88,7 +88,7 @@ void Monitor::start()
         link.port().close();
     // An application that is quitting waits for nothing any more: no closing exchange then.
     if (!link.aborted())
-        lock.run([&] { commands.CMD_S(); });
+        lock.run([&] { commands.CMD_S_AFTER_MONITOR(); });
     window.setEnabled(gotoReplay, true);
     window.ENABLE_BUTTONS();
 }
