@@ -24,8 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     commands.CMD_READ_PARAMS();
     if (port.isOpen() || link.Timer1.isActive())
         __builtin_trap();
-    for (auto it = view.texts.cbegin(); it != view.texts.cend(); ++it)
-        if (it.value().contains(QLatin1String("nan")) || it.value().contains(QLatin1String("inf")))
+    // Field texts are shown as they came; what the read computes is always a number.
+    for (const char* computed : {"read_inv_delay", "read_pres_delay", "read_rot_timeout", "read_pwm_period", "read_pwm_max_duty",
+                                 "read_pwm_min_duty", "inv_delay", "pres_delay", "rot_timeout", "pwm_period", "pwm_max_duty",
+                                 "pwm_min_duty"}) {
+        const QString text = view.texts.value(QString::fromLatin1(computed));
+        if (text.contains(QLatin1String("nan"), Qt::CaseInsensitive) || text.contains(QLatin1String("inf"), Qt::CaseInsensitive))
             __builtin_trap();
+    }
     return 0;
 }
