@@ -322,7 +322,7 @@ private slots:
         QFETCH(QByteArray, sent);
         Rig t;
         t.openCalibration();
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         const QByteArray answer = reply(letter, "B");
         t.port.expect(sent, answer);
         t.clickCalibration(buttonFor(letter));

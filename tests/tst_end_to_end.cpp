@@ -105,7 +105,7 @@ public:
         return true;
     }
 
-    QString text(const QString& name) const { return window->text(name); }
+    QString text(const QString& name) const { return window->text(fieldNamed(name).value()); }
 
     // Types into an entry, or ticks and clears a check box or option with "1" and "0".
     bool set(const QString& name, const QString& value) const
@@ -142,7 +142,7 @@ public:
         if (text(QStringLiteral("cmd_monitor")) != idleCaption)
             problems << QStringLiteral("the monitor caption is ") + text(QStringLiteral("cmd_monitor"));
         for (const char* name : commandButtons)
-            if (!window->isEnabled(QString::fromLatin1(name)))
+            if (!window->isEnabled(fieldNamed(QLatin1String(name)).value()))
                 problems << QString::fromLatin1(name) + QStringLiteral(" is disabled");
         return problems.join(QStringLiteral("; "));
     }
@@ -562,7 +562,7 @@ void EndToEndTest::monitorListsStatusFrames()
             if (lines.size() < 5 || rig.window->exchangeLock().busy())
                 return false;  // a frame is being read: a click now would be refused
             captionWhileRunning = rig.text(QStringLiteral("cmd_monitor"));
-            writeEnabledWhileRunning = rig.window->isEnabled(QStringLiteral("write_mode"));
+            writeEnabledWhileRunning = rig.window->isEnabled(Field::write_mode);
             portOpenWhileRunning = rig.port.isOpen();
             sSent = rig.click(QStringLiteral("command_s"));
             return false;
@@ -807,7 +807,7 @@ void EndToEndTest::simulatorKilledWhileMonitoring()
     QCOMPARE(rig.messages.shown, QStringList{portError});
     const QString problem = rig.unsettled();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QVERIFY(rig.window->isEnabled(QStringLiteral("goto_replay")));
+    QVERIFY(rig.window->isEnabled(Field::goto_replay));
 }
 
 void EndToEndTest::portTaken_data()

@@ -148,7 +148,7 @@ private slots:
     void monitorRunningOnlySends()
     {
         TestWindow t;
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         QVERIFY(!t.window->commands().CMD_S());
         QVERIFY(!t.window->commands().CMD_VERSION());
         t.window->commands().CMD_M();

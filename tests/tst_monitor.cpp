@@ -65,7 +65,7 @@ private:
     {
         timedOut = true;
         m_tick.stop();
-        if (m_t.window->text(monitorButton) == QLatin1String("STOP"))
+        if (m_t.window->text(Field::cmd_monitor) == QLatin1String("STOP"))
             m_t.click(monitorButton);
         m_t.port.hangUp();
     }
@@ -104,9 +104,9 @@ void scriptStart(FakePort& port, const QByteArray& status = "010,B")
 // The reply to the closing S.
 void scriptEnd(FakePort& port) { port.expect(frame("S"), reply('S', "R")); }
 
-QString caption(const TestWindow& t) { return t.window->text(monitorButton); }
+QString caption(const TestWindow& t) { return t.window->text(Field::cmd_monitor); }
 bool running(const TestWindow& t) { return caption(t) == QLatin1String("STOP") && t.port.isOpen(); }
-QString listing(const TestWindow& t) { return t.window->text(listingName); }
+QString listing(const TestWindow& t) { return t.window->text(Field::cbox_reply_text); }
 QPlainTextEdit* listingBox(const TestWindow& t) { return t.find<QPlainTextEdit>(listingName); }
 QColor buttonColour(const TestWindow& t, const char* name) { return colours::buttonColour(t.button(QString::fromLatin1(name))); }
 bool red(const TestWindow& t, const QString& field) { return colours::background(t.find<QWidget>(field)) == colours::invalidRed; }
@@ -431,7 +431,7 @@ private slots:
         TestWindow t;
         t.window->resize(600, 600);
         t.window->show();
-        t.window->setText(listingName, before);
+        t.window->setText(Field::cbox_reply_text, before);
         QCOMPARE(Monitor::listingLength(*listingBox(t)), qsizetype(length));
         scriptStart(t.port);
         scriptEnd(t.port);

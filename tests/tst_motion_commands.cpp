@@ -230,7 +230,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(int, unread);
         Rig t;
-        t.window->setBackground(replay, redBefore ? Colour::InvalidRed : Colour::Window);
+        t.window->setBackground(Field::goto_replay, redBefore ? Colour::InvalidRed : Colour::Window);
         t.edit(angle)->setText(QStringLiteral("180"));
         t.port.expect(frame("G180"), answer);
         t.click(QStringLiteral("execute"));
@@ -480,7 +480,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QByteArray, sent);
         Rig t;
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         t.edit(angle)->setText(QStringLiteral("123"));
         const QByteArray answer = reply('G', "R");
         t.port.expect(sent, answer);
@@ -523,7 +523,7 @@ private slots:
             if (bytes != later)
                 return;
             laterWritten = true;
-            calibrationFactorThen = t.window->text(QStringLiteral("cal_fact"));
+            calibrationFactorThen = t.window->text(Field::cal_fact);
             messagesThen = t.messages.shown;
             closesThen = t.port.closes;
         };
@@ -540,7 +540,7 @@ private slots:
         QVERIFY(t.port.unexpected.isEmpty());
         QVERIFY(!t.port.remainingExpectations());
         QVERIFY(t.messages.shown.isEmpty());
-        QCOMPARE(t.window->text(QStringLiteral("cal_fact")), QStringLiteral("1000"));
+        QCOMPARE(t.window->text(Field::cal_fact), QStringLiteral("1000"));
         if (!later.isEmpty()) {
             // The read had taken its whole reply, up to its terminator, and closed the port.
             QVERIFY(laterWritten);

@@ -147,7 +147,7 @@ QStringList describe(const FormattedField& formatted)
 {
     QStringList lines;
     for (const FieldChange& change : formatted.window) {
-        QString line = change.field;
+        QString line = fieldName(change.field);
         if (change.text)
             line += QLatin1Char('=') + *change.text;
         if (change.background)
@@ -157,7 +157,7 @@ QStringList describe(const FormattedField& formatted)
         lines.append(line);
     }
     for (const PanelChange& change : formatted.panel) {
-        QString line = QStringLiteral("panel ") + change.field;
+        QString line = QStringLiteral("panel ") + fieldName(change.field);
         if (change.text)
             line += QLatin1Char('=') + *change.text;
         if (change.checked)

@@ -156,13 +156,13 @@ private slots:
         WatchedWindow t;
         QStringList initial;
         for (const ReadField& f : readPanel)
-            initial << t.window->text(name(f));
+            initial << t.window->text(fieldNamed(name(f)).value());
 
         QList<QStringList> seen;  // seen[i]: the read panel just before byte i was taken
         t.port.beforeTake = [&] {
             QStringList texts;
             for (const ReadField& f : readPanel)
-                texts << t.window->text(name(f));
+                texts << t.window->text(fieldNamed(name(f)).value());
             seen << texts;
         };
         if (gapMs < 0) {
@@ -177,7 +177,7 @@ private slots:
 
         QStringList final;
         for (const ReadField& f : readPanel)
-            final << t.window->text(name(f));
+            final << t.window->text(fieldNamed(name(f)).value());
         const QList<int> after = showableAfter(replyBytes);
         for (qsizetype k = 0; k < qsizetype(std::size(readPanel)); ++k) {
             const ReadField& f = readPanel[k];
@@ -192,8 +192,8 @@ private slots:
             }
         }
         if (data.startsWith('-')) {
-            QCOMPARE(t.window->text(QStringLiteral("curr_pos")), QStringLiteral("-5°"));
-            QCOMPARE(t.window->text(QStringLiteral("read_lower_limit")), QStringLiteral("-10°"));
+            QCOMPARE(t.window->text(Field::curr_pos), QStringLiteral("-5°"));
+            QCOMPARE(t.window->text(Field::read_lower_limit), QStringLiteral("-10°"));
         }
     }
 
@@ -332,7 +332,7 @@ private slots:
     void monitorRunningOnlySends()
     {
         TestWindow t;
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         QVERIFY(t.port.open());  // the monitor holds the port open
         const QByteArray answer = envelopeL + exampleData + '\r';
         t.port.arrive(answer);

@@ -249,7 +249,7 @@ private slots:
         Window<FakePort> t;
         t.setDefaults();
         t.edit(QStringLiteral("inv_delay"))->setText(QStringLiteral("  4  "));
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         QVERIFY(t.port.open());  // the monitor holds the port open
         t.write();
         QCOMPARE(t.messages.questions.last(), writeQuestion);

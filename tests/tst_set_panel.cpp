@@ -1,8 +1,13 @@
 // The "PARAMETERS SET" panel: the live checks of its four checked entries at their edges, typed
 // or set by the program, and Set Default with its question.
 
+#include "protocol/set_panel_entries.h"
 #include "support/test_window.h"
 #include "ui/colours.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QRadioButton>
 
 #include <QtTest>
 
@@ -60,6 +65,31 @@ private slots:
     {
         // The checks are told apart by colour only: the window colour must not be red itself.
         QVERIFY(colours::window() != colours::invalidRed);
+    }
+
+    // Every identifier the commands use stands for the control of that name, found when its
+    // window was built; the set-panel table holds exactly the panel's entries, boxes and options.
+    void identifiersNameTheirControls()
+    {
+        TestWindow t;
+        t.click(QStringLiteral("calib"));
+        for (int i = 0; i < fieldCount; ++i) {
+            const auto field = static_cast<Field>(i);
+            QCOMPARE(t.window->control(field)->objectName(), fieldName(field));
+            QCOMPARE(fieldNamed(fieldName(field)), std::optional<Field>(field));
+        }
+        QCOMPARE(fieldNamed(QStringLiteral("no_such_control")), std::nullopt);
+
+        QStringList inPanel;
+        for (QWidget* w : t.find<QGroupBox>(QStringLiteral("Frame1"))->findChildren<QWidget*>())
+            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
+                inPanel << w->objectName();
+        QStringList inTable;
+        for (const SetPanelEntry& entry : setPanelEntries)
+            inTable << fieldName(entry.field);
+        inPanel.sort();
+        inTable.sort();
+        QCOMPARE(inTable, inPanel);
     }
 
     // Each row sets entries in order ("entry=text"), then expects colours ("entry:red" or
@@ -121,7 +151,7 @@ private slots:
             if (typed)
                 type(t, entry, text);
             else
-                t.window->setText(entry, text);
+                t.window->setText(fieldNamed(entry).value(), text);
             QCOMPARE(t.edit(entry)->text(), text);  // a check never changes the text
         }
         for (const QString& e : expected) {
@@ -137,12 +167,12 @@ private slots:
         TestWindow t;
         // A panel far from the defaults, with every checked entry red.
         for (const char* e : entries)
-            t.window->setText(QString::fromLatin1(e), QStringLiteral("999"));
-        t.window->setText(QStringLiteral("pwm_min_duty"), QStringLiteral("2000"));
-        t.window->setText(QStringLiteral("lower_limit"), QStringLiteral("1000"));
-        t.window->setChecked(QStringLiteral("north_stop"), true);
-        t.window->setChecked(QStringLiteral("pwm_on"), false);
-        t.window->setChecked(QStringLiteral("mot_check"), true);
+            t.window->setText(fieldNamed(QLatin1String(e)).value(), QStringLiteral("999"));
+        t.window->setText(Field::pwm_min_duty, QStringLiteral("2000"));
+        t.window->setText(Field::lower_limit, QStringLiteral("1000"));
+        t.window->setChecked(Field::north_stop, true);
+        t.window->setChecked(Field::pwm_on, false);
+        t.window->setChecked(Field::mot_check, true);
         const QStringList before = panelState(t);
         QVERIFY(before.contains(QStringLiteral("red")));
 
@@ -160,17 +190,17 @@ private slots:
     {
         TestWindow t;
         for (const char* e : entries)
-            t.window->setText(QString::fromLatin1(e), QStringLiteral("-999"));
-        t.window->setText(QStringLiteral("pwm_period"), QStringLiteral("1"));
-        t.window->setText(QStringLiteral("pwm_max_duty"), QStringLiteral("10"));
-        t.window->setText(QStringLiteral("lower_limit"), QStringLiteral("900"));
-        t.window->setText(QStringLiteral("upper_limit"), QStringLiteral("800"));
-        t.window->setChecked(QStringLiteral("north_stop"), true);
-        t.window->setChecked(QStringLiteral("pwm_on"), false);
-        t.window->setChecked(QStringLiteral("optimize"), false);
-        t.window->setChecked(QStringLiteral("mot_check"), true);
-        t.window->setText(QStringLiteral("offset_write"), QStringLiteral("-999"));
-        t.window->setText(QStringLiteral("pwm_min_duty"), QStringLiteral("-999"));
+            t.window->setText(fieldNamed(QLatin1String(e)).value(), QStringLiteral("-999"));
+        t.window->setText(Field::pwm_period, QStringLiteral("1"));
+        t.window->setText(Field::pwm_max_duty, QStringLiteral("10"));
+        t.window->setText(Field::lower_limit, QStringLiteral("900"));
+        t.window->setText(Field::upper_limit, QStringLiteral("800"));
+        t.window->setChecked(Field::north_stop, true);
+        t.window->setChecked(Field::pwm_on, false);
+        t.window->setChecked(Field::optimize, false);
+        t.window->setChecked(Field::mot_check, true);
+        t.window->setText(Field::offset_write, QStringLiteral("-999"));
+        t.window->setText(Field::pwm_min_duty, QStringLiteral("-999"));
 
         QStringList order;
         for (const char* e : entries) {

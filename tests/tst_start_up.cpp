@@ -51,7 +51,7 @@ QStringList panelTexts(const TestWindow& t, const auto& names)
 {
     QStringList texts;
     for (const char* name : names)
-        texts << t.window->text(QString::fromLatin1(name));
+        texts << t.window->text(fieldNamed(QLatin1String(name)).value());
     return texts;
 }
 
@@ -59,7 +59,7 @@ QStringList setPanelState(const TestWindow& t)
 {
     QStringList state = panelTexts(t, setEntries);
     for (const char* name : setChecks)
-        state << QString::number(t.window->isChecked(QString::fromLatin1(name)));
+        state << QString::number(t.window->isChecked(fieldNamed(QLatin1String(name)).value()));
     return state;
 }
 
@@ -108,11 +108,11 @@ private slots:
         writeSettings(t, " 1 \r\n");
         // Turn the panel away from what the block holds, so that every control must be set.
         for (const char* name : setEntries)
-            t.window->setText(QString::fromLatin1(name), QStringLiteral("x"));
+            t.window->setText(fieldNamed(QLatin1String(name)).value(), QStringLiteral("x"));
         for (const QString& name : off)
-            t.window->setChecked(name, true);
+            t.window->setChecked(fieldNamed(name).value(), true);
         for (const QString& name : on)
-            t.window->setChecked(name, false);
+            t.window->setChecked(fieldNamed(name).value(), false);
         qsizetype writtenAtPrompt = -1;
         t.messages.onInform = [&](const QString&) { writtenAtPrompt = t.port.written.size(); };
         scriptNormalStart(t, block);
@@ -129,9 +129,9 @@ private slots:
         QCOMPARE(t.edit(QStringLiteral("cal_fact"))->text(), QString::number(block.right(5).toInt()));
         QCOMPARE(panelTexts(t, setEntries), entries);
         for (const QString& name : on)
-            QVERIFY2(t.window->isChecked(name), qPrintable(name));
+            QVERIFY2(t.window->isChecked(fieldNamed(name).value()), qPrintable(name));
         for (const QString& name : off)
-            QVERIFY2(!t.window->isChecked(name), qPrintable(name));
+            QVERIFY2(!t.window->isChecked(fieldNamed(name).value()), qPrintable(name));
         QVERIFY(!t.port.isOpen());
         // The flags are down once the sequence has ended.
         QVERIFY(!t.window->commands().panelFill);
@@ -272,7 +272,7 @@ private slots:
         QFETCH(int, option);
         QFETCH(int, port);
         TestWindow t;
-        t.window->setChecked(QStringLiteral("COM3"), true);
+        t.window->setChecked(Field::COM3, true);
         writeSettings(t, contents);
         scriptNormalStart(t);
         t.window->startUp();
@@ -318,8 +318,8 @@ private slots:
         scriptNormalStart(t, block);
         t.window->startUp();
         QCOMPARE(t.edit(QStringLiteral("mode_msg"))->text(), QStringLiteral("Absolute"));
-        QVERIFY(!t.window->isChecked(QStringLiteral("south_stop")));
-        QVERIFY(!t.window->isChecked(QStringLiteral("north_stop")));
+        QVERIFY(!t.window->isChecked(Field::south_stop));
+        QVERIFY(!t.window->isChecked(Field::north_stop));
         QCOMPARE(t.edit(QStringLiteral("lower_limit"))->text(), QStringLiteral("0"));
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
     }
@@ -347,7 +347,7 @@ private slots:
         TestWindow t;
         t.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         const QString refusal = QStringLiteral("Please STOP the COMMUNICATION MONITOR before to exit.");
 
         QVERIFY(!t.window->close());
@@ -357,7 +357,7 @@ private slots:
         QCOMPARE(t.messages.shown, (QStringList{refusal, refusal}));
         QVERIFY(t.window->isVisible());
 
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("START..."));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("START..."));
         t.click(QStringLiteral("calib"));
         QVERIFY(t.window->calibrationWindow());
         QVERIFY(t.window->close());

@@ -101,9 +101,9 @@ private slots:
         QFETCH(QStringList, messages);
 
         TestWindow t;
-        t.window->setText(position, QStringLiteral("7") + degree);
-        t.window->setText(status, statusBefore);
-        t.window->setBackground(status, redBefore ? Colour::InvalidRed : Colour::Window);
+        t.window->setText(Field::fast_pos, QStringLiteral("7") + degree);
+        t.window->setText(Field::fast_status, statusBefore);
+        t.window->setBackground(Field::fast_status, redBefore ? Colour::InvalidRed : Colour::Window);
         t.port.expect(frame("?"), answer);
 
         t.click(QStringLiteral("command_qm"));
@@ -173,7 +173,7 @@ private slots:
     void monitorRunningOnlySends()
     {
         TestWindow t;
-        t.window->setText(QStringLiteral("cmd_monitor"), QStringLiteral("STOP"));
+        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
         t.port.expect(frame("?"), reply('?', "045,B"));
         t.window->commands().CMD_STATUS();
         QTest::qWait(20);

@@ -5,16 +5,16 @@
 
 class ButtonOff {
 public:
-    ButtonOff(View& view, const QString& name) : m_view(view), m_name(name), m_wasEnabled(view.isEnabled(name))
+    ButtonOff(View& view, Field button) : m_view(view), m_button(button), m_wasEnabled(view.isEnabled(button))
     {
-        m_view.setEnabled(m_name, false);
+        m_view.setEnabled(m_button, false);
     }
-    ~ButtonOff() { m_view.setEnabled(m_name, m_wasEnabled); }
+    ~ButtonOff() { m_view.setEnabled(m_button, m_wasEnabled); }
     ButtonOff(const ButtonOff&) = delete;
     ButtonOff& operator=(const ButtonOff&) = delete;
 
 private:
     View& m_view;
-    QString m_name;
+    Field m_button;
     bool m_wasEnabled;
 };

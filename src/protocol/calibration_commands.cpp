@@ -32,10 +32,10 @@ void Commands::CMD_CALDEF() { calibrate(m_link, m_view, QLatin1Char('c'), {}); }
 
 void Commands::CMD_CALFACTOR()
 {
-    calibrate(m_link, m_view, QLatin1Char('F'), trimmedText(m_view.text(QStringLiteral("cal_factor"))));
+    calibrate(m_link, m_view, QLatin1Char('F'), trimmedText(m_view.text(Field::cal_factor)));
 }
 
 void Commands::CMD_CALANGLE()
 {
-    calibrate(m_link, m_view, QLatin1Char('K'), trimmedText(m_view.text(QStringLiteral("calib_angle"))));
+    calibrate(m_link, m_view, QLatin1Char('K'), trimmedText(m_view.text(Field::calib_angle)));
 }

@@ -51,7 +51,7 @@ bool Commands::CMD_S_AFTER_MONITOR() { return exchangeS(true); }
 
 bool Commands::exchangeS(bool passOverStatusFrames)
 {
-    ButtonOff off(m_view, QStringLiteral("command_s"));
+    ButtonOff off(m_view, Field::command_s);
     Exchange exchange(m_link, m_view);
     bool failed = exchange.portFailed();
     if (exchange.send(QLatin1Char('S'))) {
@@ -67,7 +67,7 @@ bool Commands::exchangeS(bool passOverStatusFrames)
 
 void Commands::CMD_M()
 {
-    ButtonOff off(m_view, QStringLiteral("command_c"));
+    ButtonOff off(m_view, Field::command_c);
     Exchange exchange(m_link, m_view);
     if (exchange.send(QLatin1Char('M'))
         && exchange.waitHeader(QStringLiteral("cmd M, Communication timeout on <header>"), AfterHeader::KeepTimer)
@@ -97,7 +97,7 @@ bool Commands::CMD_VERSION()
             if (!version.isEmpty()) {
                 if (version.size() < 5)
                     version = QString(5 - version.size(), QLatin1Char('0')) + version;
-                m_view.setText(QStringLiteral("firm_version"), version.left(3) + QLatin1Char('.') + version.mid(3, 5));
+                m_view.setText(Field::firm_version, version.left(3) + QLatin1Char('.') + version.mid(3, 5));
                 failed = !exchange.terminator(QStringLiteral("V cmd, <return> invalid, received ASC:"));
             }
         }

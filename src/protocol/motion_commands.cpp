@@ -14,7 +14,7 @@ const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
 
 // The stops share everything but their data and their timeout message; their refusal and
 // unknown-reply messages both name the Fast-Stop command.
-void stop(SerialLink& link, View& view, const QString& button, const QString& data, const QString& timeoutMessage)
+void stop(SerialLink& link, View& view, Field button, const QString& data, const QString& timeoutMessage)
 {
     ButtonOff off(view, button);
     Exchange exchange(link, view);
@@ -34,9 +34,9 @@ void stop(SerialLink& link, View& view, const QString& button, const QString& da
 
 void Commands::CMD_GOTO()
 {
-    const QString replay = QStringLiteral("goto_replay");
+    const Field replay = Field::goto_replay;
     m_view.DISABLE_BUTTONS();
-    const QString angle = m_view.text(QStringLiteral("go_to_angle"));
+    const QString angle = m_view.text(Field::go_to_angle);
     if (goToAngleValid(angle)) {
         Exchange exchange(m_link, m_view);
         if (exchange.send(QLatin1Char('G'), trimmedText(angle))
@@ -66,12 +66,12 @@ void Commands::CMD_GOTO()
 
 void Commands::CMD_FAST_STOP()
 {
-    stop(m_link, m_view, QStringLiteral("fast_stop"), QStringLiteral("999"),
+    stop(m_link, m_view, Field::fast_stop, QStringLiteral("999"),
          QStringLiteral("cmd G999: communication timeout on <header>"));
 }
 
 void Commands::CMD_SOFT_STOP()
 {
-    stop(m_link, m_view, QStringLiteral("soft_stop"), QStringLiteral("977"),
+    stop(m_link, m_view, Field::soft_stop, QStringLiteral("977"),
          QStringLiteral("cmd G777: communication timeout on <header>"));
 }

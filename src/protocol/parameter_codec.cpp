@@ -39,17 +39,17 @@ bool endsSilently(int number, const QString& text)
     return false;
 }
 
-FieldChange windowText(const QString& field, const QString& text)
+FieldChange windowText(Field field, const QString& text)
 {
     return FieldChange{field, text, std::nullopt, std::nullopt};
 }
 
-PanelChange panelText(const QString& field, const QString& text)
+PanelChange panelText(Field field, const QString& text)
 {
     return PanelChange{field, text, std::nullopt};
 }
 
-PanelChange panelChecked(const QString& field, bool checked)
+PanelChange panelChecked(Field field, bool checked)
 {
     return PanelChange{field, std::nullopt, checked};
 }
@@ -63,28 +63,28 @@ QString secondsText(const QString& ticks)
 }
 
 // A plain value in degrees, shown and copied as it came.
-FormattedField degrees(const char* readField, const char* setField, const QString& text)
+FormattedField degrees(Field readField, std::optional<Field> setField, const QString& text)
 {
     FormattedField f;
-    f.window.append(windowText(QLatin1String(readField), text + degree));
+    f.window.append(windowText(readField, text + degree));
     if (setField)
-        f.panel.append(panelText(QLatin1String(setField), text));
+        f.panel.append(panelText(*setField, text));
     return f;
 }
 
-FormattedField seconds(const char* readField, const char* setField, const QString& text)
+FormattedField seconds(Field readField, Field setField, const QString& text)
 {
     const QString s = secondsText(text);
-    return FormattedField{{windowText(QLatin1String(readField), s + QLatin1String("sec"))},
-                          {panelText(QLatin1String(setField), s)}};
+    return FormattedField{{windowText(readField, s + QLatin1String("sec"))},
+                          {panelText(setField, s)}};
 }
 
 // A flag: "0" is off, any other text is on.
-FormattedField flag(const char* readField, const char* setField, const QString& text)
+FormattedField flag(Field readField, Field setField, const QString& text)
 {
     const bool on = text != QLatin1String("0");
-    return FormattedField{{windowText(QLatin1String(readField), on ? QStringLiteral("ON") : QStringLiteral("OFF"))},
-                          {panelChecked(QLatin1String(setField), on)}};
+    return FormattedField{{windowText(readField, on ? QStringLiteral("ON") : QStringLiteral("OFF"))},
+                          {panelChecked(setField, on)}};
 }
 
 FormattedField stopMode(const QString& text)
@@ -102,9 +102,9 @@ FormattedField stopMode(const QString& text)
     };
     for (const Mode& mode : modes) {
         if (text == QLatin1String(mode.code)) {
-            return FormattedField{{windowText(QStringLiteral("mode_msg"), QLatin1String(mode.name))},
-                                  {panelChecked(QStringLiteral("north_stop"), mode.north),
-                                   panelChecked(QStringLiteral("south_stop"), mode.south)}};
+            return FormattedField{{windowText(Field::mode_msg, QLatin1String(mode.name))},
+                                  {panelChecked(Field::north_stop, mode.north),
+                                   panelChecked(Field::south_stop, mode.south)}};
         }
     }
     return {};
@@ -113,12 +113,12 @@ FormattedField stopMode(const QString& text)
 FormattedField cboxState(const QString& text)
 {
     if (text == QLatin1String("B"))
-        return FormattedField{{FieldChange{QStringLiteral("cbox_status"), QStringLiteral("BUSY"), Colour::InvalidRed,
+        return FormattedField{{FieldChange{Field::cbox_status, QStringLiteral("BUSY"), Colour::InvalidRed,
                                            std::nullopt}},
                               {}};
     if (text == QLatin1String("R"))
         return FormattedField{
-            {FieldChange{QStringLiteral("cbox_status"), QStringLiteral("READY"), Colour::Window, std::nullopt}}, {}};
+            {FieldChange{Field::cbox_status, QStringLiteral("READY"), Colour::Window, std::nullopt}}, {}};
     return {};
 }
 
@@ -130,10 +130,10 @@ FormattedField pwmPeriod(const QString& onTicksText, const QString& offTicksText
     const QString period = decimalText(Int(sum * 1.64 + 0.5));
     // No division by a zero period: the duty is then shown as 0.
     const QString maxDuty = sum == 0.0 ? QStringLiteral("0") : decimalText(100 * on / sum);
-    return FormattedField{{windowText(QStringLiteral("read_pwm_period"), period + QLatin1String("ms")),
-                           windowText(QStringLiteral("read_pwm_max_duty"), maxDuty + QLatin1String("%"))},
-                          {panelText(QStringLiteral("pwm_period"), period),
-                           panelText(QStringLiteral("pwm_max_duty"), maxDuty)}};
+    return FormattedField{{windowText(Field::read_pwm_period, period + QLatin1String("ms")),
+                           windowText(Field::read_pwm_max_duty, maxDuty + QLatin1String("%"))},
+                          {panelText(Field::pwm_period, period),
+                           panelText(Field::pwm_max_duty, maxDuty)}};
 }
 
 FormattedField pwmMinDuty(const QString& minTicksText, const QString& onTicksText, const QString& offTicksText)
@@ -141,8 +141,8 @@ FormattedField pwmMinDuty(const QString& minTicksText, const QString& onTicksTex
     const double sum = entryValue(onTicksText) + entryValue(offTicksText);
     const QString minDuty =
         sum == 0.0 ? QStringLiteral("0") : decimalText(Int(100 * entryValue(minTicksText) / sum + 0.5));
-    return FormattedField{{windowText(QStringLiteral("read_pwm_min_duty"), minDuty + QLatin1String("%"))},
-                          {panelText(QStringLiteral("pwm_min_duty"), minDuty)}};
+    return FormattedField{{windowText(Field::read_pwm_min_duty, minDuty + QLatin1String("%"))},
+                          {panelText(Field::pwm_min_duty, minDuty)}};
 }
 
 // The offset travels as a 16-bit two's-complement number: above 32767 it stands for value - 65536.
@@ -150,8 +150,8 @@ FormattedField offset(const QString& text)
 {
     const double value = entryValue(text);
     const QString o = value > 32767 ? decimalText(value - 65536) : text;
-    return FormattedField{{windowText(QStringLiteral("offset_read"), o + degree)},
-                          {panelText(QStringLiteral("offset_write"), o)}};
+    return FormattedField{{windowText(Field::offset_read, o + degree)},
+                          {panelText(Field::offset_write, o)}};
 }
 
 FormattedField dipSwitch(const QString& text)
@@ -159,9 +159,9 @@ FormattedField dipSwitch(const QString& text)
     const bool enabled = text != QLatin1String("0");
     const Colour colour = enabled ? Colour::InvalidRed : Colour::WindowText;
     return FormattedField{
-        {FieldChange{QStringLiteral("dipsw"), enabled ? QStringLiteral("ENABLED") : QStringLiteral("DISABLED"),
+        {FieldChange{Field::dipsw, enabled ? QStringLiteral("ENABLED") : QStringLiteral("DISABLED"),
                      std::nullopt, colour},
-         FieldChange{QStringLiteral("label_dipsw"), std::nullopt, std::nullopt, colour}},
+         FieldChange{Field::label_dipsw, std::nullopt, std::nullopt, colour}},
         {}};
 }
 
@@ -199,43 +199,43 @@ FormattedField format_parameter_block(int number, const QString& text, const QSt
 {
     switch (number) {
     case 1:
-        return degrees("curr_pos", nullptr, text);
+        return degrees(Field::curr_pos, std::nullopt, text);
     case 2:
         return cboxState(text);
     case 3:
         return stopMode(text);
     case 4:
-        return degrees("read_lower_limit", "lower_limit", text);
+        return degrees(Field::read_lower_limit, Field::lower_limit, text);
     case 5:
-        return degrees("read_upper_limit", "upper_limit", text);
+        return degrees(Field::read_upper_limit, Field::upper_limit, text);
     case 6:
-        return seconds("read_inv_delay", "inv_delay", text);
+        return seconds(Field::read_inv_delay, Field::inv_delay, text);
     case 7:
-        return flag("pwm_msg", "pwm_on", text);
+        return flag(Field::pwm_msg, Field::pwm_on, text);
     case 8:
         return {};
     case 9:
         return pwmPeriod(onTicksText, text);
     case 10:
-        return degrees("read_ramp", "ramp", text);
+        return degrees(Field::read_ramp, Field::ramp, text);
     case 11:
         return pwmMinDuty(text, onTicksText, offTicksText);
     case 12:
-        return flag("optimize_msg", "optimize", text);
+        return flag(Field::optimize_msg, Field::optimize, text);
     case 13:
-        return seconds("read_pres_delay", "pres_delay", text);
+        return seconds(Field::read_pres_delay, Field::pres_delay, text);
     case 14:
         return offset(text);
     case 15:
-        return flag("mot_check_msg", "mot_check", text);
+        return flag(Field::mot_check_msg, Field::mot_check, text);
     case 16:
-        return degrees("check_angle", "check_angle_write", text);
+        return degrees(Field::check_angle, Field::check_angle_write, text);
     case 17:
-        return seconds("read_rot_timeout", "rot_timeout", text);
+        return seconds(Field::read_rot_timeout, Field::rot_timeout, text);
     case 18:
         return dipSwitch(text);
     case 19:
-        return FormattedField{{windowText(QStringLiteral("cal_fact"), text)}, {}};
+        return FormattedField{{windowText(Field::cal_fact, text)}, {}};
     default:
         return {};
     }

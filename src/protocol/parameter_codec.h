@@ -55,7 +55,7 @@ DecodeResult decode_parameter_block(CharacterSource& source, ParameterSink& sink
 
 // A change of one main-window field: its text, background colour and text colour, each only when set.
 struct FieldChange {
-    QString field;
+    Field field;
     std::optional<QString> text;
     std::optional<Colour> background;
     std::optional<Colour> textColour;
@@ -66,7 +66,7 @@ struct FieldChange {
 // A change of one set-panel control: the text of an entry, or the checked state of a check box
 // or an option. Applied only while the set panel is being filled at start-up.
 struct PanelChange {
-    QString field;
+    Field field;
     std::optional<QString> text;
     std::optional<bool> checked;
 

@@ -58,8 +58,8 @@ private:
 void Commands::CMD_READ_PARAMS()
 {
     m_view.DISABLE_BUTTONS();
-    m_view.setEnabled(QStringLiteral("fast_stop"), true);
-    m_view.setEnabled(QStringLiteral("soft_stop"), true);
+    m_view.setEnabled(Field::fast_stop, true);
+    m_view.setEnabled(Field::soft_stop, true);
 
     Exchange exchange(m_link, m_view);
     if (exchange.send(QLatin1Char('L'))

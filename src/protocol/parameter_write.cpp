@@ -5,34 +5,13 @@
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
 #include "protocol/view.h"
+#include "protocol/set_panel_entries.h"
 #include "protocol/write_lines.h"
 #include "serial/messages.h"
 #include "serial/serial_link.h"
 
 
 namespace {
-
-PanelState panelState(const View& view)
-{
-    PanelState panel;
-    panel.northStop = view.isChecked(QStringLiteral("north_stop"));
-    panel.southStop = view.isChecked(QStringLiteral("south_stop"));
-    panel.pwmOn = view.isChecked(QStringLiteral("pwm_on"));
-    panel.optimize = view.isChecked(QStringLiteral("optimize"));
-    panel.motCheck = view.isChecked(QStringLiteral("mot_check"));
-    panel.lowerLimit = view.text(QStringLiteral("lower_limit"));
-    panel.upperLimit = view.text(QStringLiteral("upper_limit"));
-    panel.invDelay = view.text(QStringLiteral("inv_delay"));
-    panel.pwmPeriod = view.text(QStringLiteral("pwm_period"));
-    panel.pwmMaxDuty = view.text(QStringLiteral("pwm_max_duty"));
-    panel.ramp = view.text(QStringLiteral("ramp"));
-    panel.pwmMinDuty = view.text(QStringLiteral("pwm_min_duty"));
-    panel.presDelay = view.text(QStringLiteral("pres_delay"));
-    panel.offsetWrite = view.text(QStringLiteral("offset_write"));
-    panel.checkAngleWrite = view.text(QStringLiteral("check_angle_write"));
-    panel.rotTimeout = view.text(QStringLiteral("rot_timeout"));
-    return panel;
-}
 
 // Lines taken from the panel before "AW" is sent; the others are taken from their entries at
 // the moment they are sent, so an entry edited during the dialogue goes with its new text.
@@ -67,9 +46,9 @@ void Commands::CMD_WRITE_PARAMS()
                                     QStringLiteral("WRITE PARAMETERS COMMAND")))
         return;
     m_view.DISABLE_BUTTONS();
-    m_view.setEnabled(QStringLiteral("fast_stop"), true);
-    m_view.setEnabled(QStringLiteral("soft_stop"), true);
-    m_view.setText(QStringLiteral("inv_delay"), trimmedText(m_view.text(QStringLiteral("inv_delay"))));
+    m_view.setEnabled(Field::fast_stop, true);
+    m_view.setEnabled(Field::soft_stop, true);
+    m_view.setText(Field::inv_delay, trimmedText(m_view.text(Field::inv_delay)));
 
     Exchange exchange(m_link, m_view);
     if (!m_view.monitorIdle()) {

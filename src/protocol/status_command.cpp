@@ -12,7 +12,7 @@
 
 void Commands::CMD_STATUS()
 {
-    ButtonOff off(m_view, QStringLiteral("command_qm"));
+    ButtonOff off(m_view, Field::command_qm);
     Exchange exchange(m_link, m_view);
     if (exchange.send(QLatin1Char('?'))
         && exchange.waitHeader(QStringLiteral("cmd ?, Communication timeout on <header>"), AfterHeader::KeepTimer)
@@ -20,10 +20,10 @@ void Commands::CMD_STATUS()
         // An angle that does not come in time ends the exchange without a word.
         const QString angle = m_link.GET_NUM03S();
         if (!angle.isEmpty()) {
-            m_view.setText(QStringLiteral("fast_pos"), angle + QChar(0x00B0));
+            m_view.setText(Field::fast_pos, angle + QChar(0x00B0));
             if (exchange.expect(QLatin1Char(','), QStringLiteral("? cmd, <Separator>#3 invalid, received:"))) {
                 const QString state = m_link.GET_CHAR();
-                const QString status = QStringLiteral("fast_status");
+                const Field status = Field::fast_status;
                 if (state == QLatin1String("B")) {
                     m_view.setText(status, QStringLiteral("BUSY"));
                     m_view.setBackground(status, Colour::InvalidRed);

@@ -1,7 +1,9 @@
 #pragma once
-// What the protocol needs from the windows: the fields by their control names, their texts,
+// What the protocol needs from the windows: the fields by their typed identifiers, their texts,
 // colours and states, the monitor state and the button groups. The windows implement it;
 // tests may implement it with a recording fake.
+
+#include "protocol/field.h"
 
 #include <QString>
 
@@ -15,17 +17,17 @@ class View {
 public:
     virtual ~View() = default;
 
-    virtual QString text(const QString& field) const = 0;
-    virtual void setText(const QString& field, const QString& text) = 0;
-    virtual void setBackground(const QString& field, Colour colour) = 0;
-    virtual void setTextColour(const QString& field, Colour colour) = 0;
-    virtual bool isChecked(const QString& field) const = 0;
-    virtual void setChecked(const QString& field, bool checked) = 0;
-    virtual bool isEnabled(const QString& field) const = 0;
-    virtual void setEnabled(const QString& field, bool enabled) = 0;
+    virtual QString text(Field field) const = 0;
+    virtual void setText(Field field, const QString& text) = 0;
+    virtual void setBackground(Field field, Colour colour) = 0;
+    virtual void setTextColour(Field field, Colour colour) = 0;
+    virtual bool isChecked(Field field) const = 0;
+    virtual void setChecked(Field field, bool checked) = 0;
+    virtual bool isEnabled(Field field) const = 0;
+    virtual void setEnabled(Field field, bool enabled) = 0;
 
     // The monitor is idle exactly when the caption of cmd_monitor reads "START...".
-    bool monitorIdle() const { return text(QStringLiteral("cmd_monitor")) == QLatin1String("START..."); }
+    bool monitorIdle() const { return text(Field::cmd_monitor) == QLatin1String("START..."); }
 
     // The button groups of the main window.
     virtual void DISABLE_BUTTONS() = 0;

@@ -13,6 +13,7 @@
 CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_main(main)
 {
     buildCalibrationControls(this);
+    main.resolveControls(this, true);
 
     const auto wire = [this](const char* name, void (Commands::*command)()) {
         connect(findChild<QAbstractButton*>(QString::fromLatin1(name)), &QAbstractButton::clicked, this, [this, command] {
@@ -25,15 +26,15 @@ CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_mai
     wire("calib", &Commands::CMD_CALANGLE);
     wire("write_factor", &Commands::CMD_CALFACTOR);
 
-    const auto check = [this](const char* name, bool (*valid)(QStringView)) {
-        auto* entry = findChild<QLineEdit*>(QString::fromLatin1(name));
+    const auto check = [this](Field field, bool (*valid)(QStringView)) {
+        auto* entry = m_main.control<QLineEdit>(field);
         m_entriesAtStart.append({entry, entry->text(), entry->palette()});
         connect(entry, &QLineEdit::textChanged, this, [entry, valid](const QString& text) {
             colours::paintBackground(entry, valid(text) ? colours::window() : colours::invalidRed);
         });
     };
-    check("cal_factor", calibrationFactorValid);
-    check("calib_angle", calibrationAngleValid);
+    check(Field::cal_factor, calibrationFactorValid);
+    check(Field::calib_angle, calibrationAngleValid);
 }
 
 void CalibrationWindow::closeEvent(QCloseEvent* event)

@@ -42,6 +42,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_monitor(std::make_unique<Monitor>(*this))
 {
     buildMainWindowControls(this);
+    resolveControls(this, false);
     m_link.selectedOption = [this] { return selectedPortOption(); };
     m_lock.onIdle = [this] {
         if (m_closeRequested) {
@@ -51,62 +52,74 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     };
 
     for (int n = 1; n <= 4; ++n)
-        connect(button(QStringLiteral("COM%1").arg(n)), &QAbstractButton::clicked, this, [this] { m_link.SELECT_PORT(); });
+        connect(button(portOption(n)), &QAbstractButton::clicked, this, [this] { m_link.SELECT_PORT(); });
 
-    connect(button(QStringLiteral("clr_reply")), &QAbstractButton::clicked, this,
-            [this] { setText(QStringLiteral("cbox_reply_text"), QString()); });
-    connect(button(QStringLiteral("calib")), &QAbstractButton::clicked, this, &MainWindow::openCalibration);
-    connect(button(QStringLiteral("cmd_monitor")), &QAbstractButton::clicked, this, [this] { m_monitor->MONITOR_RUN(); });
-    connect(button(QStringLiteral("set_default")), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this); });
+    connect(button(Field::clr_reply), &QAbstractButton::clicked, this,
+            [this] { setText(Field::cbox_reply_text, QString()); });
+    connect(button(Field::calib), &QAbstractButton::clicked, this, &MainWindow::openCalibration);
+    connect(button(Field::cmd_monitor), &QAbstractButton::clicked, this, [this] { m_monitor->MONITOR_RUN(); });
+    connect(button(Field::set_default), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this); });
 
-    connect(findChild<QLineEdit*>(QStringLiteral("go_to_angle")), &QLineEdit::textChanged, this, [this](const QString& angle) {
-        setBackground(QStringLiteral("go_to_angle"), goToAngleValid(angle) ? Colour::Window : Colour::InvalidRed);
+    connect(control<QLineEdit>(Field::go_to_angle), &QLineEdit::textChanged, this, [this](const QString& angle) {
+        setBackground(Field::go_to_angle, goToAngleValid(angle) ? Colour::Window : Colour::InvalidRed);
     });
     connectSetPanelChecks(*this);
 
     // Each command button runs its exchange; the stops are never lost.
-    const auto wire = [this](const char* name, std::function<void()> command, ExchangeLock::Kind kind) {
-        connect(button(QString::fromLatin1(name)), &QAbstractButton::clicked, this, [this, command, kind] {
+    const auto wire = [this](Field name, std::function<void()> command, ExchangeLock::Kind kind) {
+        connect(button(name), &QAbstractButton::clicked, this, [this, command, kind] {
             if (!m_lock.run(command, kind))
                 QApplication::beep();
         });
     };
     using Kind = ExchangeLock::Kind;
-    wire("command_s", [this] { m_commands.CMD_S(); }, Kind::Ordinary);
-    wire("command_c", [this] { m_commands.CMD_M(); }, Kind::Ordinary);
-    wire("command_v", [this] { m_commands.CMD_VERSION(); }, Kind::Ordinary);
-    wire("command_qm", [this] { m_commands.CMD_STATUS(); }, Kind::Ordinary);
-    wire("execute", [this] { m_commands.CMD_GOTO(); }, Kind::Ordinary);
-    wire("fast_stop", [this] { m_commands.CMD_FAST_STOP(); }, Kind::Stop);
-    wire("soft_stop", [this] { m_commands.CMD_SOFT_STOP(); }, Kind::Stop);
-    wire("read_info", [this] { m_commands.CMD_READ_PARAMS(); }, Kind::Ordinary);
-    wire("write_mode", [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
+    wire(Field::command_s, [this] { m_commands.CMD_S(); }, Kind::Ordinary);
+    wire(Field::command_c, [this] { m_commands.CMD_M(); }, Kind::Ordinary);
+    wire(Field::command_v, [this] { m_commands.CMD_VERSION(); }, Kind::Ordinary);
+    wire(Field::command_qm, [this] { m_commands.CMD_STATUS(); }, Kind::Ordinary);
+    wire(Field::execute, [this] { m_commands.CMD_GOTO(); }, Kind::Ordinary);
+    wire(Field::fast_stop, [this] { m_commands.CMD_FAST_STOP(); }, Kind::Stop);
+    wire(Field::soft_stop, [this] { m_commands.CMD_SOFT_STOP(); }, Kind::Stop);
+    wire(Field::read_info, [this] { m_commands.CMD_READ_PARAMS(); }, Kind::Ordinary);
+    wire(Field::write_mode, [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
 }
 
 MainWindow::~MainWindow() = default;
 
-QWidget* MainWindow::field(const QString& name) const
+void MainWindow::resolveControls(QWidget* window, bool calibration)
 {
-    if (auto* w = findChild<QWidget*>(name))
-        return w;
-    if (m_calibration)
-        if (auto* w = m_calibration->findChild<QWidget*>(name))
-            return w;
-    qFatal("rotor: no control named %s", qPrintable(name));
-    return nullptr;
+    for (int i = 0; i < fieldCount; ++i) {
+        const auto field = static_cast<Field>(i);
+        if (onCalibrationWindow(field) != calibration)
+            continue;
+        // The first control of that name: the calibration window's own "calib" button is not
+        // one the commands touch.
+        QWidget* w = window->findChild<QWidget*>(fieldName(field));
+        if (!w)
+            qFatal("rotor: no control named %s", qPrintable(fieldName(field)));
+        m_controls[static_cast<std::size_t>(i)] = w;
+    }
 }
 
-QAbstractButton* MainWindow::button(const QString& name) const
+QWidget* MainWindow::control(Field field) const
 {
-    auto* b = qobject_cast<QAbstractButton*>(field(name));
+    QWidget* w = m_controls[static_cast<std::size_t>(field)];
+    if (!w)
+        qFatal("rotor: control %s is on a window not built yet", qPrintable(fieldName(field)));
+    return w;
+}
+
+QAbstractButton* MainWindow::button(Field field) const
+{
+    auto* b = qobject_cast<QAbstractButton*>(control(field));
     if (!b)
-        qFatal("rotor: control %s is not a button", qPrintable(name));
+        qFatal("rotor: control %s is not a button", qPrintable(fieldName(field)));
     return b;
 }
 
-QString MainWindow::text(const QString& name) const
+QString MainWindow::text(Field name) const
 {
-    QWidget* w = field(name);
+    QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         return edit->text();
     if (auto* edit = qobject_cast<QPlainTextEdit*>(w))
@@ -118,9 +131,9 @@ QString MainWindow::text(const QString& name) const
     return {};
 }
 
-void MainWindow::setText(const QString& name, const QString& text)
+void MainWindow::setText(Field name, const QString& text)
 {
-    QWidget* w = field(name);
+    QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(text);
         edit->setCursorPosition(0);
@@ -133,13 +146,13 @@ void MainWindow::setText(const QString& name, const QString& text)
     }
 }
 
-void MainWindow::setBackground(const QString& name, Colour colour) { colours::paintBackground(field(name), toColor(colour)); }
+void MainWindow::setBackground(Field name, Colour colour) { colours::paintBackground(control(name), toColor(colour)); }
 
-void MainWindow::setTextColour(const QString& name, Colour colour) { colours::paintText(field(name), toColor(colour)); }
+void MainWindow::setTextColour(Field name, Colour colour) { colours::paintText(control(name), toColor(colour)); }
 
-bool MainWindow::isChecked(const QString& name) const { return button(name)->isChecked(); }
+bool MainWindow::isChecked(Field name) const { return button(name)->isChecked(); }
 
-void MainWindow::setChecked(const QString& name, bool checked)
+void MainWindow::setChecked(Field name, bool checked)
 {
     QAbstractButton* b = button(name);
     // An option of an exclusive group cannot be cleared directly (the block's "Absolute" clears
@@ -160,14 +173,15 @@ void MainWindow::setChecked(const QString& name, bool checked)
     b->setChecked(checked);
 }
 
-bool MainWindow::isEnabled(const QString& name) const { return field(name)->isEnabled(); }
+bool MainWindow::isEnabled(Field name) const { return control(name)->isEnabled(); }
 
-void MainWindow::setEnabled(const QString& name, bool enabled) { field(name)->setEnabled(enabled); }
+void MainWindow::setEnabled(Field name, bool enabled) { control(name)->setEnabled(enabled); }
 
 void MainWindow::DISABLE_BUTTONS()
 {
-    for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"}) {
-        QAbstractButton* b = button(QString::fromLatin1(name));
+    for (Field name : {Field::write_mode, Field::read_info, Field::execute, Field::cmd_monitor, Field::fast_stop,
+                       Field::soft_stop, Field::command_s}) {
+        QAbstractButton* b = button(name);
         b->setEnabled(false);
         colours::paintButton(b, colours::buttonFace());
     }
@@ -176,22 +190,22 @@ void MainWindow::DISABLE_BUTTONS()
 void MainWindow::ENABLE_BUTTONS()
 {
     ENABLE_WRITE_BUTTON();
-    const auto enable = [this](const char* name, const QColor& colour) {
-        QAbstractButton* b = button(QString::fromLatin1(name));
+    const auto enable = [this](Field name, const QColor& colour) {
+        QAbstractButton* b = button(name);
         b->setEnabled(true);
         colours::paintButton(b, colour);
     };
-    enable("read_info", colours::lightGreen);
-    enable("execute", colours::lightGreen);
+    enable(Field::read_info, colours::lightGreen);
+    enable(Field::execute, colours::lightGreen);
     ENABLE_MONITOR_BUTTON();
-    enable("fast_stop", colours::stopOrange);
-    enable("soft_stop", colours::stopOrange);
-    enable("command_s", colours::commandS);
+    enable(Field::fast_stop, colours::stopOrange);
+    enable(Field::soft_stop, colours::stopOrange);
+    enable(Field::command_s, colours::commandS);
 }
 
 void MainWindow::DISABLE_WRITE_BUTTON()
 {
-    QAbstractButton* b = button(QStringLiteral("write_mode"));
+    QAbstractButton* b = button(Field::write_mode);
     b->setEnabled(false);
     colours::paintButton(b, colours::buttonFace());
 }
@@ -200,21 +214,21 @@ void MainWindow::ENABLE_WRITE_BUTTON()
 {
     if (!monitorIdle())
         return;
-    QAbstractButton* b = button(QStringLiteral("write_mode"));
+    QAbstractButton* b = button(Field::write_mode);
     b->setEnabled(true);
     colours::paintButton(b, colours::lightGreen);
 }
 
 void MainWindow::DISABLE_MONITOR_BUTTON()
 {
-    QAbstractButton* b = button(QStringLiteral("cmd_monitor"));
+    QAbstractButton* b = button(Field::cmd_monitor);
     b->setEnabled(false);
     colours::paintButton(b, colours::buttonFace());
 }
 
 void MainWindow::ENABLE_MONITOR_BUTTON()
 {
-    QAbstractButton* b = button(QStringLiteral("cmd_monitor"));
+    QAbstractButton* b = button(Field::cmd_monitor);
     b->setEnabled(true);
     colours::paintButton(b, monitorIdle() ? colours::lightGreen : colours::invalidRed);
 }
@@ -222,7 +236,7 @@ void MainWindow::ENABLE_MONITOR_BUTTON()
 int MainWindow::selectedPortOption() const
 {
     for (int n = 1; n <= 4; ++n)
-        if (button(QStringLiteral("COM%1").arg(n))->isChecked())
+        if (button(portOption(n))->isChecked())
             return n;
     return 0;
 }
@@ -247,7 +261,7 @@ void MainWindow::runStartUp()
 {
     // While the sequence runs, a port choice would store nothing and apply nothing: the panel
     // takes no clicks until it has ended.
-    QWidget* comPanel = field(QStringLiteral("COM"));
+    QWidget* comPanel = control(Field::COM);
     comPanel->setEnabled(false);
     m_link.startupRunning = true;
     const auto end = [this, comPanel] {
@@ -261,7 +275,7 @@ void MainWindow::runStartUp()
     if (!m_link.LOAD_SETTINGS())
         return end();
     for (int n = 1; n <= 4; ++n)
-        setChecked(QStringLiteral("COM%1").arg(n), m_link.portNumber == n);
+        setChecked(portOption(n), m_link.portNumber == n);
     m_link.OPEN_PORT();
     m_link.startupFlag = false;
     if (m_commands.CMD_S() || m_commands.CMD_VERSION())

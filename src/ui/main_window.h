@@ -8,6 +8,7 @@
 #include "serial/serial_link.h"
 
 #include <QWidget>
+#include <array>
 #include <memory>
 
 class CalibrationWindow;
@@ -34,14 +35,14 @@ public:
     CalibrationWindow* calibrationWindow() const;
 
     // View
-    QString text(const QString& field) const override;
-    void setText(const QString& field, const QString& text) override;
-    void setBackground(const QString& field, Colour colour) override;
-    void setTextColour(const QString& field, Colour colour) override;
-    bool isChecked(const QString& field) const override;
-    void setChecked(const QString& field, bool checked) override;
-    bool isEnabled(const QString& field) const override;
-    void setEnabled(const QString& field, bool enabled) override;
+    QString text(Field field) const override;
+    void setText(Field field, const QString& text) override;
+    void setBackground(Field field, Colour colour) override;
+    void setTextColour(Field field, Colour colour) override;
+    bool isChecked(Field field) const override;
+    void setChecked(Field field, bool checked) override;
+    bool isEnabled(Field field) const override;
+    void setEnabled(Field field, bool enabled) override;
     void DISABLE_BUTTONS() override;
     void ENABLE_BUTTONS() override;
     void DISABLE_WRITE_BUTTON() override;
@@ -49,16 +50,21 @@ public:
     void DISABLE_MONITOR_BUTTON() override;
     void ENABLE_MONITOR_BUTTON() override;
 
+    // The control of `field`, found once when its window was built.
+    QWidget* control(Field field) const;
+    template <typename T>
+    T* control(Field field) const
+    {
+        return static_cast<T*>(control(field));
+    }
+    // Takes the controls of a window just built; a control missing from it ends the program.
+    void resolveControls(QWidget* window, bool calibration);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QWidget* field(const QString& name) const;
-    QAbstractButton* button(const QString& name) const;
-    void onClick(const QString& name, void (MainWindow::*handler)());
-    // Runs an exchange started by a click, kept apart from any other (refused while one runs,
-    // or queued for a stop).
-    void exclusive(void (Commands::*command)(), ExchangeLock::Kind kind = ExchangeLock::Kind::Ordinary);
+    QAbstractButton* button(Field field) const;
     void openCalibration();
     int selectedPortOption() const;
     void runStartUp();
@@ -69,6 +75,7 @@ private:
     ExchangeLock m_lock;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<CalibrationWindow> m_calibration;
+    std::array<QWidget*, fieldCount> m_controls{};
     // A close asked for while an exchange waits: the window closes once the exchange has ended.
     bool m_closeRequested = false;
 };

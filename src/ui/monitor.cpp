@@ -13,10 +13,8 @@ namespace {
 
 const QString STX = QStringLiteral("\x02");
 const QString CR = QStringLiteral("\r");
-const QString monitorButton = QStringLiteral("cmd_monitor");
 const QString idleCaption = QStringLiteral("START...");
 const QString runningCaption = QStringLiteral("STOP");
-const QString gotoReplay = QStringLiteral("goto_replay");
 
 }  // namespace
 
@@ -49,7 +47,7 @@ void Monitor::start()
     // them. While another exchange runs, the start is refused and nothing changes.
     const bool started = lock.run([&] {
         window.DISABLE_MONITOR_BUTTON();
-        window.setEnabled(gotoReplay, false);
+        window.setEnabled(Field::goto_replay, false);
         window.DISABLE_WRITE_BUTTON();
         commands.CMD_S();
         commands.CMD_STATUS();
@@ -60,12 +58,12 @@ void Monitor::start()
         return;
     }
 
-    window.setText(monitorButton, runningCaption);
+    window.setText(Field::cmd_monitor, runningCaption);
     window.DISABLE_WRITE_BUTTON();
     window.ENABLE_MONITOR_BUTTON();
 
     // The listing is only ever appended to or emptied: nothing in it is to be undone.
-    window.findChild<QPlainTextEdit*>(QStringLiteral("cbox_reply_text"))->setUndoRedoEnabled(false);
+    window.control<QPlainTextEdit>(Field::cbox_reply_text)->setUndoRedoEnabled(false);
 
     m_frameCounter = 1;
     link.OPEN_PORT();
@@ -77,27 +75,27 @@ void Monitor::start()
     // Timer1 under the frame's character waits; a stop clicked meanwhile is sent right after the
     // frame, any other click is refused.
     bool goOn = true;
-    while (goOn && window.text(monitorButton) == runningCaption && awaitHeader())
+    while (goOn && window.text(Field::cmd_monitor) == runningCaption && awaitHeader())
         lock.run([&] { goOn = readFrame(); });
 
     // Monitoring ends. A start is refused while the lock is held, so nothing further up the stack
     // holds it here and the closing S runs at once.
     if (!window.monitorIdle())
-        window.setText(monitorButton, idleCaption);
+        window.setText(Field::cmd_monitor, idleCaption);
     if (link.port().isOpen())
         link.port().close();
     // An application that is quitting waits for nothing any more: no closing exchange then.
     if (!link.aborted())
         lock.run([&] { commands.CMD_S_AFTER_MONITOR(); });
-    window.setEnabled(gotoReplay, true);
+    window.setEnabled(Field::goto_replay, true);
     window.ENABLE_BUTTONS();
 }
 
 void Monitor::stop()
 {
-    m_window.setText(monitorButton, idleCaption);
+    m_window.setText(Field::cmd_monitor, idleCaption);
     m_window.ENABLE_MONITOR_BUTTON();
-    m_window.setEnabled(gotoReplay, true);
+    m_window.setEnabled(Field::goto_replay, true);
     m_window.ENABLE_WRITE_BUTTON();
     // The listening loop may be asleep waiting for a header: let it see the new caption.
     m_window.link().wake();
@@ -173,14 +171,14 @@ void Monitor::MONITOR_STATUS_LINE()
         m_line += angle;
         if (angle.isEmpty())
             return;
-        m_window.setText(QStringLiteral("fast_pos"), angle + QChar(0x00B0));
+        m_window.setText(Field::fast_pos, angle + QChar(0x00B0));
         c = readChar();
         if (c != QLatin1String(",")) {
             messages.inform(QStringLiteral("Separator invalid, received:") + c);
             return;
         }
         const QString state = readChar();
-        const QString status = QStringLiteral("fast_status");
+        const Field status = Field::fast_status;
         if (state == QLatin1String("B")) {
             m_window.setText(status, QStringLiteral("BUSY"));
             m_window.setBackground(status, Colour::InvalidRed);
@@ -218,7 +216,7 @@ void Monitor::MONITOR_RAW_LINE()
 
 void Monitor::writeLine(bool bounded)
 {
-    auto* listing = m_window.findChild<QPlainTextEdit*>(QStringLiteral("cbox_reply_text"));
+    auto* listing = m_window.control<QPlainTextEdit>(Field::cbox_reply_text);
     if (bounded && listingLength(*listing) > listingBound)
         listing->clear();
     // The line goes in at the end, whatever the listing holds: the rest of the text is not

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     r.window.findChild<QAbstractButton*>(QStringLiteral("cmd_monitor"))->click();
     // However the traffic ends, monitoring has ended in order.
     if (!r.window.monitorIdle() || r.port.isOpen() || r.window.link().Timer1.isActive()
-        || !r.window.isEnabled(QStringLiteral("write_mode")) || !r.window.isEnabled(QStringLiteral("goto_replay")))
+        || !r.window.isEnabled(Field::write_mode) || !r.window.isEnabled(Field::goto_replay))
         __builtin_trap();
     return 0;
 }

@@ -25,10 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (port.isOpen() || link.Timer1.isActive())
         __builtin_trap();
     // Field texts are shown as they came; what the read computes is always a number.
-    for (const char* computed : {"read_inv_delay", "read_pres_delay", "read_rot_timeout", "read_pwm_period", "read_pwm_max_duty",
-                                 "read_pwm_min_duty", "inv_delay", "pres_delay", "rot_timeout", "pwm_period", "pwm_max_duty",
-                                 "pwm_min_duty"}) {
-        const QString text = view.texts.value(QString::fromLatin1(computed));
+    for (Field computed : {Field::read_inv_delay, Field::read_pres_delay, Field::read_rot_timeout, Field::read_pwm_period,
+                           Field::read_pwm_max_duty, Field::read_pwm_min_duty, Field::inv_delay, Field::pres_delay,
+                           Field::rot_timeout, Field::pwm_period, Field::pwm_max_duty, Field::pwm_min_duty}) {
+        const QString text = view.texts.value(computed);
         if (text.contains(QLatin1String("nan"), Qt::CaseInsensitive) || text.contains(QLatin1String("inf"), Qt::CaseInsensitive))
             __builtin_trap();
     }

@@ -4,33 +4,21 @@
 
 #include "protocol/view.h"
 
-#include <QHash>
+#include <QMap>
 #include <QSet>
 
 class FieldMapView : public View {
 public:
-    FieldMapView() { texts.insert(QStringLiteral("cmd_monitor"), QStringLiteral("START...")); }
+    FieldMapView() { texts.insert(Field::cmd_monitor, QStringLiteral("START...")); }
 
-    QString text(const QString& field) const override { return texts.value(field); }
-    void setText(const QString& field, const QString& text) override { texts.insert(field, text); }
-    void setBackground(const QString& field, Colour colour) override { backgrounds.insert(field, colour); }
-    void setTextColour(const QString& field, Colour colour) override { textColours.insert(field, colour); }
-    bool isChecked(const QString& field) const override { return checked.contains(field); }
-    void setChecked(const QString& field, bool on) override
-    {
-        if (on)
-            checked.insert(field);
-        else
-            checked.remove(field);
-    }
-    bool isEnabled(const QString& field) const override { return !disabled.contains(field); }
-    void setEnabled(const QString& field, bool enabled) override
-    {
-        if (enabled)
-            disabled.remove(field);
-        else
-            disabled.insert(field);
-    }
+    QString text(Field field) const override { return texts.value(field); }
+    void setText(Field field, const QString& text) override { texts.insert(field, text); }
+    void setBackground(Field field, Colour colour) override { backgrounds.insert(field, colour); }
+    void setTextColour(Field field, Colour colour) override { textColours.insert(field, colour); }
+    bool isChecked(Field field) const override { return checked.value(field); }
+    void setChecked(Field field, bool on) override { checked.insert(field, on); }
+    bool isEnabled(Field field) const override { return !disabled.value(field); }
+    void setEnabled(Field field, bool enabled) override { disabled.insert(field, !enabled); }
     void DISABLE_BUTTONS() override { ++groupOperations; }
     void ENABLE_BUTTONS() override { ++groupOperations; }
     void DISABLE_WRITE_BUTTON() override { ++groupOperations; }
@@ -38,10 +26,10 @@ public:
     void DISABLE_MONITOR_BUTTON() override { ++groupOperations; }
     void ENABLE_MONITOR_BUTTON() override { ++groupOperations; }
 
-    QHash<QString, QString> texts;
-    QHash<QString, Colour> backgrounds;
-    QHash<QString, Colour> textColours;
-    QSet<QString> checked;
-    QSet<QString> disabled;
+    QMap<Field, QString> texts;
+    QMap<Field, Colour> backgrounds;
+    QMap<Field, Colour> textColours;
+    QMap<Field, bool> checked;
+    QMap<Field, bool> disabled;
     int groupOperations = 0;
 };
