@@ -3,6 +3,7 @@
 #include "serial/messages.h"
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
+#include "ui/dialogs.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
 #include "ui/set_panel.h"
@@ -13,6 +14,8 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -35,13 +38,24 @@ const QString monitorIdleCaption = QStringLiteral("START...");
 }  // namespace
 
 MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidget* parent)
-    : QWidget(parent),
+    : QMainWindow(parent),
       m_messages(messages),
+      m_desktopDialogs(std::make_unique<DesktopDialogs>()),
+      m_dialogs(m_desktopDialogs.get()),
       m_link(port, messages, replyPeriodMs),
       m_commands(m_link, *this),
       m_monitor(std::make_unique<Monitor>(*this))
 {
-    buildMainWindowControls(this);
+    // The panels keep their places on a form of their own, below the menu bar; the window is
+    // as large as the two together and cannot be resized.
+    auto* form = new QWidget;
+    buildMainWindowControls(form);
+    setObjectName(form->objectName());
+    form->setObjectName(QStringLiteral("form"));
+    setWindowTitle(form->windowTitle());
+    setCentralWidget(form);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     resolveControls(this, false);
     m_link.selectedOption = [this] { return selectedPortOption(); };
     m_lock.onIdle = [this] {
@@ -300,6 +314,18 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+}
+
+void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs = dialogs ? dialogs : m_desktopDialogs.get(); }
+
+void MainWindow::buildMenus()
+{
+    m_fileMenu = menuBar()->addMenu(tr("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("menu_file"));
+    m_portMenu = menuBar()->addMenu(tr("&Port"));
+    m_portMenu->setObjectName(QStringLiteral("menu_port"));
+    m_helpMenu = menuBar()->addMenu(tr("&Help"));
+    m_helpMenu->setObjectName(QStringLiteral("menu_help"));
 }
 
 CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.get(); }

@@ -1,24 +1,27 @@
 #pragma once
 // The main window `rotor`: the field set, the button groups and the wiring of every control to
-// its command. It is the protocol's view of the window (View).
+// its command. It is the protocol's view of the window (View). The specified panels stand in
+// its central widget, with the menu bar above them.
 
 #include "protocol/commands.h"
 #include "protocol/view.h"
 #include "protocol/exchange_lock.h"
 #include "serial/serial_link.h"
 
-#include <QWidget>
+#include <QMainWindow>
 #include <array>
 #include <memory>
 
 class CalibrationWindow;
+class Dialogs;
 class Messages;
 class Port;
 class QAbstractButton;
 class QCloseEvent;
+class QMenu;
 class Monitor;
 
-class MainWindow : public QWidget, public View {
+class MainWindow : public QMainWindow, public View {
     Q_OBJECT
 public:
     MainWindow(Port& port, Messages& messages, int replyPeriodMs = SerialLink::replyTimeoutMs, QWidget* parent = nullptr);
@@ -28,11 +31,19 @@ public:
     Commands& commands() { return m_commands; }
     ExchangeLock& exchangeLock() { return m_lock; }
     Messages& messages() { return m_messages; }
+    // The dialogs beyond the message boxes; the real ones unless a test gives its own.
+    Dialogs& dialogs() { return *m_dialogs; }
+    void setDialogs(Dialogs* dialogs);
 
     // The start-up sequence, run once when the window has been shown.
     void startUp();
     // The calibration window, when it has been opened.
     CalibrationWindow* calibrationWindow() const;
+
+    // The menus of the menu bar.
+    QMenu* fileMenu() const { return m_fileMenu; }
+    QMenu* portMenu() const { return m_portMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
 
     // View
     QString text(Field field) const override;
@@ -68,14 +79,20 @@ private:
     void openCalibration();
     int selectedPortOption() const;
     void runStartUp();
+    void buildMenus();
 
     Messages& m_messages;
+    std::unique_ptr<Dialogs> m_desktopDialogs;
+    Dialogs* m_dialogs = nullptr;
     SerialLink m_link;
     Commands m_commands;
     ExchangeLock m_lock;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<CalibrationWindow> m_calibration;
     std::array<QWidget*, fieldCount> m_controls{};
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_portMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
     // A close asked for while an exchange waits: the window closes once the exchange has ended.
     bool m_closeRequested = false;
 };

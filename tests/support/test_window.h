@@ -2,6 +2,7 @@
 // A main window on a fake port with recorded messages and a short reply period, for tests.
 
 #include "support/fake_port.h"
+#include "support/recording_dialogs.h"
 #include "support/recording_messages.h"
 #include "ui/calibration_window.h"
 #include "ui/main_window.h"
@@ -19,6 +20,7 @@ struct TestWindow {
         : window(std::make_unique<MainWindow>(port, messages, periodMs))
     {
         window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
+        window->setDialogs(&dialogs);
     }
 
     template <typename T = QWidget>
@@ -37,6 +39,7 @@ struct TestWindow {
     QTemporaryDir settingsDir;
     FakePort port;
     RecordingMessages messages;
+    RecordingDialogs dialogs;
     std::unique_ptr<MainWindow> window;
 };
 
