@@ -255,7 +255,7 @@ private slots:
         QTest::newRow("status separator 2") << QByteArray("\x02" "A,?,045.R\r") << "1: <h|A,?,45.\n" << "45" + degree
                                             << busy << true
                                             << QStringList{QStringLiteral("Separator invalid, received:.")};
-        QTest::newRow("status terminator LF") << QByteArray("\x02" "A,?,045,R\n") << "1: <h|A,?,45,R\n" << "45" + degree
+        QTest::newRow("status terminator LF") << QByteArray("\x02" "A,?,045,R\n") << "1: <h|A,?,45,R<10>\n" << "45" + degree
                                               << QStringLiteral("READY") << false
                                               << QStringList{QStringLiteral("Terminator invalid, received ASC:10")};
         QTest::newRow("status terminator Z") << QByteArray("\x02" "A,?,045,RZ") << "1: <h|A,?,45,RZ\n" << "45" + degree
@@ -281,6 +281,14 @@ private slots:
                                                     << true << QStringList{};
         QTest::newRow("blanks removed") << QByteArray("\x02" "A,G, R \r") << "1: <h|A,G,R|r>\n" << before << busy << true
                                         << QStringList{};
+        // Only spaces are removed: every other character below 32 is shown by its code.
+        QTest::newRow("control characters shown") << QByteArray("\x02" "A,M,a\tb c \r") << "1: <h|A,M,a<9>bc|r>\n" << before
+                                                  << busy << true << QStringList{};
+        QTest::newRow("LF and NUL shown") << QByteArray("\x02" "A,V,\n0\x00" "1\r", 10) << "1: <h|A,V,<10>0<0>1|r>\n"
+                                          << before << busy << true << QStringList{};
+        QTest::newRow("status with a tab") << QByteArray("\x02" "A,?,045,\tR\r") << "1: <h|A,?,45,<9>R\n" << "45" + degree
+                                           << QStringLiteral("???") << true
+                                           << QStringList{QStringLiteral("Terminator invalid, received ASC:82")};
         // A CR where the command letter belongs is taken as the letter: the line never ends.
         QTest::newRow("command letter missing") << QByteArray("\x02" "A,\r") << QString() << before << busy << true
                                                 << QStringList{};
@@ -631,12 +639,13 @@ private slots:
         verifyEndedInOrder(t);
     }
 
-    // While a frame is read, no exchange may take its character waits away: a stop clicked then
-    // is sent right after the frame, any other click is refused.
+    // While a frame is read, no exchange may take its character waits away: every click then is
+    // sent right after the frame, in the order clicked.
     void clicksWhileAFrameIsRead()
     {
         TestWindow t;
         scriptStart(t.port);
+        t.port.expect(frame("V"), reply('V', "00322"));
         t.port.expect(frame("G999"), reply('G', "R"));
         scriptEnd(t.port);
         QList<QByteArray> writesDuringFrame;
@@ -649,14 +658,15 @@ private slots:
                       t.click(QStringLiteral("fast_stop"));
                       writesDuringFrame = t.port.writes;
                   })
-            .when([&] { return !listing(t).isEmpty(); }, [&] { t.click(monitorButton); });
+            .when([&] { return listing(t).count(QLatin1Char('\n')) == 2; }, [&] { t.click(monitorButton); });
         t.click(monitorButton);
         QVERIFY(!scenario.timedOut);
         QCOMPARE(writesDuringFrame.size(), 3);
-        QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("?"), frame("M"), frame("G999"), frame("S")}));
-        // The cut frame's wait ran out on its own timer and nothing was listed for it; the stop's
-        // reply, sent after it, is the second frame.
-        QCOMPARE(listing(t), QStringLiteral("2: <h|A,G,R|r>\n"));
+        QCOMPARE(t.port.writes,
+                 (QList<QByteArray>{frame("S"), frame("?"), frame("M"), frame("V"), frame("G999"), frame("S")}));
+        // The cut frame's wait ran out on its own timer and nothing was listed for it; the replies
+        // to the clicks, sent after it, are the second and third frames.
+        QCOMPARE(listing(t), QStringLiteral("2: <h|A,V,00322|r>\n3: <h|A,G,R|r>\n"));
         QVERIFY(t.messages.shown.isEmpty());
         verifyEndedInOrder(t);
     }

@@ -195,12 +195,13 @@ private slots:
             << QByteArray("G,R\r\x01" + reply('G', "R")) << true << correct << false << QStringList{} << 0;
         QTest::newRow("accepted, terminator LF") << QByteArray("\x02" "A,G,R\n") << true << correct << false
                                                  << QStringList{returnInvalid + "10"} << 0;
-        // A refusal reads two more characters unchecked, whatever they are, and never a third.
+        // A refusal reads up to two more characters unchecked, never a third, and stops at a CR.
         QTest::newRow("refused") << QByteArray("\x02" "A,G,EXYZ") << false << wrong << true << QStringList{} << 1;
+        QTest::newRow("refused, X CR") << QByteArray("\x02" "A,G,EX\rZ") << false << wrong << true << QStringList{} << 1;
         QTest::newRow("refused, CR LF after") << QByteArray("\x02" "A,G,E\r\nZ") << false << wrong << true << QStringList{}
-                                              << 1;
+                                              << 2;
         QTest::newRow("refused, two CRs after") << QByteArray("\x02" "A,G,E\r\r\r") << false << wrong << true
-                                                << QStringList{} << 1;
+                                                << QStringList{} << 2;
         // Another letter is shown as it came; the background stays as it was.
         QTest::newRow("other letter on red") << reply('G', "Q") << true << "Q" << true << QStringList{} << 0;
         QTest::newRow("other letter on window") << reply('G', "Q") << false << "Q" << false << QStringList{} << 0;
@@ -241,6 +242,23 @@ private slots:
         QVERIFY(!t.port.isOpen());
         QCOMPARE(t.port.unreadAtClose, qint64(unread));
         QVERIFY(!t.window->link().Timer1.isActive());
+        verifyGroupEnabled(t);
+    }
+
+    // The refusal as the box sends it, "E" CR, ends at its CR: the stops are back at once, not
+    // after a reply period spent waiting for a character that never comes.
+    void refusalEndingInCrDoesNotWait()
+    {
+        Rig t;
+        t.edit(angle)->setText(QStringLiteral("180"));
+        t.port.expect(frame("G180"), reply('G', "E"));
+        QElapsedTimer clock;
+        clock.start();
+        t.click(QStringLiteral("execute"));
+        QVERIFY(clock.elapsed() < TestWindow::replyPeriodMs / 2);
+        QCOMPARE(t.edit(replay)->text(), QStringLiteral("WRONG"));
+        QCOMPARE(t.port.unreadAtClose, qint64(0));
+        QVERIFY(t.messages.shown.isEmpty());
         verifyGroupEnabled(t);
     }
 

@@ -46,9 +46,11 @@ void Commands::CMD_GOTO()
             if (result == QLatin1String("E")) {
                 m_view.setText(replay, QStringLiteral("WRONG"));
                 m_view.setBackground(replay, Colour::InvalidRed);
-                // The rest of a refusal is read and not judged.
-                m_link.GET_CHAR();
-                m_link.GET_CHAR();
+                // The rest of a refusal, up to two characters, is read and not judged; a CR ends
+                // it early, so that a refusal "E" CR does not wait a whole period for more.
+                const QString rest = m_link.GET_CHAR();
+                if (!rest.isEmpty() && rest != QLatin1String("\r"))
+                    m_link.GET_CHAR();
             } else {
                 if (result == QLatin1String("R")) {
                     m_view.setText(replay, QStringLiteral("CORRECT"));

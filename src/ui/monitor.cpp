@@ -16,6 +16,19 @@ const QString CR = QStringLiteral("\r");
 const QString idleCaption = QStringLiteral("START...");
 const QString runningCaption = QStringLiteral("STOP");
 
+// A character as the listing shows it: a space contributes nothing, and every other character
+// below code 32 is shown by its code, so that nothing the box sent is hidden and one frame stays
+// one line.
+QString listed(const QString& c)
+{
+    if (c.isEmpty() || c == QLatin1String(" "))
+        return {};
+    const char16_t code = c.front().unicode();
+    if (code < 32)
+        return QLatin1Char('<') + QString::number(code) + QLatin1Char('>');
+    return c;
+}
+
 }  // namespace
 
 Monitor::Monitor(MainWindow& window) : m_window(window) {}
@@ -72,11 +85,11 @@ void Monitor::start()
     // While the monitor waits for a header, the exchange lock is free: a command clicked then only
     // sends its frame (the caption reads "STOP") and its reply is listed here. While a frame is
     // being read, the lock is held, so that no exchange can lower the timeout flag or disarm
-    // Timer1 under the frame's character waits; a stop clicked meanwhile is sent right after the
-    // frame, any other click is refused.
+    // Timer1 under the frame's character waits; every click meanwhile is sent right after the
+    // frame, in the order clicked.
     bool goOn = true;
     while (goOn && window.text(Field::cmd_monitor) == runningCaption && awaitHeader())
-        lock.run([&] { goOn = readFrame(); });
+        lock.run([&] { goOn = readFrame(); }, ExchangeLock::Kind::MonitorFrame);
 
     // Monitoring ends. A start is refused while the lock is held, so nothing further up the stack
     // holds it here and the closing S runs at once.
@@ -140,7 +153,7 @@ bool Monitor::readFrame()
     }
     m_line += c;
     c = link.GET_CHAR();
-    m_line += c.trimmed();
+    m_line += listed(c);
     if (c == QLatin1String("?"))
         MONITOR_STATUS_LINE();
     else
@@ -151,7 +164,7 @@ bool Monitor::readFrame()
 QString Monitor::readChar()
 {
     const QString c = m_window.link().GET_CHAR();
-    m_line += c.trimmed();
+    m_line += listed(c);
     return c;
 }
 
@@ -188,11 +201,14 @@ void Monitor::MONITOR_STATUS_LINE()
         } else {
             m_window.setText(status, QStringLiteral("???"));
         }
-        c = readChar();
-        if (c == CR)
+        c = link.GET_CHAR();
+        if (c == CR) {
             m_line += QStringLiteral("|r>");
-        else  // nothing after the colon when the terminator did not come in time
+        } else {
+            m_line += listed(c);
+            // nothing after the colon when the terminator did not come in time
             messages.inform(QStringLiteral("Terminator invalid, received ASC:") + characterCode(c));
+        }
     };
     decode();
     writeLine(true);
@@ -210,7 +226,7 @@ void Monitor::MONITOR_RAW_LINE()
             writeLine(false);
             return;
         }
-        m_line += c.trimmed();
+        m_line += listed(c);
     }
 }
 
