@@ -12,6 +12,7 @@
 #include "ui/colours.h"
 #include "ui/monitor.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -605,6 +606,25 @@ private slots:
         QVERIFY(!scenario.timedOut);
         QVERIFY(switched);
         verifyEndedInOrder(t);
+    }
+
+    // Assistive technology reads the caption the monitor's button shows now.
+    void accessibleNameFollowsTheCaption()
+    {
+        TestWindow t;
+        scriptStart(t.port);
+        scriptEnd(t.port);
+        const auto name = [&] { return QAccessible::queryAccessibleInterface(t.button(monitorButton))->text(QAccessible::Name); };
+        QString whileRunning;
+        Scenario scenario(t);
+        scenario.when([&] { return running(t); }, [&] {
+            whileRunning = name();
+            t.click(monitorButton);
+        });
+        t.click(monitorButton);
+        QVERIFY(!scenario.timedOut);
+        QCOMPARE(whileRunning, QStringLiteral("STOP"));
+        QCOMPARE(name(), QStringLiteral("START..."));
     }
 
     void lostPortEndsMonitoring()

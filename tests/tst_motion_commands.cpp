@@ -4,8 +4,10 @@
 
 #include "support/test_window.h"
 #include "ui/colours.h"
+#include "ui/refused_click.h"
 
 #include <QElapsedTimer>
+#include <QToolTip>
 #include <QtTest>
 #include <functional>
 
@@ -547,12 +549,16 @@ private slots:
         };
 
         bool clicked = false;
+        bool refusalShown = false;
         QTimer::singleShot(20, [&] {
             clicked = t.button(button)->isEnabled();
             t.click(button);
+            refusalShown = QToolTip::isVisible() && QToolTip::text() == refusedClickText;
         });
         t.click(QStringLiteral("read_info"));
         QVERIFY(clicked);
+        // A refused click says so at the button; a queued stop does not.
+        QCOMPARE(refusalShown, later.isEmpty());
 
         QCOMPARE(t.port.written, frame("L") + later);
         QVERIFY(t.port.unexpected.isEmpty());

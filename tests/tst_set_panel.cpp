@@ -162,6 +162,38 @@ private slots:
         QVERIFY(t.port.written.isEmpty());
     }
 
+    // An assignment by the program that leaves an entry's text as it was still runs its check:
+    // the minimum duty, red at 50 against a maximum of 40, is judged again once the maximum is 100.
+    void unchangedTextIsJudgedAgain_data()
+    {
+        QTest::addColumn<bool>("setDefault");  // Set Default, or the start-up read filling the panel
+        QTest::newRow("Set Default") << true;
+        QTest::newRow("panel fill") << false;
+    }
+    void unchangedTextIsJudgedAgain()
+    {
+        QFETCH(bool, setDefault);
+        TestWindow t;
+        t.window->setText(Field::pwm_period, QStringLiteral("50"));
+        t.window->setText(Field::pwm_max_duty, QStringLiteral("40"));
+        t.window->setText(Field::pwm_min_duty, QStringLiteral("50"));
+        QCOMPARE(entryColour(t, QStringLiteral("pwm_min_duty")), QStringLiteral("red"));
+        if (setDefault) {
+            t.messages.answers << true;
+            t.click(QStringLiteral("set_default"));
+        } else {
+            // PWM on 30 ticks, off 0, minimum 15: period 49 ms, duties 100 % and 50 %.
+            t.port.expect(frame("L"), reply('L', "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,"
+                                                 "01829,00000,00000,00002,03049,00000,01000"));
+            t.window->commands().panelFill = true;
+            t.window->commands().CMD_READ_PARAMS();
+            QVERIFY(t.messages.shown.isEmpty());
+        }
+        QCOMPARE(t.edit(QStringLiteral("pwm_max_duty"))->text(), QStringLiteral("100"));
+        QCOMPARE(t.edit(QStringLiteral("pwm_min_duty"))->text(), QStringLiteral("50"));
+        QCOMPARE(entryColour(t, QStringLiteral("pwm_min_duty")), QStringLiteral("window"));
+    }
+
     void setDefaultAnsweredNo()
     {
         TestWindow t;

@@ -4,6 +4,7 @@
 
 #include "support/test_window.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QtTest>
 
@@ -307,6 +308,45 @@ private slots:
         t.click(QStringLiteral("COM3"));
         QCOMPARE(settingsBytes(t), QByteArray(" 3 \r\n"));
         QCOMPARE(t.port.portNumber, 3);
+    }
+
+    // A port option runs its choice however it becomes selected, and only once per click; a
+    // click on the option already selected runs it too.
+    void portOptionChosenByAnyMeans_data()
+    {
+        QTest::addColumn<QString>("means");
+        QTest::addColumn<int>("port");
+        QTest::newRow("mouse") << "mouse" << 2;
+        QTest::newRow("keyboard") << "keyboard" << 2;
+        QTest::newRow("assistive toggle") << "toggle" << 2;
+        QTest::newRow("click on the selected option") << "mouse" << 1;
+    }
+    void portOptionChosenByAnyMeans()
+    {
+        QFETCH(QString, means);
+        QFETCH(int, port);
+        TestWindow t;
+        QAbstractButton* option = t.button(QStringLiteral("COM%1").arg(port));
+        const int applied = t.port.settingsApplied;
+        if (means == QLatin1String("mouse")) {
+            QTest::mouseClick(option, Qt::LeftButton);
+        } else if (means == QLatin1String("keyboard")) {
+            t.window->show();
+            QVERIFY(QTest::qWaitForWindowActive(t.window.get()));
+            t.button(QStringLiteral("COM1"))->setFocus();
+            QTest::keyClick(t.button(QStringLiteral("COM1")), Qt::Key_Right);
+        } else {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(option);
+            QVERIFY(accessible && accessible->actionInterface());
+            accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        }
+        QVERIFY(option->isChecked());
+        QCOMPARE(settingsBytes(t), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
+        QCOMPARE(t.port.portNumber, port);
+        QCOMPARE(t.port.settingsApplied, applied + 1);
+        QTest::qWait(1);
+        QTest::mouseClick(option, Qt::LeftButton);
+        QCOMPARE(t.port.settingsApplied, applied + 2);
     }
 
     void absoluteClearsBothStopOptions()

@@ -3,6 +3,7 @@
 #include "protocol/entry_checks.h"
 #include "ui/colours.h"
 #include "ui/main_window.h"
+#include "ui/refused_click.h"
 #include "ui/window_layout.h"
 
 #include <QAbstractButton>
@@ -16,9 +17,10 @@ CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_mai
     main.resolveControls(this, true);
 
     const auto wire = [this](const char* name, void (Commands::*command)()) {
-        connect(findChild<QAbstractButton*>(QString::fromLatin1(name)), &QAbstractButton::clicked, this, [this, command] {
+        auto* button = findChild<QAbstractButton*>(QString::fromLatin1(name));
+        connect(button, &QAbstractButton::clicked, this, [this, command, button] {
             if (!m_main.exchangeLock().run([this, command] { (m_main.commands().*command)(); }))
-                QApplication::beep();
+                refuseClick(button);
         });
     };
     wire("calib_def", &Commands::CMD_CALDEF);

@@ -6,6 +6,7 @@
 #include "ui/dialogs.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
+#include "ui/refused_click.h"
 #include "ui/set_panel.h"
 #include "ui/window_layout.h"
 
@@ -65,8 +66,22 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
         }
     };
 
-    for (int n = 1; n <= 4; ++n)
-        connect(button(portOption(n)), &QAbstractButton::clicked, this, [this] { m_link.SELECT_PORT(); });
+    // A port option runs its choice whenever it becomes selected, by the mouse, the keyboard or
+    // an assistive tool's toggle, and on a click while already selected; never twice for one click.
+    for (int n = 1; n <= 4; ++n) {
+        QAbstractButton* option = button(portOption(n));
+        connect(option, &QAbstractButton::toggled, this, [this](bool selected) {
+            if (!selected)
+                return;
+            m_portJustSelected = true;
+            QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
+            m_link.SELECT_PORT();
+        });
+        connect(option, &QAbstractButton::clicked, this, [this] {
+            if (!m_portJustSelected)
+                m_link.SELECT_PORT();
+        });
+    }
 
     connect(button(Field::clr_reply), &QAbstractButton::clicked, this,
             [this] { setText(Field::cbox_reply_text, QString()); });
@@ -81,9 +96,9 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
 
     // Each command button runs its exchange; the stops are never lost.
     const auto wire = [this](Field name, std::function<void()> command, ExchangeLock::Kind kind) {
-        connect(button(name), &QAbstractButton::clicked, this, [this, command, kind] {
+        connect(button(name), &QAbstractButton::clicked, this, [this, command, kind, name] {
             if (!m_lock.run(command, kind))
-                QApplication::beep();
+                refuseClick(control(name));
         });
     };
     using Kind = ExchangeLock::Kind;
@@ -149,12 +164,19 @@ void MainWindow::setText(Field name, const QString& text)
 {
     QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        // Every assignment is judged by the entry's check, also one that leaves the text as it
+        // was: the check depends on other entries that may have changed meanwhile.
+        const bool unchanged = edit->text() == text;
         edit->setText(text);
         edit->setCursorPosition(0);
+        if (unchanged)
+            emit edit->textChanged(text);
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         edit->setPlainText(text);
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        // Assistive technology reads what the button shows now.
         b->setText(text);
+        b->setAccessibleName(text);
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
     }

@@ -95,4 +95,6 @@ private:
     QMenu* m_helpMenu = nullptr;
     // A close asked for while an exchange waits: the window closes once the exchange has ended.
     bool m_closeRequested = false;
+    // A port option has just become selected: the click that did it runs no second choice.
+    bool m_portJustSelected = false;
 };

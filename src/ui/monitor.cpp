@@ -3,6 +3,7 @@
 #include "protocol/exchange.h"
 #include "serial/messages.h"
 #include "ui/main_window.h"
+#include "ui/refused_click.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -67,7 +68,7 @@ void Monitor::start()
         commands.CMD_M();
     });
     if (!started) {
-        QApplication::beep();
+        refuseClick(window.control(Field::cmd_monitor));
         return;
     }
 
