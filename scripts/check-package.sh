@@ -8,18 +8,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh desktop-file-utils appstream lintian
 
-echo "== Package"
-deb=$(scripts/package.sh | tail -n1)
-version=$(dpkg-deb -f "$deb" Version)
-echo "$deb: $(dpkg-deb -f "$deb" Depends)"
-
+fail() { echo "check-package: $*" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+echo "== Package"
+scripts/package.sh >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; fail "the package was not built"; }
+grep -A3 'warning:' "$work/package.log" || true
+deb=$(tail -n1 "$work/package.log")
+version=$(dpkg-deb -f "$deb" Version)
+echo "$deb: $(dpkg-deb -f "$deb" Depends)"
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 # What the programs meet where no desktop runs.
 headless=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
-fail() { echo "check-package: $*" >&2; exit 1; }
 
 echo "== Desktop entry and metainfo"
 desktops=("$root"/usr/share/applications/*.desktop)
