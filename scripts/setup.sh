@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing rotor need, when missing.
+# Installs the Debian packages that building, running and testing rotor need, when missing, and
+# those named as arguments (what packaging or a screenshot needs besides).
 # As root it installs them; otherwise it prints the one apt-get line to run.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-serialport-dev
-          fonts-dejavu-core fontconfig xvfb xauth)
+          fonts-dejavu-core fontconfig xvfb xauth "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -67,6 +67,12 @@ void announce(const std::string& device)
     std::fflush(stdout);
 }
 
+std::string program_name(const char* argv0)
+{
+    const std::string path = argv0 && *argv0 ? argv0 : "cbox-sim";
+    return path.substr(path.rfind('/') + 1);
+}
+
 int poll_timeout_ms(std::optional<cbox::TimePoint> wake, cbox::TimePoint now)
 {
     constexpr int Longest = 1000;
@@ -82,37 +88,40 @@ int poll_timeout_ms(std::optional<cbox::TimePoint> wake, cbox::TimePoint now)
 
 int main(int argc, char** argv)
 {
+    // Built as cbox-sim, installed as rotor-cbox-sim: messages use the name it was started by.
+    const std::string program = program_name(argc > 0 ? argv[0] : nullptr);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const auto parsed = cbox::parse_options(args, error);
     if (!parsed) {
-        std::fprintf(stderr, "cbox-sim: %s\nTry 'cbox-sim --help'.\n", error.c_str());
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.c_str(), error.c_str(), program.c_str());
         return 2;
     }
     const cbox::Options& options = *parsed;
     if (options.help) {
-        std::fputs(cbox::help_text().c_str(), stdout);
+        std::fputs(cbox::help_text(program).c_str(), stdout);
         return 0;
     }
 
     cbox::SimLog log;
     if (!options.log_file.empty() && !log.open_file(options.log_file)) {
-        std::fprintf(stderr, "cbox-sim: cannot open the log %s: %s\n", options.log_file.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot open the log %s: %s\n", program.c_str(), options.log_file.c_str(),
+                     std::strerror(errno));
         return 1;
     }
     if (!install_signals(error)) {
-        std::fprintf(stderr, "cbox-sim: %s\n", error.c_str());
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), error.c_str());
         return 1;
     }
 
     cbox::PtyLine line(log, options.fast, options.baud);
     if (!line.open(error)) {
-        std::fprintf(stderr, "cbox-sim: cannot open a pseudo-terminal: %s\n", error.c_str());
+        std::fprintf(stderr, "%s: cannot open a pseudo-terminal: %s\n", program.c_str(), error.c_str());
         return 1;
     }
     cbox::PortLink link(log);
     if (options.plug && !link.plug(options.config_dir, *options.plug, line.device(), error)) {
-        std::fprintf(stderr, "cbox-sim: cannot plug in as port %d: %s\n", *options.plug, error.c_str());
+        std::fprintf(stderr, "%s: cannot plug in as port %d: %s\n", program.c_str(), *options.plug, error.c_str());
         return 1;
     }
     log.note("serving on " + line.device() + (options.fast ? " (not paced)" : ", paced at " + std::to_string(options.baud) + " baud"));
@@ -136,7 +145,7 @@ int main(int argc, char** argv)
             log.note("hang-up: " + line.device() + " closed");
             box.line_replaced();
             if (!line.open(error)) {
-                std::fprintf(stderr, "cbox-sim: cannot open a fresh pseudo-terminal: %s\n", error.c_str());
+                std::fprintf(stderr, "%s: cannot open a fresh pseudo-terminal: %s\n", program.c_str(), error.c_str());
                 exit_code = 1;
                 break;
             }

@@ -191,9 +191,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     return options;
 }
 
-std::string help_text()
+std::string help_text(const std::string& program)
 {
-    return R"(Usage: cbox-sim [OPTION]...
+    return "Usage: " + program + R"( [OPTION]...
 A simulated CBOX (antenna-rotator control box) on a pseudo-terminal.
 
 The first line on standard output is the device of the line to open (for example /dev/pts/5).
@@ -228,8 +228,11 @@ Options:
   --position DEG          angle at start (default 123)
   --absolute              start in absolute mode (stop mode 2)
   --plug N                plug in as port N: create the link <config>/rotor/ports/comN to the
-                          line's device; it is removed on exit if it still points there
-  --config-dir DIR        <config> for --plug (default $XDG_CONFIG_HOME, else ~/.config)
+                          line's device; it is removed on exit if it is still the one made.
+                          Whatever is already there is left alone and the simulator stops
+                          (it may be the link to a real CBOX), unless --config-dir is given
+  --config-dir DIR        <config> for --plug (default $XDG_CONFIG_HOME, else ~/.config): a
+                          private folder, in which an existing link is replaced
   --log FILE              append the log to FILE instead of standard error
 
 Faults (values of [=X] options must be attached with "="; characters accept the escapes

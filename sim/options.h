@@ -50,7 +50,7 @@ struct Options {
 // Parses argv. On a usage error returns nothing and fills `error`.
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error);
 
-// The text printed by --help.
-std::string help_text();
+// The text printed by --help; `program` is the name it was started by.
+std::string help_text(const std::string& program);
 
 } // namespace cbox

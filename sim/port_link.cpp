@@ -60,23 +60,47 @@ std::string PortLink::config_folder(const std::string& config_dir)
 
 bool PortLink::plug(const std::string& config_dir, int port, const std::string& device, std::string& error)
 {
+    const bool private_folder = !config_dir.empty();
     const std::string folder = config_folder(config_dir) + "/rotor/ports";
     if (!make_folders(folder, error))
         return false;
-    path_ = folder + "/com" + std::to_string(port);
+    const std::string path = folder + "/com" + std::to_string(port);
+    const auto taken = [&] {
+        return path + " already exists (-> " + link_target(path)
+            + "), perhaps the link to a real CBOX; left alone. Plug in as another port, or give a private "
+              "configuration folder with --config-dir";
+    };
     struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0) {
+    if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode)) {
-            error = path_ + " exists and is not a link; left alone";
-            path_.clear();
+            error = path + " exists and is not a link; left alone";
             return false;
         }
-        log_.note("replacing the link " + path_ + " -> " + link_target(path_));
+        if (!private_folder) {
+            error = taken();
+            return false;
+        }
+        log_.note("replacing the link " + path + " -> " + link_target(path));
     }
-    if (!place(device, error)) {
+    path_ = path;
+    if (private_folder) {
+        if (place(device, error))
+            return true;
         path_.clear();
         return false;
     }
+
+    // Made in one step where it must not replace anything: a link that appeared since the look above
+    // makes it fail rather than be overwritten.
+    if (::symlink(device.c_str(), path_.c_str()) != 0 || ::lstat(path_.c_str(), &st) != 0) {
+        error = errno == EEXIST ? taken() : "symlink " + path_ + ": " + std::strerror(errno);
+        path_.clear();
+        return false;
+    }
+    device_ = device;
+    link_dev_ = st.st_dev;
+    link_ino_ = st.st_ino;
+    log_.note("plugged in: " + path_ + " -> " + device);
     return true;
 }
 
@@ -84,7 +108,7 @@ bool PortLink::repoint(const std::string& device, std::string& error)
 {
     if (path_.empty())
         return true;
-    if (link_target(path_) != device_) {
+    if (!ours()) {
         log_.note("the link " + path_ + " was changed by someone else; not touched");
         return true;
     }
@@ -96,8 +120,10 @@ bool PortLink::place(const std::string& device, std::string& error)
     // Made beside it and renamed over it, so the tool never finds the link missing.
     const std::string temporary = path_ + ".cbox-sim-" + std::to_string(::getpid());
     ::unlink(temporary.c_str());
-    if (::symlink(device.c_str(), temporary.c_str()) != 0) {
+    struct stat st {};
+    if (::symlink(device.c_str(), temporary.c_str()) != 0 || ::lstat(temporary.c_str(), &st) != 0) {
         error = "symlink " + temporary + ": " + std::strerror(errno);
+        ::unlink(temporary.c_str());
         return false;
     }
     if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
@@ -106,19 +132,28 @@ bool PortLink::place(const std::string& device, std::string& error)
         return false;
     }
     device_ = device;
+    link_dev_ = st.st_dev;
+    link_ino_ = st.st_ino;
     log_.note("plugged in: " + path_ + " -> " + device);
     return true;
+}
+
+bool PortLink::ours() const
+{
+    struct stat st {};
+    return ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_dev == link_dev_ && st.st_ino == link_ino_
+        && link_target(path_) == device_;
 }
 
 void PortLink::remove()
 {
     if (path_.empty())
         return;
-    if (link_target(path_) == device_) {
+    if (ours()) {
         ::unlink(path_.c_str());
         log_.note("unplugged: removed " + path_);
     } else {
-        log_.note("the link " + path_ + " no longer points to " + device_ + "; left alone");
+        log_.note("the link " + path_ + " is no longer the one made for " + device_ + "; left alone");
     }
     path_.clear();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 
 namespace cbox {
 
@@ -18,21 +19,29 @@ public:
     // else ~/.config.
     static std::string config_folder(const std::string& config_dir);
 
-    // Creates (or replaces) the link for port `port` pointing at `device`; missing folders are created.
+    // Creates the link for port `port` pointing at `device`; missing folders are created. Whatever is
+    // already there is left alone and plugging fails: in the operator's own folder it is likely the
+    // link to the real box. Only in a folder named with `config_dir` (a private one, as the scripts
+    // and tests make) is an existing link taken as stale and replaced.
     bool plug(const std::string& config_dir, int port, const std::string& device, std::string& error);
     // Points the link at another device (a fresh line after a hang-up).
     bool repoint(const std::string& device, std::string& error);
-    // Removes the link if it still points at our device; something else put there is left alone.
+    // Removes the link if it is still the one we made, pointing at our device; something else put
+    // there is left alone.
     void remove();
 
     const std::string& path() const { return path_; }
 
 private:
     bool place(const std::string& device, std::string& error);
+    bool ours() const;
 
     SimLog& log_;
     std::string path_;
     std::string device_;
+    // The link we made, told apart from one that merely points at the same device.
+    dev_t link_dev_ = 0;
+    ino_t link_ino_ = 0;
 };
 
 } // namespace cbox

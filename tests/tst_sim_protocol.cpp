@@ -324,6 +324,8 @@ private slots:
     void plug_data();
     void plug();
     void plugLeavesForeignLink();
+    void plugLeavesWhatIsThere_data();
+    void plugLeavesWhatIsThere();
     void reconnect();
     void pacing_data();
     void pacing();
@@ -814,6 +816,61 @@ void SimProtocolTest::plugLeavesForeignLink()
     QVERIFY(QFile::link("/dev/null", link));
     QVERIFY(sim.stop());
     QCOMPARE(QFileInfo(link).symLinkTarget(), QStringLiteral("/dev/null"));
+}
+
+void SimProtocolTest::plugLeavesWhatIsThere_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("isLink");
+    // Outside a folder named with --config-dir an existing link may lead to the real box.
+    QTest::newRow("link, XDG_CONFIG_HOME") << "xdg" << true;
+    QTest::newRow("link, ~/.config") << "home" << true;
+    QTest::newRow("file, --config-dir") << "option" << false;
+}
+
+void SimProtocolTest::plugLeavesWhatIsThere()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, isLink);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString config = dir.filePath(how == "home" ? "home/.config" : "cfg");
+    const QString link = config + "/rotor/ports/com1";
+    QVERIFY(QDir().mkpath(QFileInfo(link).path()));
+    if (isLink) {
+        QVERIFY(QFile::link("/dev/ttyUSB0", link));
+    } else {
+        QFile file(link);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_CONFIG_HOME");
+    QStringList args{"--fast", "--plug", "1"};
+    if (how == "option")
+        args << "--config-dir" << config;
+    else if (how == "xdg")
+        env.insert("XDG_CONFIG_HOME", config);
+    else
+        env.insert("HOME", dir.filePath("home"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(SimProgram, args);
+    QVERIFY(process.waitForFinished(Patience));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray()); // no device announced
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(error.contains(link), qPrintable(error));
+
+    if (isLink) {
+        QCOMPARE(QFile::symLinkTarget(link), QStringLiteral("/dev/ttyUSB0"));
+    } else {
+        QFile file(link);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("kept"));
+    }
 }
 
 void SimProtocolTest::reconnect()

@@ -1,6 +1,7 @@
 // The program: the main window on the real serial port, its start-up once it is shown, and the
-// event loop until the last window closes.
+// event loop until the last window closes. --help and --version are answered before that.
 
+#include "command_line.h"
 #include "serial/serial_port.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
@@ -10,8 +11,13 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> answered = answerCommandLine(argc, argv))
+        return *answered;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("rotor"));
+    // The installed desktop entry, so that the desktop shows its name and icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral(ROTOR_APP_ID));
 
     SerialPort port;
     MessageBoxes messages;

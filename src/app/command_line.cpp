@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "command_line.h"
+
+#include <QByteArray>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+const char* const ProgramName = "rotor";
+
+// Qt's own options, with the value each takes: the parser must know them so as not to take them for
+// mistakes. It only reads them; QApplication acts on them. One dash or two, as Qt accepts both.
+struct QtOption {
+    const char* name;
+    const char* value; // nullptr for a switch
+};
+constexpr QtOption QtOptions[] = {
+    {"platform", "name"},
+    {"platformpluginpath", "path"},
+    {"platformtheme", "name"},
+    {"plugin", "name"},
+    {"qwindowgeometry", "geometry"},
+    {"geometry", "geometry"},
+    {"qwindowtitle", "title"},
+    {"title", "title"},
+    {"qwindowicon", "icon"},
+    {"icon", "icon"},
+    {"display", "display"},
+    {"session", "session"},
+    {"style", "style"},
+    {"stylesheet", "file"},
+    {"qmljsdebugger", "options"},
+    {"reverse", nullptr},
+    {"widgetcount", nullptr},
+    {"nograb", nullptr},
+    {"dograb", nullptr},
+    {"sync", nullptr},
+};
+
+QStringList arguments(int argc, char* argv[])
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+void print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+std::optional<int> answerCommandLine(int argc, char* argv[])
+{
+    QCommandLineParser parser;
+    // "-platform" is one option, not -p -l -a ...; so is "-v".
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads, sets and exercises the configuration of an antenna-rotator control box (the CBOX)\n"
+        "over a serial line. Without options it opens its window on the configured port.\n"
+        "Qt's own options, such as -platform and -style, are taken as in every Qt program."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the program's version and exit."));
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const QtOption& qt : QtOptions) {
+        QCommandLineOption option(QString::fromLatin1(qt.name));
+        if (qt.value)
+            option.setValueName(QString::fromLatin1(qt.value));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    const bool parsed = parser.parse(arguments(argc, argv));
+    if (parsed && !parser.isSet(help) && !parser.isSet(version))
+        return std::nullopt;
+
+    if (!parsed) {
+        print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n")
+                          .arg(QLatin1String(ProgramName), parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(ProgramName), QStringLiteral(ROTOR_VERSION)));
+        return 0;
+    }
+    // The help text names the program from the application object; a core one needs no display.
+    int coreArgc = 1;
+    QByteArray coreName(ProgramName);
+    char* coreArgv[] = {coreName.data(), nullptr};
+    QCoreApplication core(coreArgc, coreArgv);
+    print(stdout, parser.helpText());
+    return 0;
+}
