@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-serialport-dev
-          fonts-dejavu-core fontconfig xvfb xauth "$@")
+          fonts-dejavu-core fonts-liberation fontconfig xvfb xauth "$@")
 
 missing=()
 for p in "${packages[@]}"; do

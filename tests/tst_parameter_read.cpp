@@ -115,6 +115,24 @@ QList<int> showableAfter(const QByteArray& replyBytes)
 class ParameterReadTest : public QObject {
     Q_OBJECT
 private slots:
+    // A value wider than its read field is shown whole as the field's tooltip.
+    void wideValueIsShownAsATooltip_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("tooltip");
+        QTest::newRow("fits") << "50%" << false;
+        QTest::newRow("wider than the field") << "80.327868852459%" << true;
+    }
+    void wideValueIsShownAsATooltip()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, tooltip);
+        TestWindow t;
+        t.window->setText(Field::read_pwm_max_duty, QStringLiteral("80.327868852459%"));
+        t.window->setText(Field::read_pwm_max_duty, value);
+        QCOMPARE(t.edit(QStringLiteral("read_pwm_max_duty"))->toolTip(), tooltip ? value : QString());
+    }
+
     void exampleReplyFillsTheReadPanel_data()
     {
         QTest::addColumn<QString>("field");

@@ -24,7 +24,9 @@ const QColor notPainted;  // expected colour left to the platform palette
 
 QRect twipsRect(const QWidget* widget, int left, int top, int width, int height)
 {
-    return {twips(widget, left), twips(widget, top), twips(widget, width), twips(widget, height)};
+    const int x = twips(widget, left);
+    const int y = twips(widget, top);
+    return {x, y, twips(widget, left + width) - x, twips(widget, top + height) - y};
 }
 
 }  // namespace
@@ -64,6 +66,9 @@ private slots:
     void everyTextFieldHasAnAccessibleName();
     void captionsFitTheirControls_data();
     void captionsFitTheirControls();
+    void captionsFitAtEveryDesktopFontSize_data();
+    void captionsFitAtEveryDesktopFontSize();
+    void windowNeverOutgrowsTheScreen();
     void nothingCoversALabelOrButton_data();
     void nothingCoversALabelOrButton();
     void tabGoesPanelByPanel_data();
@@ -114,9 +119,11 @@ void WindowLayoutTest::twipsConvertsAt96Dpi()
 {
     QFETCH(int, value);
     QFETCH(int, pixels);
-    if (main_->logicalDpiX() != 96)
+    // A widget of no built window: the dpi alone.
+    QWidget plain;
+    if (plain.logicalDpiX() != 96)
         QSKIP("the screen's logical dpi is not 96");
-    QCOMPARE(twips(main_.get(), value), pixels);
+    QCOMPARE(twips(&plain, value), pixels);
 }
 
 void WindowLayoutTest::windowsHaveNameTitleAndSize_data()
@@ -588,6 +595,90 @@ void WindowLayoutTest::captionsFitTheirControls()
                                 .arg(widget->objectName())
                                 .arg(widget->sizeHint().width())
                                 .arg(widget->width())));
+}
+
+namespace {
+
+// The widths of the window and the calibration window in twips, and their builders.
+struct Built {
+    int widthTwips;
+    int heightTwips;
+    void (*build)(QWidget*, const QRect&);
+};
+
+Built builtFor(const QString& windowName)
+{
+    if (windowName == QLatin1String("rotor"))
+        return {7845, 7950, &buildMainWindowControls};
+    return {4575, 2850, &buildCalibrationControls};
+}
+
+// What a caption needs and what its control gives it; a push button's caption may wrap.
+QString captionProblem(QWidget* widget)
+{
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        const QRect area = buttonCaptionArea(button);
+        const QRect needed = button->fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, button->text());
+        if (needed.width() > area.width() || needed.height() > area.height())
+            return QStringLiteral("%1 needs %2x%3, has %4x%5")
+                .arg(button->objectName())
+                .arg(needed.width())
+                .arg(needed.height())
+                .arg(area.width())
+                .arg(area.height());
+        return {};
+    }
+    if (widget->sizeHint().width() > widget->width())
+        return QStringLiteral("%1 needs %2 pixels, has %3").arg(widget->objectName()).arg(widget->sizeHint().width()).arg(widget->width());
+    return {};
+}
+
+}  // namespace
+
+// The window grows with the desktop's font, so that every caption fits its control unshrunk; at
+// 8 pt it keeps the drawn size.
+void WindowLayoutTest::captionsFitAtEveryDesktopFontSize_data()
+{
+    QTest::addColumn<QString>("windowName");
+    QTest::addColumn<qreal>("points");
+    for (const char* name : {"rotor", "CALIBRATION"})
+        for (qreal points : {8.0, 11.0, 14.0})
+            QTest::addRow("%s at %g pt", name, points) << QString::fromLatin1(name) << points;
+}
+
+void WindowLayoutTest::captionsFitAtEveryDesktopFontSize()
+{
+    QFETCH(QString, windowName);
+    QFETCH(qreal, points);
+    QWidget window;
+    QFont font = window.font();
+    font.setPointSizeF(points);
+    window.setFont(font);
+    const Built built = builtFor(windowName);
+    built.build(&window, QRect(0, 0, 4000, 4000));
+    QWidget plain;
+    if (points <= 8.0)
+        QCOMPARE(window.size(), QSize(twips(&plain, built.widthTwips), twips(&plain, built.heightTwips)));
+    QStringList problems;
+    for (QWidget* w : window.findChildren<QWidget*>())
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))
+            if (const QString problem = captionProblem(w); !problem.isEmpty())
+                problems << problem;
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+}
+
+// On a screen too small for the desktop's font the largest scale that fits is used.
+void WindowLayoutTest::windowNeverOutgrowsTheScreen()
+{
+    QWidget window;
+    QFont font = window.font();
+    font.setPointSizeF(14);
+    window.setFont(font);
+    const QRect screen(0, 0, 800, 700);
+    buildMainWindowControls(&window, screen);
+    QVERIFY(window.width() <= screen.width());
+    QVERIFY(window.height() < screen.height());
+    QVERIFY(window.height() > twips(&window, 0) + 600);
 }
 
 // Entries may share a border line, but no control may lie over a label or a button.

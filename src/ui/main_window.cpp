@@ -171,6 +171,11 @@ void MainWindow::setText(Field name, const QString& text)
         edit->setCursorPosition(0);
         if (unchanged)
             emit edit->textChanged(text);
+        // A value wider than its read field is shown whole as the field's tooltip.
+        if (edit->isReadOnly()) {
+            const int room = edit->contentsRect().width() - 4;
+            edit->setToolTip(edit->fontMetrics().horizontalAdvance(text) > room ? text : QString());
+        }
     } else if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         edit->setPlainText(text);
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {

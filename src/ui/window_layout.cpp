@@ -6,6 +6,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
@@ -14,17 +16,78 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QVariant>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTextOption>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+// The window's scale travels with it as a property, so that every control of it converts alike.
+const char* const scaleProperty = "rotor_twip_scale";
+
+// Room the window needs beyond its drawn area: the title bar, and the menu bar of the main window.
+int frameAllowance(const QWidget* window, int textLines)
+{
+    return textLines * QFontMetrics(window->font()).height() + 24;
+}
+
+}  // namespace
 
 int twips(const QWidget* widget, int value)
 {
-    return static_cast<int>(std::lround(value * widget->logicalDpiX() / 1440.0));
+    double scale = 1.0;
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        const QVariant v = w->property(scaleProperty);
+        if (v.isValid()) {
+            scale = v.toDouble();
+            break;
+        }
+    }
+    return static_cast<int>(std::lround(value * widget->logicalDpiX() / 1440.0 * scale));
+}
+
+QRect buttonCaptionArea(const QWidget* button)
+{
+    // Inside the button's one-pixel border: the narrow command buttons need every pixel of their
+    // width for a caption word ("-Calibration-").
+    return button->rect().adjusted(1, 1, -1, -1);
+}
+
+double twipScale(const QWidget* window, int widthTwips, int heightTwips, const QRect& available)
+{
+    // The scale is how much wider and taller text runs in the window's font than in the same
+    // family at 8 pt, measured rather than taken from the point sizes, which hinting and pixel
+    // rounding make an uneven guide.
+    constexpr double drawnForPoints = 8.0;
+    const QFont font = window->font();
+    QFont drawnFont = font;
+    drawnFont.setPointSizeF(drawnForPoints);
+    const QString sample = QStringLiteral("-Calibration- open form ... PWM:max.duty ROT CHECK Positio 0123456789");
+    const QFontMetricsF now(font);
+    const QFontMetricsF drawn(drawnFont);
+    double scale = std::max(now.horizontalAdvance(sample) / drawn.horizontalAdvance(sample), now.height() / drawn.height());
+    if (font.pointSizeF() > 0 && font.pointSizeF() <= drawnForPoints)
+        scale = 1.0;
+    scale = std::max(1.0, scale);
+
+    QRect area = available;
+    if (area.isEmpty())
+        if (const QScreen* screen = window->screen())
+            area = screen->availableGeometry();
+    if (!area.isEmpty()) {
+        const double perTwip = window->logicalDpiX() / 1440.0;
+        const double fitWidth = area.width() / (widthTwips * perTwip);
+        const double fitHeight = (area.height() - frameAllowance(window, 2)) / (heightTwips * perTwip);
+        scale = std::min(scale, std::min(fitWidth, fitHeight));
+    }
+    return std::max(1.0, scale);
 }
 
 namespace {
@@ -56,7 +119,7 @@ protected:
         option.text.clear();
         painter.drawControl(QStyle::CE_PushButton, option);
 
-        QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        QRect area = buttonCaptionArea(this);
         if (option.state & (QStyle::State_Sunken | QStyle::State_On))
             area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
                            style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
@@ -86,8 +149,11 @@ public:
 
     QRect rect(const Place& place) const
     {
-        return {twips(window_, place.left), twips(window_, place.top), twips(window_, place.width),
-                twips(window_, place.height)};
+        // Edges are converted, not sizes, so that controls that meet in twips still meet in pixels
+        // at any scale.
+        const int left = twips(window_, place.left);
+        const int top = twips(window_, place.top);
+        return {left, top, twips(window_, place.left + place.width) - left, twips(window_, place.top + place.height) - top};
     }
 
     QGroupBox* panel(QWidget* parent, const char* name, const QString& title, const Place& place)
@@ -184,11 +250,14 @@ public:
     }
 
 private:
-    // Labels are 240 twips high, centred on the row of their field (fields are 240 to 285 high).
+    // Labels are centred on the row of their field (fields are 240 to 285 high and stand 240
+    // apart, sharing their borders), 225 twips high so that the labels of neighbouring rows never
+    // overlap at any scale.
     Place rowPlace(QWidget* field, int left, int width) const
     {
+        constexpr int labelHeight = 225;
         const Place of = places_.value(field);
-        return {left, of.top + (of.height - 240) / 2, width, 240};
+        return {left, of.top + (of.height - labelHeight) / 2, width, labelHeight};
     }
 
     QWidget* window_;
@@ -373,10 +442,11 @@ void buildPortPanelAndCommands(ControlBuilder& make, QWidget* window)
 
 }  // namespace
 
-void buildMainWindowControls(QWidget* window)
+void buildMainWindowControls(QWidget* window, const QRect& available)
 {
     window->setObjectName(QStringLiteral("rotor"));
     window->setWindowTitle(mainTitle);
+    window->setProperty(scaleProperty, twipScale(window, 7845, 7950, available));
     window->setFixedSize(twips(window, 7845), twips(window, 7950));
 
     // Made panel by panel, top band to bottom band, which is also the Tab order.
@@ -390,10 +460,11 @@ void buildMainWindowControls(QWidget* window)
     make.applyTabOrder();
 }
 
-void buildCalibrationControls(QWidget* window)
+void buildCalibrationControls(QWidget* window, const QRect& available)
 {
     window->setObjectName(QStringLiteral("CALIBRATION"));
     window->setWindowTitle(calibrationCaption);
+    window->setProperty(scaleProperty, twipScale(window, 4575, 2850, available));
     window->setFixedSize(twips(window, 4575), twips(window, 2850));
 
     QFont buttonFont(QStringLiteral("Arial"));

@@ -1,15 +1,27 @@
 #pragma once
 // Builds the controls of the two windows: every control as a child carrying its name as its
 // object name, with its kind, caption or initial text, colour, initial state, geometry (given in
-// twips, scaled with the screen's logical dpi), label and accessible name. No behaviour here.
+// twips, scaled with the screen's logical dpi and the window's font), label and accessible name.
+// No behaviour here.
+
+#include <QRect>
 
 class QWidget;
 
-// Twips (1/1440 inch) to pixels at the widget's logical dpi (15 twips a pixel at 96 dpi).
+// Twips (1/1440 inch) to pixels at the widget's logical dpi (15 twips a pixel at 96 dpi), times
+// the scale of the window the widget was built in.
 int twips(const QWidget* widget, int value);
 
+// The twips were drawn for an 8 pt form font: a window whose font is larger grows with it (never
+// shrinks below the drawn size), but never beyond the screen's available area, where the
+// largest scale that fits is used. `available` empty means the screen's.
+double twipScale(const QWidget* window, int widthTwips, int heightTwips, const QRect& available = {});
+
+// Where a push button draws its caption, which wraps onto several lines when it must.
+QRect buttonCaptionArea(const QWidget* button);
+
 // Creates the controls of the main window `rotor` inside `window` and sets its title and size.
-void buildMainWindowControls(QWidget* window);
+void buildMainWindowControls(QWidget* window, const QRect& available = {});
 
 // Creates the controls of the window `CALIBRATION` inside `window` and sets its caption and size.
-void buildCalibrationControls(QWidget* window);
+void buildCalibrationControls(QWidget* window, const QRect& available = {});
