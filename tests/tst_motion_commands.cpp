@@ -515,6 +515,32 @@ private slots:
         QVERIFY(t.button(button)->isEnabled());
     }
 
+    // Esc anywhere in either window clicks STOP!, whatever has the focus.
+    void escapeStopsTheRotor_data()
+    {
+        QTest::addColumn<bool>("calibrationWindow");
+        QTest::newRow("main window") << false;
+        QTest::newRow("calibration window") << true;
+    }
+    void escapeStopsTheRotor()
+    {
+        QFETCH(bool, calibrationWindow);
+        Rig t;
+        t.port.expect(frame("G999"), reply('G', "R"));
+        t.window->show();
+        QWidget* target = t.edit(angle);
+        if (calibrationWindow) {
+            t.click(QStringLiteral("calib"));
+            target = t.window->calibrationWindow()->findChild<QLineEdit*>(QStringLiteral("cal_factor"));
+        }
+        QVERIFY(QTest::qWaitForWindowActive(target->window()));
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        QCOMPARE(t.port.written, frame("G999"));
+        QVERIFY(t.messages.shown.isEmpty());
+        QVERIFY(t.button(QStringLiteral("fast_stop"))->toolTip().contains(QLatin1String("Esc")));
+    }
+
     void clickDuringAParameterRead_data()
     {
         QTest::addColumn<QString>("button");

@@ -295,7 +295,9 @@ private slots:
         t.port.expect(frame("L"), reply('L', exampleData));
         bool enabledDuring = true;
         QTimer::singleShot(10, [&] {
-            enabledDuring = t.find(QStringLiteral("COM"))->isEnabled();
+            // Nothing in the window takes input, the set panel and the port panel included.
+            enabledDuring = t.find(QStringLiteral("COM"))->isEnabled() || t.find(QStringLiteral("Frame1"))->isEnabled()
+                || t.find(QStringLiteral("set_default"))->isEnabled();
             t.click(QStringLiteral("COM3"));
         });
         t.window->startUp();

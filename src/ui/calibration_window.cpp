@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QShortcut>
 
 CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_main(main)
 {
@@ -35,6 +36,9 @@ CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_mai
             colours::paintBackground(entry, valid(text) ? colours::window() : colours::invalidRed);
         });
     };
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { m_main.stopFromKeyboard(); });
+    stopKey->setContext(Qt::WindowShortcut);
+
     check(Field::cal_factor, calibrationFactorValid);
     check(Field::calib_angle, calibrationAngleValid);
 }

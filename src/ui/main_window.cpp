@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -108,6 +109,10 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     wire(Field::command_qm, [this] { m_commands.CMD_STATUS(); }, Kind::Ordinary);
     wire(Field::execute, [this] { m_commands.CMD_GOTO(); }, Kind::Ordinary);
     wire(Field::fast_stop, [this] { m_commands.CMD_FAST_STOP(); }, Kind::Stop);
+    // Esc anywhere in the window stops the rotor, whatever has the focus.
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { stopFromKeyboard(); });
+    stopKey->setContext(Qt::WindowShortcut);
+    button(Field::fast_stop)->setToolTip(QStringLiteral("Stops the rotor at once (Esc)"));
     wire(Field::soft_stop, [this] { m_commands.CMD_SOFT_STOP(); }, Kind::Stop);
     wire(Field::read_info, [this] { m_commands.CMD_READ_PARAMS(); }, Kind::Ordinary);
     wire(Field::write_mode, [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
@@ -291,6 +296,15 @@ void MainWindow::openCalibration()
     m_calibration->activateWindow();
 }
 
+void MainWindow::stopFromKeyboard()
+{
+    // As a click on STOP!, also while the start-up sequence keeps the panels off: the stop is then
+    // sent right after the sequence.
+    QAbstractButton* stop = button(Field::fast_stop);
+    if (stop->isEnabledTo(centralWidget()))
+        m_lock.run([this] { m_commands.CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
+}
+
 void MainWindow::startUp()
 {
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
@@ -300,14 +314,15 @@ void MainWindow::startUp()
 
 void MainWindow::runStartUp()
 {
-    // While the sequence runs, a port choice would store nothing and apply nothing: the panel
-    // takes no clicks until it has ended.
-    QWidget* comPanel = control(Field::COM);
-    comPanel->setEnabled(false);
+    // While the sequence runs nothing in the window takes input: a port choice would store and
+    // apply nothing, and a typed entry or Set Default would be half overwritten by the panel fill.
+    // The panels are back once it has ended; Esc still stops the rotor meanwhile.
+    QWidget* panels = centralWidget();
+    panels->setEnabled(false);
     m_link.startupRunning = true;
-    const auto end = [this, comPanel] {
+    const auto end = [this, panels] {
         m_link.startupRunning = false;
-        comPanel->setEnabled(true);
+        panels->setEnabled(true);
     };
 
     m_messages.inform(QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));

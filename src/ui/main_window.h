@@ -37,6 +37,8 @@ public:
 
     // The start-up sequence, run once when the window has been shown.
     void startUp();
+    // Esc in either window: STOP!, the fast stop.
+    void stopFromKeyboard();
     // The calibration window, when it has been opened.
     CalibrationWindow* calibrationWindow() const;
 
