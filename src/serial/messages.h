@@ -9,6 +9,13 @@ public:
     virtual ~Messages() = default;
     // A modal message with a single OK button and the application's title.
     virtual void inform(const QString& text) = 0;
+    // The same box with an informative text under the message: what went wrong in detail and
+    // what to do about it. The message itself stays exactly `text`.
+    virtual void informWithDetails(const QString& text, const QString& details)
+    {
+        Q_UNUSED(details);
+        inform(text);
+    }
     // A modal Yes/No question with the stop icon and No as the default button; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& title) = 0;
 };

@@ -6,6 +6,15 @@
 #include <QObject>
 #include <QString>
 
+// Why an open failed, as far as the operator can act on it.
+enum class PortOpenFailure {
+    None,              // the last open went through
+    NoSuchDevice,      // nothing at that name: the adapter is not plugged in, or the name is wrong
+    PermissionDenied,  // the device is there but this user may not open it
+    InUse,             // another program holds the device
+    Other,             // anything else: the system's own words say what
+};
+
 class Port : public QObject {
     Q_OBJECT
 public:
@@ -28,6 +37,9 @@ public:
     virtual void write(const QByteArray& bytes) = 0;
     // Why the last open failed, for the operator (may be empty).
     virtual QString errorText() const { return {}; }
+    // The device the last open tried (empty when the port cannot tell), and why it failed.
+    virtual QString lastOpenDevice() const { return {}; }
+    virtual PortOpenFailure lastOpenFailure() const { return PortOpenFailure::Other; }
 
 signals:
     // New characters are pending.

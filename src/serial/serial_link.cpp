@@ -1,6 +1,7 @@
 #include "serial/serial_link.h"
 
 #include "serial/messages.h"
+#include "serial/port_devices.h"
 #include "serial/settings_file.h"
 
 #include <QCoreApplication>
@@ -110,7 +111,9 @@ bool SerialLink::OPEN_PORT()
         failed = !m_port.open();
     }
     if (failed) {
-        m_messages.inform(portOpenErrorText(portNumber));
+        m_messages.informWithDetails(portOpenErrorText(portNumber),
+                                     portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
+                                                         m_port.errorText(), hostPlatform()));
         return true;
     }
     return false;

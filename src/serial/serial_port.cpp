@@ -2,18 +2,49 @@
 
 #include "serial/settings_file.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <unistd.h>
+#endif
+
+namespace {
+// True when this user may not read and write `path` (the device exists).
+bool mayNotUse(const QString& path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#endif
+}
+}  // namespace
 
 QString portDeviceName(int n)
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
-#else
-    const QFileInfo link(configFolder() + QStringLiteral("/ports/com%1").arg(n));
-    if (link.isSymLink())
-        return link.symLinkTarget();
-    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
-#endif
+    return portDevice(n, hostPlatform(), portLinksFolder(settingsFilePath()));
+}
+
+PortOpenFailure openFailureOf(QSerialPort::SerialPortError error, bool deviceExists, bool accessDenied,
+                              Platform platform)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return PortOpenFailure::None;
+    case QSerialPort::DeviceNotFoundError:
+        return PortOpenFailure::NoSuchDevice;
+    case QSerialPort::PermissionError:
+        if (!deviceExists)
+            return PortOpenFailure::NoSuchDevice;
+        if (platform == Platform::Windows)
+            return PortOpenFailure::InUse;
+        return accessDenied ? PortOpenFailure::PermissionDenied : PortOpenFailure::InUse;
+    default:
+        return PortOpenFailure::Other;
+    }
 }
 
 SerialPort::SerialPort(QObject* parent) : Port(parent)
@@ -41,9 +72,20 @@ bool SerialPort::open()
 {
     if (m_port.isOpen())
         return true;
-    m_port.setPortName(portDeviceName(m_number));
-    if (!m_port.open(QIODevice::ReadWrite))
+    // The device is looked up at every open: a port assigned anew is used from the next exchange on.
+    const QString device = portDeviceName(m_number);
+    // Opened by its real name, so that the lock taken on it is the one any other program takes on
+    // that device, whichever link led here.
+    const QString real = hostPlatform() == Platform::Posix ? QFileInfo(device).canonicalFilePath() : QString();
+    const QString opened = real.isEmpty() ? device : real;
+    m_device = opened == device ? device : QStringLiteral("%1 (%2)").arg(device, opened);
+    m_port.setPortName(opened);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const bool exists = hostPlatform() == Platform::Windows || QFileInfo::exists(opened);
+        m_failure = openFailureOf(m_port.error(), exists, exists && mayNotUse(opened));
         return false;
+    }
+    m_failure = PortOpenFailure::None;
     // Nothing that arrived before this exchange may be taken for its reply.
     discard();
     return true;

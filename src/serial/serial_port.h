@@ -2,12 +2,19 @@
 // The real port: QSerialPort behind the port seam, with the mapping of port numbers to devices.
 
 #include "serial/port.h"
+#include "serial/port_devices.h"
 
 #include <QSerialPort>
 
 // The device that port number n opens: "COMn" on Windows; elsewhere the target of the link
 // <config folder>/ports/comN when it exists, otherwise /dev/ttyS<n-1>.
 QString portDeviceName(int n);
+
+// Why QSerialPort refused to open a device, in the operator's terms. A refusal for permission
+// comes both from the device's access rights and from a device that another program holds
+// (busy, or its lock file taken): only the first is the user's rights.
+PortOpenFailure openFailureOf(QSerialPort::SerialPortError error, bool deviceExists, bool accessDenied,
+                              Platform platform = hostPlatform());
 
 class SerialPort : public Port {
     Q_OBJECT
@@ -24,10 +31,14 @@ public:
     QByteArray readOne() override;
     void write(const QByteArray& bytes) override;
     QString errorText() const override;
+    QString lastOpenDevice() const override { return m_device; }
+    PortOpenFailure lastOpenFailure() const override { return m_failure; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
     int m_number = 0;
+    QString m_device;
+    PortOpenFailure m_failure = PortOpenFailure::None;
 };

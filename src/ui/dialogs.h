@@ -4,6 +4,7 @@
 // dialogs, modal to the main window.
 
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -14,6 +15,11 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) = 0;
     // The file to read, or empty when the operator cancelled.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) = 0;
+    // The device typed or chosen in the port chooser ("Serial port"), which starts with `current`
+    // in its Device field; empty when the operator cancelled.
+    virtual std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current) = 0;
+    // An about box: plain text under a title.
+    virtual void about(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
 // The real dialogs.
@@ -21,4 +27,6 @@ class DesktopDialogs : public Dialogs {
 public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) override;
+    std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current) override;
+    void about(QWidget* parent, const QString& title, const QString& text) override;
 };

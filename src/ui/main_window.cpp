@@ -6,6 +6,7 @@
 #include "ui/dialogs.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
+#include "ui/port_and_help_menus.h"
 #include "ui/refused_click.h"
 #include "ui/set_panel.h"
 #include "ui/window_layout.h"
@@ -310,6 +311,7 @@ void MainWindow::startUp()
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
     // sent right after it.
     m_lock.run([this] { runStartUp(); });
+    afterStartUp(*this);
 }
 
 void MainWindow::runStartUp()
@@ -368,6 +370,7 @@ void MainWindow::buildMenus()
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
+    addPortAndHelpItems(*this);
 }
 
 CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.get(); }

@@ -10,6 +10,14 @@ void MessageBoxes::inform(const QString& text)
     box.exec();
 }
 
+void MessageBoxes::informWithDetails(const QString& text, const QString& details)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
+    box.setInformativeText(details);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
 bool MessageBoxes::askYesNo(const QString& text, const QString& title)
 {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Yes | QMessageBox::No);

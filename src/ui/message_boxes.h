@@ -7,5 +7,6 @@
 class MessageBoxes : public Messages {
 public:
     void inform(const QString& text) override;
+    void informWithDetails(const QString& text, const QString& details) override;
     bool askYesNo(const QString& text, const QString& title) override;
 };

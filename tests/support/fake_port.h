@@ -20,6 +20,9 @@ public:
     void trickle(const QByteArray& bytes, int gapMs);
 
     bool failOpen = false;      // open() fails, as for an absent or busy device
+    PortOpenFailure failure = PortOpenFailure::Other;  // and why, with these words of the system
+    QString failureText;
+    QString device;             // the device an open tries
     QByteArray written;         // every byte written, in order
     QList<QByteArray> writes;   // each write on its own
     QList<QByteArray> unexpected;  // writes that matched no expectation
@@ -38,6 +41,9 @@ public:
     void discard() override { m_rx.clear(); }
     QByteArray readOne() override;
     void write(const QByteArray& bytes) override;
+    QString errorText() const override { return failOpen ? failureText : QString(); }
+    QString lastOpenDevice() const override { return device; }
+    PortOpenFailure lastOpenFailure() const override { return failOpen ? failure : PortOpenFailure::None; }
     // The line goes away, as when the device is unplugged.
     void hangUp();
 

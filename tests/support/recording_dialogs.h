@@ -1,10 +1,12 @@
 #pragma once
 // The dialog seam for tests: answers each dialog from a list given by the test and records the
-// captions asked.
+// captions asked, and the texts shown.
 
 #include "ui/dialogs.h"
 
+#include <QList>
 #include <QStringList>
+#include <functional>
 
 class RecordingDialogs : public Dialogs {
 public:
@@ -19,6 +21,26 @@ public:
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 
+    std::optional<QString> chooseSerialPort(QWidget*, const QString& current) override
+    {
+        asked.append(QStringLiteral("Serial port"));
+        chooserStartedWith.append(current);
+        if (onChooser)
+            onChooser();
+        if (devices.isEmpty())
+            return std::nullopt;
+        return devices.takeFirst();
+    }
+    void about(QWidget*, const QString& title, const QString& text) override
+    {
+        asked.append(title);
+        abouts.append(text);
+    }
+
     QStringList asked;      // the caption of every dialog shown, in order
     QStringList fileNames;  // the answers, consumed in order; Cancel when empty
+    QStringList devices;    // the port chooser's answers (its Device field on OK); Cancel when empty
+    QStringList chooserStartedWith;  // what the chooser's Device field held when it opened, each time
+    QStringList abouts;     // the text of every about box
+    std::function<void()> onChooser;  // runs while the port chooser is "on screen"
 };

@@ -16,6 +16,12 @@ public:
         if (onInform)
             onInform(text);
     }
+    // The message is recorded in `shown` like any other; its informative text in `details`.
+    void informWithDetails(const QString& text, const QString& details) override
+    {
+        this->details.append(details);
+        inform(text);
+    }
     bool askYesNo(const QString& text, const QString& title) override
     {
         questions.append(title + QLatin1String(": ") + text);
@@ -23,6 +29,7 @@ public:
     }
 
     QStringList shown;                          // every message, in order
+    QStringList details;                        // the informative text of each message that has one
     QStringList questions;                      // every question as "title: text"
     QList<bool> answers;                        // true for Yes, consumed in order; No when empty
     std::function<void(const QString&)> onInform;  // runs while a message is "on screen"

@@ -1,0 +1,55 @@
+#include "serial/port_devices.h"
+
+#include <QFileInfo>
+
+QString portLinksFolder(const QString& settingsPath)
+{
+    return QFileInfo(settingsPath).absolutePath() + QStringLiteral("/ports");
+}
+
+QString portLinkPath(const QString& linksFolder, int n)
+{
+    return linksFolder + QStringLiteral("/com%1").arg(n);
+}
+
+QString portDevice(int n, Platform platform, const QString& linksFolder)
+{
+    if (platform == Platform::Windows)
+        return QStringLiteral("COM%1").arg(n);
+    const QFileInfo link(portLinkPath(linksFolder, n));
+    if (link.isSymLink())
+        return link.symLinkTarget();
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+}
+
+QString portOpenFailureText(const QString& device, PortOpenFailure failure, const QString& systemText,
+                            Platform platform)
+{
+    // Windows answers "access denied" for a port that another program holds open.
+    if (failure == PortOpenFailure::PermissionDenied && platform == Platform::Windows)
+        failure = PortOpenFailure::InUse;
+
+    QString reason;
+    switch (failure) {
+    case PortOpenFailure::None:
+        return {};
+    case PortOpenFailure::NoSuchDevice:
+        reason = QStringLiteral("No such device: is the adapter plugged in? If it is, choose its port with "
+                                "Port > Choose serial port\u2026");
+        break;
+    case PortOpenFailure::PermissionDenied:
+        reason = QStringLiteral("Permission denied: you may not use this device. Add yourself to the dialout "
+                                "group (sudo usermod -aG dialout $USER), then log out and in again.");
+        break;
+    case PortOpenFailure::InUse:
+        reason = QStringLiteral("The device is in use by another program: close it there, then try again.");
+        break;
+    case PortOpenFailure::Other:
+        reason = systemText.isEmpty() ? QStringLiteral("The system gave no reason.")
+                                      : QStringLiteral("The system says: %1").arg(systemText);
+        break;
+    }
+    if (device.isEmpty())
+        return reason;
+    return QStringLiteral("Device tried: %1\n%2").arg(device, reason);
+}

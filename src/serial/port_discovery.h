@@ -1,0 +1,49 @@
+#pragma once
+// The serial ports of this machine, for the port chooser: what the system lists (QSerialPortInfo)
+// behind a small seam, so that the chooser and the assignment are tested with a list of their own.
+//
+// On Linux a USB adapter also has a name under /dev/serial/by-id/ made from its maker, model and
+// serial number. Unlike /dev/ttyUSB0, which goes to whichever adapter is plugged in first, that
+// name survives re-plugging and rebooting, so the chooser prefers it.
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+struct SerialPortEntry {
+    QString device;        // the system's name for it: /dev/ttyUSB0, COM5
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+    QString byIdName;      // its stable name, /dev/serial/by-id/…, or empty
+
+    bool operator==(const SerialPortEntry&) const = default;
+};
+
+class PortDiscovery {
+public:
+    virtual ~PortDiscovery() = default;
+    // The ports present now, by device name.
+    virtual QList<SerialPortEntry> ports() const = 0;
+};
+
+// Where Linux keeps the stable names of serial devices.
+inline constexpr char16_t defaultByIdFolder[] = u"/dev/serial/by-id";
+
+// The stable names in `folder`, by the real device each leads to (its canonical path). When a
+// device has several, the first by name. Names that lead nowhere (an adapter just unplugged) are
+// left out.
+QHash<QString, QString> byIdNames(const QString& folder = QString::fromUtf16(defaultByIdFolder));
+
+// The stable name of `device` (followed through links to the real device), or empty.
+QString byIdNameOf(const QString& device, const QHash<QString, QString>& names);
+
+// The system's list (QSerialPortInfo), with the stable names found in `byIdFolder`.
+class SystemPortDiscovery : public PortDiscovery {
+public:
+    explicit SystemPortDiscovery(QString byIdFolder = QString::fromUtf16(defaultByIdFolder));
+    QList<SerialPortEntry> ports() const override;
+
+private:
+    QString m_byIdFolder;
+};

@@ -1,0 +1,144 @@
+#include "ui/port_and_help_menus.h"
+
+#include "serial/messages.h"
+#include "serial/port_assignment.h"
+#include "serial/port_discovery.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+#ifndef ROTOR_VERSION
+#define ROTOR_VERSION "unknown"
+#endif
+
+namespace {
+
+// The start-up's exchanges, as the start-up sequence runs them once the settings are loaded: the
+// port opened with the chosen configuration, then S, V only after S went through, and the
+// parameter read that also fills the set panel only after V went through.
+void runStartUpExchanges(MainWindow& window)
+{
+    SerialLink& link = window.link();
+    Commands& commands = window.commands();
+    link.OPEN_PORT();
+    link.startupFlag = false;
+    if (commands.CMD_S() || commands.CMD_VERSION())
+        return;
+    commands.panelFill = true;
+    commands.CMD_READ_PARAMS();
+    commands.panelFill = false;
+}
+
+}  // namespace
+
+void addPortAndHelpItems(MainWindow& window)
+{
+    QAction* choose = window.portMenu()->addAction(QStringLiteral("&Choose serial port\u2026"));
+    choose->setObjectName(QStringLiteral("action_choose_port"));
+    choose->setStatusTip(QStringLiteral("Assign the serial port to which the CBOX is connected"));
+    QObject::connect(choose, &QAction::triggered, &window, [&window] { choosePort(window); });
+    // Links may be changed from outside (by hand, by the simulator): the hints are read again
+    // whenever the operator looks at the Port menu.
+    QObject::connect(window.portMenu(), &QMenu::aboutToShow, &window, [&window] { refreshPortOptionHints(window); });
+
+    QAction* about = window.helpMenu()->addAction(QStringLiteral("&About rotor"));
+    about->setObjectName(QStringLiteral("action_about"));
+    about->setMenuRole(QAction::AboutRole);
+    QObject::connect(about, &QAction::triggered, &window, [&window] {
+        window.dialogs().about(&window, QStringLiteral("About rotor"), aboutText(window.link()));
+    });
+
+    refreshPortOptionHints(window);
+}
+
+bool choosePort(MainWindow& window)
+{
+    SerialLink& link = window.link();
+    // While the start-up sequence runs the port is not to be chosen (its panel is off too).
+    if (link.startupRunning) {
+        QApplication::beep();
+        return false;
+    }
+    const Platform platform = hostPlatform();
+    const QString linksFolder = portLinksFolder(link.settingsPath);
+    const int option = link.selectedOption ? link.selectedOption() : 0;
+    // The chooser starts with what the port in question opens now.
+    const int shown = platform == Platform::Windows ? int(link.portNumber) : (option >= 1 ? option : 1);
+    const QString current = shown >= 1 ? portDevice(shown, platform, linksFolder) : QString();
+
+    const std::optional<QString> typed = window.dialogs().chooseSerialPort(&window, current);
+    if (!typed)
+        return false;
+    const PortAssignment assignment = assignDevice(*typed, platform, option, byIdNames());
+    // A refused name, or a link or settings file that could not be written, changes nothing.
+    QString error = assignment.error;
+    if (error.isEmpty())
+        applyAssignment(assignment, link.settingsPath, linksFolder, &error);
+    if (!error.isEmpty()) {
+        window.messages().inform(error);
+        return false;
+    }
+
+    // As a click on a COM option does: the number for this run, the port configured for it. An
+    // open port keeps its line (the monitor's) until it is closed; the next open takes the new one.
+    const int n = assignment.portNumber;
+    link.portNumber = qint16(n);
+    link.port().setPortNumber(n);
+    link.port().applyLineSettings();
+    for (int i = 1; i <= 4; ++i)
+        window.setChecked(portOption(i), i == n);
+    refreshPortOptionHints(window);
+    return true;
+}
+
+void afterStartUp(MainWindow& window)
+{
+    refreshPortOptionHints(window);
+    // A sequence that ended in loading the settings leaves the start-up flag raised. Only a missing
+    // file means a first start: a file that is there but unusable was written by someone, and the
+    // operator is the one to mend it (Port > Choose serial port… rewrites it).
+    SerialLink& link = window.link();
+    if (!link.startupFlag || QFileInfo::exists(link.settingsPath))
+        return;
+    if (!choosePort(window))
+        return;
+    window.exchangeLock().run([&window] { runStartUpExchanges(window); });
+}
+
+void refreshPortOptionHints(MainWindow& window)
+{
+    const QString linksFolder = portLinksFolder(window.link().settingsPath);
+    for (int n = 1; n <= 4; ++n) {
+        // Found by name: the menus, and with them the first hints, are made before the window
+        // takes its controls.
+        auto* option = window.findChild<QAbstractButton*>(fieldName(portOption(n)));
+        if (!option)
+            continue;
+        const QString hint = QStringLiteral("Port %1 opens %2").arg(n).arg(portDevice(n, hostPlatform(), linksFolder));
+        option->setToolTip(hint);
+        option->setAccessibleDescription(hint);
+    }
+}
+
+QString aboutText(const SerialLink& link)
+{
+    const QFileInfo settings(link.settingsPath);
+    QStringList lines{
+        QStringLiteral("rotor %1").arg(QStringLiteral(ROTOR_VERSION)),
+        QStringLiteral("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
+        QString(),
+        QStringLiteral("Configuration folder: %1").arg(QDir::toNativeSeparators(settings.absolutePath())),
+        QStringLiteral("Settings file: %1%2")
+            .arg(QDir::toNativeSeparators(settings.absoluteFilePath()),
+                 settings.exists() ? QString() : QStringLiteral(" (not written yet)")),
+    };
+    if (hostPlatform() == Platform::Posix)
+        lines << QStringLiteral("Port links: %1").arg(portLinksFolder(link.settingsPath));
+    return lines.join(QLatin1Char('\n'));
+}
