@@ -6,6 +6,7 @@
 #include "ui/dialogs.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
+#include "ui/parameter_files.h"
 #include "ui/set_panel.h"
 #include "ui/window_layout.h"
 
@@ -322,6 +323,7 @@ void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menu_file"));
+    addFileMenuItems(*this);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
