@@ -97,10 +97,16 @@ bool ReadingHistory::keep(const BoxReading& reading, QString* error, bool* writt
     QDir dir(m_folder);
     if (!dir.mkpath(QStringLiteral(".")))
         return fail(QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(m_folder)));
+    // A later read of the same second comes after every file of that second, also after those
+    // already dropped as the oldest: its number follows the highest there is.
     const QString stamp = reading.read.toUTC().toString(stampFormat) + QLatin1Char('Z');
-    QString name = stamp + QStringLiteral(".rotor");
-    for (int n = 2; dir.exists(name); ++n)
-        name = stamp + QStringLiteral("_%1.rotor").arg(n);
+    int n = 0;
+    for (const QString& path : existing) {
+        const auto match = historyName().match(QFileInfo(path).fileName());
+        if (match.captured(1) == stamp)
+            n = std::max(n, match.captured(2).isEmpty() ? 1 : match.captured(2).toInt());
+    }
+    const QString name = n == 0 ? stamp + QStringLiteral(".rotor") : stamp + QStringLiteral("_%1.rotor").arg(n + 1);
 
     ParameterFile file;
     file.panel = panelFromBlock(reading.block);
