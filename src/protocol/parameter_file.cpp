@@ -390,7 +390,11 @@ std::optional<ParameterFileError> FileReader::entry(const QString& key, const QS
         return at(QStringLiteral("the value of %1: %2.").arg(quote(key), reader.error()));
 
     if (key == savedKey || key == readKey) {
-        const QDateTime when = QDateTime::fromString(*value, Qt::ISODate);
+        // The one ISO 8601 form the writer uses (seconds, an optional fraction, the offset or Z,
+        // or none for local time): nothing that would read back differently once written again.
+        static const QRegularExpression dateForm(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d{1,3})?(Z|[+-]\\d\\d:\\d\\d)?$"));
+        const QDateTime when = dateForm.match(*value).hasMatch() ? QDateTime::fromString(*value, Qt::ISODate) : QDateTime();
         if (!when.isValid())
             return at(QStringLiteral("%1 must be a date and time such as 2026-12-07T15:32:04+01:00, not %2.")
                           .arg(quote(key), quote(*value)));
