@@ -121,7 +121,7 @@ bool ReadingHistory::keep(const BoxReading& reading, QString* error, bool* writt
 
     const QStringList all = files();
     for (qsizetype i = kept; i < all.size(); ++i)
-        if (!QFile::remove(all.at(i)))
+        if (!QFile::remove(all.at(i)) && QFileInfo::exists(all.at(i)))  // another rotor removed it first
             return fail(QStringLiteral("the old reading %1 cannot be removed").arg(QDir::toNativeSeparators(all.at(i))));
     return true;
 }
