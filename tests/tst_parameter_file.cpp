@@ -221,7 +221,7 @@ void ParameterFileTest::refusalNamesTheLine_data()
     const QByteArray factory = writeParameterFile(factoryFile());
     const QString chooseAnother = QStringLiteral(" Choose a file saved with File > Save parameters.");
     QTest::newRow("empty") << QByteArray() << "The file is empty: it holds no parameter set." + chooseAnother;
-    QTest::newRow("binary garbage") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\x03\0>\0", 16)
+    QTest::newRow("binary garbage") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\x03\0>\0", 14)
                                     << "Line 1: the file is damaged or not text: it holds a NUL byte." + chooseAnother;
     QTest::newRow("not UTF-8") << edited("ramp = 10", "ramp = \xff\xfe")
                                << "Line 11: the file is damaged or not text: this line is not valid UTF-8." + chooseAnother;
