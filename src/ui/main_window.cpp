@@ -4,9 +4,9 @@
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
 #include "ui/dialogs.h"
+#include "ui/parameter_files.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
-#include "ui/parameter_files.h"
 #include "ui/set_panel.h"
 #include "ui/window_layout.h"
 
