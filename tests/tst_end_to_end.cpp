@@ -10,6 +10,7 @@
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
 #include "ui/main_window.h"
+#include "ui/parameter_files.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -239,6 +240,8 @@ private slots:
     void startUpFillsBothPanels();
     void writtenBlockReadsBack_data();
     void writtenBlockReadsBack();
+    void savedSetWritesTheSameLinesAgain_data();
+    void savedSetWritesTheSameLinesAgain();
     void gotoMovesRotor();
     void gotoReply_data();
     void gotoReply();
@@ -391,6 +394,83 @@ void EndToEndTest::writtenBlockReadsBack()
     const QString wrong = rig.mismatches(expected);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     problem = rig.unsettled();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void EndToEndTest::savedSetWritesTheSameLinesAgain_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("edits");  // made in the set panel after the start-up read
+    QTest::addColumn<int>("kept");           // readings in the history at the end
+
+    QTest::newRow("as read") << QStringList{} << QStringList{} << 1;
+    QTest::newRow("as read, absolute mode: no stop option") << QStringList{"--absolute"} << QStringList{} << 1;
+    QTest::newRow("edited")
+        << QStringList{}
+        << QStringList{"upper_limit=450", "offset_write=-5", "rot_timeout=7", "north_stop=1", "pwm_period=100",
+                       "pwm_max_duty=80", "pwm_min_duty=20", "mot_check=1", "optimize=0", "ramp= 15 "}
+        << 2;
+}
+
+// The panel saved to a file and loaded back over Set Default is written exactly as it was
+// before, and reads back as the same block.
+void EndToEndTest::savedSetWritesTheSameLinesAgain()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, edits);
+    QFETCH(int, kept);
+    RecordingDialogs dialogs;
+    Rig rig;
+    QVERIFY(rig.start(simArgs));
+    rig.window->setDialogs(&dialogs);
+    QVERIFY(rig.startUp());
+    auto* files = rig.window->findChild<ParameterFiles*>(QStringLiteral("parameter_files"));
+    QVERIFY(files && files->lastReading());
+    const QStringList blockAtStart = files->lastReading()->block;
+    for (const QString& edit : edits) {
+        const qsizetype eq = edit.indexOf(QLatin1Char('='));
+        QVERIFY2(rig.set(edit.left(eq), edit.mid(eq + 1)), qPrintable(edit));
+    }
+    const auto trigger = [&rig](const char* action) { rig.window->findChild<QAction*>(QLatin1String(action))->trigger(); };
+    const QString path = rig.config.filePath(QStringLiteral("box.rotor"));
+    dialogs.fileNames = {path};
+    trigger("file_save_parameters");
+
+    int writes = 0;
+    const auto write = [&]() -> QStringList {
+        const qsizetype before = rig.sim->received().size();
+        rig.messages.answers = {true};
+        if (!rig.click(QStringLiteral("write_mode")))
+            return {};
+        ++writes;
+        QElapsedTimer clock;
+        clock.start();
+        while (rig.sim->log().count(QStringLiteral("parameters written")) < writes && clock.elapsed() < Patience)
+            QTest::qWait(10);
+        return rig.receivedSince(before);
+    };
+    const auto read = [&]() -> QStringList {
+        return rig.click(QStringLiteral("read_info")) && files->lastReading() ? files->lastReading()->block : QStringList();
+    };
+    const QStringList straight = write();
+    QCOMPARE(straight.size(), 2 + 15);
+    const QStringList blockWritten = read();
+    if (edits.isEmpty())
+        QCOMPARE(blockWritten, blockAtStart);
+
+    rig.messages.answers = {true};
+    QVERIFY(rig.click(QStringLiteral("set_default")));
+    dialogs.fileNames = {path};
+    trigger("file_load_parameters");
+    QCOMPARE(write(), straight);
+    QCOMPARE(read(), blockWritten);
+    QCOMPARE(rig.messages.shown, QStringList());
+    QCOMPARE(dialogs.asked, (QStringList{"Save parameters", "Load parameters"}));
+
+    // Kept in the configuration folder, each configuration once.
+    QCOMPARE(files->history().folder(), rig.config.filePath(QStringLiteral("rotor/history")));
+    QTRY_COMPARE(files->history().files().size(), kept);
+    const QString problem = rig.unsettled();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 

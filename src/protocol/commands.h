@@ -7,6 +7,9 @@
 //   parameter_read.cpp        L
 //   parameter_write.cpp       W
 
+#include <QStringList>
+#include <functional>
+
 class View;
 class SerialLink;
 
@@ -20,6 +23,13 @@ public:
     // Raised by the start-up sequence during its parameter read: the read then also fills the
     // parameter-set panel.
     bool panelFill = false;
+
+    // Told when a parameter read has ended well (terminator checked), with the 19 fields of the
+    // block as the readers returned them, and when a version read has, with the version as
+    // `firm_version` shows it. They keep a record of what the box held; nothing on the wire or in
+    // the window depends on them.
+    std::function<void(const QStringList& block)> onParametersRead;
+    std::function<void(const QString& version)> onVersionRead;
 
     // S and V return true when they failed (port, timeout or a failed test), false otherwise,
     // also when the monitor runs and the reply is left to it.

@@ -99,6 +99,8 @@ bool Commands::CMD_VERSION()
                     version = QString(5 - version.size(), QLatin1Char('0')) + version;
                 m_view.setText(Field::firm_version, version.left(3) + QLatin1Char('.') + version.mid(3, 5));
                 failed = !exchange.terminator(QStringLiteral("V cmd, <return> invalid, received ASC:"));
+                if (!failed && onVersionRead)
+                    onVersionRead(m_view.text(Field::firm_version));
             }
         }
     } else {

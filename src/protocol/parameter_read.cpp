@@ -28,6 +28,7 @@ public:
 
     void field(int number, const QString& text) override
     {
+        received[number - 1] = text;
         const FormattedField formatted = m_formatter.format(number, text);
         for (const FieldChange& change : formatted.window) {
             if (change.text)
@@ -46,6 +47,9 @@ public:
                 m_view.setChecked(change.field, *change.checked);
         }
     }
+
+    // The fields as they came, for the record of what was read.
+    QStringList received = QStringList(19);
 
 private:
     View& m_view;
@@ -70,6 +74,8 @@ void Commands::CMD_READ_PARAMS()
         const DecodeResult result = decode_parameter_block(source, sink);
         if (!result.ok && !result.silent)
             exchange.fail(result.message);
+        if (result.ok && onParametersRead)
+            onParametersRead(sink.received);
     }
     exchange.finish(false);
     m_view.ENABLE_BUTTONS();

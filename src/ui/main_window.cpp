@@ -4,6 +4,7 @@
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
 #include "ui/dialogs.h"
+#include "ui/parameter_files.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
 #include "ui/port_and_help_menus.h"
@@ -366,6 +367,7 @@ void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menu_file"));
+    addFileMenuItems(*this);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
     m_helpMenu = menuBar()->addMenu(tr("&Help"));

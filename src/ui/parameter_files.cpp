@@ -1,0 +1,213 @@
+#include "ui/parameter_files.h"
+
+#include "protocol/set_panel_entries.h"
+#include "serial/messages.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QLocale>
+#include <QMenu>
+#include <QSaveFile>
+
+namespace {
+
+const QString parameterFilter = QStringLiteral("rotor parameter sets (*.rotor);;All files (*)");
+const QString listingFilter = QStringLiteral("Text files (*.txt);;All files (*)");
+// Recent readings listed in the menu; the rest are reached through the history folder.
+constexpr int recentListed = 10;
+
+QString now(const char* pattern) { return QDateTime::currentDateTime().toString(QLatin1String(pattern)); }
+
+QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+}  // namespace
+
+ParameterFiles::ParameterFiles(MainWindow& window) : QObject(&window), m_window(window)
+{
+    setObjectName(QStringLiteral("parameter_files"));
+    Commands& commands = window.commands();
+    commands.onVersionRead = [this](const QString& version) { m_firmware = version; };
+    commands.onParametersRead = [this](const QStringList& block) { onParametersRead(block); };
+
+    QMenu* file = window.fileMenu();
+    const auto item = [this, file](const QString& text, const char* name, void (ParameterFiles::*slot)()) {
+        QAction* action = file->addAction(text, this, slot);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    QList<QAction*> needIdle;
+    needIdle << item(tr("&Save parameters\u2026"), "file_save_parameters", &ParameterFiles::saveParameters);
+    needIdle << item(tr("&Load parameters\u2026"), "file_load_parameters", &ParameterFiles::loadParameters);
+    m_recent = file->addMenu(tr("Open &recent box reading"));
+    m_recent->setObjectName(QStringLiteral("file_recent_readings"));
+    connect(m_recent, &QMenu::aboutToShow, this, &ParameterFiles::refreshRecentMenu);
+    needIdle << m_recent->menuAction();
+    needIdle << item(tr("Save &monitor listing\u2026"), "file_save_listing", &ParameterFiles::saveListing);
+    file->addSeparator();
+    QAction* quit = file->addAction(tr("&Quit"), &window, &QWidget::close);
+    quit->setObjectName(QStringLiteral("file_quit"));
+    quit->setShortcut(QKeySequence::Quit);
+
+    // What cannot run now is shown greyed, not refused after the click.
+    connect(file, &QMenu::aboutToShow, this, [this, needIdle] {
+        const bool idle = !m_window.exchangeLock().busy() && m_window.monitorIdle();
+        for (QAction* action : needIdle)
+            action->setEnabled(idle);
+    });
+}
+
+void ParameterFiles::onParametersRead(const QStringList& block)
+{
+    m_lastReading = BoxReading{QDateTime::currentDateTime(), m_firmware, block};
+    // The file is written once the exchange has ended: the read closes the port and restores its
+    // buttons exactly as it always did, and a failure is told after it.
+    QMetaObject::invokeMethod(
+        this, [this, reading = *m_lastReading] { keepInHistory(reading); }, Qt::QueuedConnection);
+}
+
+void ParameterFiles::keepInHistory(const BoxReading& reading)
+{
+    QString error;
+    if (m_history.keep(reading, &error) || m_historyFailureShown)
+        return;
+    m_historyFailureShown = true;
+    m_window.messages().inform(
+        tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
+           "The read itself is complete. Make that folder writable to keep the next readings; "
+           "until rotor is restarted this is not reported again.")
+            .arg(native(m_history.folder()), error));
+}
+
+bool ParameterFiles::refuseWhileBusy() const
+{
+    if (m_window.exchangeLock().busy() || !m_window.monitorIdle()) {
+        QApplication::beep();
+        return true;
+    }
+    return false;
+}
+
+bool ParameterFiles::writeAtomically(const QString& path, const QByteArray& contents, const QString& what)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit())
+        return true;
+    m_window.messages().inform(tr("The %1 could not be saved to %2: %3.\n\nChoose another folder or file name and "
+                                  "save again.")
+                                   .arg(what, native(path), file.errorString()));
+    return false;
+}
+
+void ParameterFiles::saveParameters()
+{
+    if (refuseWhileBusy())
+        return;
+    const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
+    const QString path = m_window.dialogs().saveFileName(
+        &m_window, tr("Save parameters"),
+        QDir(folder).filePath(QStringLiteral("rotor-parameters-%1.rotor").arg(now("yyyyMMdd-HHmmss"))), parameterFilter);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    ParameterFile file;
+    file.panel = panelState(m_window);
+    file.saved = QDateTime::currentDateTime();
+    file.reading = m_lastReading;
+    writeAtomically(path, writeParameterFile(file), tr("parameters"));
+}
+
+void ParameterFiles::loadParameters()
+{
+    if (refuseWhileBusy())
+        return;
+    const QString path = m_window.dialogs().openFileName(&m_window, tr("Load parameters"),
+                                                         m_folder.isEmpty() ? QDir::homePath() : m_folder, parameterFilter);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    loadFrom(path);
+}
+
+bool ParameterFiles::loadFrom(const QString& path)
+{
+    const auto refuse = [this, &path](const QString& why) {
+        m_window.messages().inform(tr("The parameters were not loaded from %1.\n\n%2\n\nThe PARAMETERS SET panel is "
+                                      "unchanged.")
+                                       .arg(native(path), why));
+        return false;
+    };
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return refuse(tr("The file cannot be read: %1.").arg(in.errorString()));
+    // Never more than a parameter file can be: the reader refuses what goes beyond.
+    const QByteArray contents = in.read(parameterFileMaxSize + 1);
+    if (in.error() != QFileDevice::NoError)
+        return refuse(tr("The file cannot be read: %1.").arg(in.errorString()));
+    const auto result = readParameterFile(contents);
+    if (const auto* error = std::get_if<ParameterFileError>(&result))
+        return refuse(error->message());
+
+    // Set Default's order, so that the live checks end as they do after Set Default.
+    const PanelState& panel = std::get<ParameterFile>(result).panel;
+    for (const SetPanelEntry& entry : setPanelEntries) {
+        if (entry.text)
+            m_window.setText(entry.field, panel.*entry.text);
+        else
+            m_window.setChecked(entry.field, panel.*entry.checked);
+    }
+    return true;
+}
+
+void ParameterFiles::saveListing()
+{
+    if (refuseWhileBusy())
+        return;
+    const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
+    const QString path = m_window.dialogs().saveFileName(
+        &m_window, tr("Save monitor listing"),
+        QDir(folder).filePath(QStringLiteral("rotor-listing-%1.txt").arg(now("yyyyMMdd-HHmmss"))), listingFilter);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    // Each listed line ends in CR LF, as the listing itself is defined.
+    QString text = m_window.text(Field::cbox_reply_text);
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    writeAtomically(path, text.toUtf8(), tr("monitor listing"));
+}
+
+void ParameterFiles::refreshRecentMenu()
+{
+    m_recent->clear();
+    const QStringList files = m_history.files();
+    const QLocale locale;
+    for (qsizetype i = 0; i < files.size() && i < recentListed; ++i) {
+        const QString path = files.at(i);
+        const QString when = locale.toString(ReadingHistory::readAt(path).toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString number = i + 1 < 10 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
+        QAction* action = m_recent->addAction(number + QLatin1Char(' ') + when, this, [this, path] {
+            if (!refuseWhileBusy())
+                loadFrom(path);
+        });
+        action->setObjectName(QStringLiteral("file_recent_%1").arg(i + 1));
+    }
+    if (files.isEmpty())
+        m_recent->addAction(tr("No reading kept yet"))->setEnabled(false);
+    m_recent->addSeparator();
+    QAction* browse = m_recent->addAction(tr("&Browse the history folder\u2026"), this, [this] {
+        if (refuseWhileBusy())
+            return;
+        const QString path = m_window.dialogs().openFileName(&m_window, tr("Open recent box reading"), m_history.folder(),
+                                                             parameterFilter);
+        if (!path.isEmpty())
+            loadFrom(path);
+    });
+    browse->setObjectName(QStringLiteral("file_recent_browse"));
+}
+
+void addFileMenuItems(MainWindow& window) { new ParameterFiles(window); }

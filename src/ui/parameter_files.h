@@ -1,0 +1,59 @@
+#pragma once
+// The File menu: the parameter set saved to and loaded from a file, the reading history that
+// keeps every changed parameter read without asking, the monitor's listing saved, and Quit.
+//
+// Nothing here talks to the box. Loading fills the "PARAMETERS SET" panel in Set Default's order,
+// each assignment firing its entry's check as any program assignment does; the operator writes
+// the set with "cmd W" as always. The items that open a dialog wait while an exchange or the
+// monitor runs: a modal dialog would hold up its waits.
+
+#include "protocol/parameter_file.h"
+#include "ui/reading_history.h"
+
+#include <QObject>
+#include <optional>
+
+class MainWindow;
+class QMenu;
+
+class ParameterFiles : public QObject {
+    Q_OBJECT
+public:
+    // Hooks itself to the window's parameter and version reads and adds its items to the File menu.
+    explicit ParameterFiles(MainWindow& window);
+
+    ReadingHistory& history() { return m_history; }
+    // The last parameter read of this run that ended well, if any.
+    const std::optional<BoxReading>& lastReading() const { return m_lastReading; }
+
+    // File > Save parameters: the set panel, and the last reading, to a file the operator chooses.
+    void saveParameters();
+    // File > Load parameters: a file the operator chooses into the set panel.
+    void loadParameters();
+    // Fills the set panel from the file at `path`, or says why not and changes nothing.
+    bool loadFrom(const QString& path);
+    // File > Save monitor listing: the CBOX replies listing as shown, lines ending in CR LF.
+    void saveListing();
+    // Rebuilds File > Open recent box reading from the history folder, newest first.
+    void refreshRecentMenu();
+    QMenu* recentMenu() const { return m_recent; }
+
+private:
+    void onParametersRead(const QStringList& block);
+    void keepInHistory(const BoxReading& reading);
+    // True (with a beep) when an exchange or the monitor runs.
+    bool refuseWhileBusy() const;
+    bool writeAtomically(const QString& path, const QByteArray& contents, const QString& what);
+
+    MainWindow& m_window;
+    ReadingHistory m_history;
+    QMenu* m_recent = nullptr;
+    QString m_firmware;
+    std::optional<BoxReading> m_lastReading;
+    // The folder of the last file saved or loaded, where the next dialog opens.
+    QString m_folder;
+    bool m_historyFailureShown = false;
+};
+
+// Adds the File menu's items to the window; called once from the menu bar's construction.
+void addFileMenuItems(MainWindow& window);

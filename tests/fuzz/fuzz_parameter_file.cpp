@@ -1,0 +1,22 @@
+// The parameter-file reader on any contents: it refuses with a message and a line inside the
+// file, or accepts a set that the writer writes and the reader reads back to the same file.
+#include "protocol/parameter_file.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray contents(reinterpret_cast<const char*>(data), qsizetype(size));
+    const auto result = readParameterFile(contents);
+    if (const auto* error = std::get_if<ParameterFileError>(&result)) {
+        if (error->text.isEmpty() || error->line < 0 || error->line > contents.count('\n') + 1)
+            __builtin_trap();
+        return 0;
+    }
+    const QByteArray written = writeParameterFile(std::get<ParameterFile>(result));
+    const auto again = readParameterFile(written);
+    if (!std::holds_alternative<ParameterFile>(again) || writeParameterFile(std::get<ParameterFile>(again)) != written)
+        __builtin_trap();
+    return 0;
+}
