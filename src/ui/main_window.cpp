@@ -58,9 +58,9 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     form->setObjectName(QStringLiteral("form"));
     setWindowTitle(form->windowTitle());
     setCentralWidget(form);
+    resolveControls(this, false);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    resolveControls(this, false);
     m_link.selectedOption = [this] { return selectedPortOption(); };
     m_lock.onIdle = [this] {
         if (m_closeRequested) {

@@ -115,11 +115,7 @@ void refreshPortOptionHints(MainWindow& window)
 {
     const QString linksFolder = portLinksFolder(window.link().settingsPath);
     for (int n = 1; n <= 4; ++n) {
-        // Found by name: the menus, and with them the first hints, are made before the window
-        // takes its controls.
-        auto* option = window.findChild<QAbstractButton*>(fieldName(portOption(n)));
-        if (!option)
-            continue;
+        auto* option = window.control<QAbstractButton>(portOption(n));
         const QString hint = QStringLiteral("Port %1 opens %2").arg(n).arg(portDevice(n, hostPlatform(), linksFolder));
         option->setToolTip(hint);
         option->setAccessibleDescription(hint);
