@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Processor time while nothing happens on the line: an exchange waiting the full reply period
 // for a box that never answers, and the monitor listening to a box that sends nothing. Both
 // waits should sleep in the event loop; a polling loop would use a whole core.

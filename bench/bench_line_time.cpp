@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up sequence (S, V, L) and a full parameter write (S, then W and its 15 value lines)
 // against the simulated CBOX paced at 9600 baud, compared with the time the same bytes take on
 // the line. Every byte is counted at the port seam, both ways.

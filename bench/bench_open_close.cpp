@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and closing the real port again and again, as every exchange does while the monitor is
 // idle: no descriptor may be left open and no lock file left behind.
 

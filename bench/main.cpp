@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rotor-bench: the benchmarks, one sub-command each. Standard output holds only the rows of the
 // results table (Markdown); what happens along the way goes to standard error.
 //

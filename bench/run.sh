@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks in their own build folder (build-bench: RelWithDebInfo, g++) and runs them
 # all, headless. Prints the results as a Markdown table and writes it to bench/results.md.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds rotor and starts it. With the simulator built, it plugs a simulated CBOX in as port 1
 # inside a private configuration folder, so the user's own settings and port links are never
 # touched; with --real it starts the tool on the configured port of a real CBOX.

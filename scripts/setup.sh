@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, running and testing rotor need, when missing, and
 # those named as arguments (what packaging or a screenshot needs besides).
 # As root it installs them; otherwise it prints the one apt-get line to run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds rotor twice and runs the whole test suite in each build: once with g++, once with
 # clang under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CBOX itself: reads command frames, keeps the parameter block, turns the rotor, answers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cbox-sim: a simulated CBOX on a pseudo-terminal. See --help.
 #include "control_box.h"
 #include "options.h"

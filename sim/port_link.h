@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port link <config>/rotor/ports/comN through which the tool finds the device of port N.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial line as the box sees it: the master side of a pseudo-terminal, with output paced
 // at the line rate and the hang-up fault.
 #pragma once

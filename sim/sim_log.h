@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's log: one timestamped line per frame received or sent and per notable event.
 #pragma once
 

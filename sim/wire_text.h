@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small text helpers shared by the simulator's parts: readable rendering of line bytes,
 // escapes in option values and strict number parsing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration window and its four commands through the scripted port: one window however
 // often it is opened, the frames C, c, F and K, the acknowledgement and its failures, the live
 // range marks of the two entries, and the window's life beside the main window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: the main window on the real serial port (QSerialPort) against the simulated CBOX
 // (cbox-sim) on a pseudo-terminal. Every test starts a fresh simulator plugged in as port 1 inside a
 // private configuration folder, and drives the window by its buttons and entries as the operator

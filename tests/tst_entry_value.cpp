@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric reading of entry texts, trimming, and numbers written as decimal text.
 
 #include "protocol/entry_value.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command exchange shared by every command, proven on S, M and V through the scripted port:
 // the frame on the wire, the header wait, the envelope tests with their three message sets, the
 // terminator, the clean-up and the monitor's short cut.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whatever the line brings, every exchange ends in order: the port closed while the monitor is
 // idle, every button back, the reply timer disarmed, and the next exchange works. Each command's
 // good reply is broken at every position in every way: cut short, a wrong character, the line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communication monitor through the scripted port and the real window: the start with its
 // three exchanges, the listing of every frame, the live decoding of status frames, the end of
 // monitoring by a stop click, by a bad frame or by a lost port, and the other commands while it

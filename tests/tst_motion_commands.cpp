@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The motion commands through the scripted port and the real window: go to an angle with its live
 // check, the fast and the soft stop, the button groups around them, the monitor's short cut, and
 // how a stop clicked during another exchange is kept out of that exchange.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding the "L" reply data and turning each field into window and set-panel changes.
 
 #include "protocol/parameter_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file on its own: what the writer writes, what the reader accepts, and the one
 // message, naming its line, with which it refuses everything else.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu in the window: parameter sets saved and loaded through the dialog seam, the
 // reading history kept from the parameter reads, the listing saved, and Quit.
 

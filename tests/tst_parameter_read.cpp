@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter read "L" on the wire and in the window: every field of the block shown in the
 // "PARAMETERS READ" panel at the moment it has been decoded, the reads that end early (with or
 // without a message) leaving the later fields as they were, the monitor's short cut, the buttons

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter write "W" on the wire: the question, the S exchange before it, the worked example
 // byte for byte with PC and CBOX taking turns, every check of the dialogue stopping it at the
 // right line with its exact message, the monitor's refusal, and entries edited while it runs.

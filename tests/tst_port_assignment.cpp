@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Assigning a device to a port number (the Windows COM names and the Linux links), the stable
 // by-id names, the all-or-nothing writing of link and settings file, and the words that say why a
 // port would not open.

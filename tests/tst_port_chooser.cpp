@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port chooser and what its OK does: the list of ports following adapters plugged in and out,
 // the Device field, the assignment from Port > Choose serial port… (link, settings file, option,
 // no exchange), the chooser a first start opens, the options' hints and Help > About rotor.

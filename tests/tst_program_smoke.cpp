@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program: it starts headless with a private configuration folder and no settings file,
 // stays up (its start-up then waits on the connect prompt, a modal box), and ends on SIGTERM by
 // that signal rather than by a crash. It writes nothing while it waits.

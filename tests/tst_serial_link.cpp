@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial link on a scripted port: the character reader and its timer, opening the port,
 // the port choice, and the fixed-width numeric readers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "PARAMETERS SET" panel: the live checks of its four checked entries at their edges, typed
 // or set by the program, and Set Default with its question.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: the exact bytes written, the reading rules of its first line, where it
 // lives, and which device a port number opens.
 

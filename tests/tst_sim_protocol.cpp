@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated CBOX, driven over its pseudo-terminal as the tool drives the real box: frames are sent
 // and the replies are checked byte for byte.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up sequence and the close of the main window: the connect prompt, the stored port
 // choice, the S, V and L exchanges in order with both parameter panels filled, every way the
 // sequence stops early, and the close refused while the monitor runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status query "?" through the scripted port and the real window: the angle into `fast_pos`,
 // the busy or ready state into `fast_status` with its colour, and every way the reply can go wrong.
 

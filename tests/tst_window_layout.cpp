@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls of the two windows: names, kinds, texts, colours, panels, geometry, accessible
 // names and keyboard order, as a freshly built window shows them.
 

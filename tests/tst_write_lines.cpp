@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 15 value lines of the "W" dialogue, taken from the set panel.
 
 #include "protocol/write_lines.h"

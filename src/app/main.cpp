@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: the main window on the real serial port, its start-up once it is shown, and the
 // event loop until the last window closes. --help and --version are answered before that.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // C, c, F and K: the calibration commands. None disables a button; none shows anything on
 // success: the absence of a message is the operator's confirmation.
 

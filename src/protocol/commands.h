@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CBOX commands, one exchange each. Every family lives in a file of its own:
 //   mode_commands.cpp         S, M, V

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live checks of the entries. Each judges entry texts by their entry value and says only
 // whether they are valid: the windows paint the entry red or in the window colour, and nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Numbers in entry texts and numbers written as text: the one place where the program reads the
 // numeric value of an entry's text and writes a number as plain decimal text. Every entry check,

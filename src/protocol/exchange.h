@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command exchange shared by every command: the frame STX "A" letter data CR, the wait for
 // the reply's STX, the reply envelope "A" "," letter ",", the terminator and the clean-up. Each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/exchange_lock.h"
 
 bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)

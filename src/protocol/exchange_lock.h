@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps exchanges apart. Every wait lets the window process its events, so the operator can
 // click while an exchange waits for its reply. A second exchange must never interleave its bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controls the commands and the windows' behaviour touch, by a typed identifier. Each
 // identifier is spelt as the control's object name, and this list is the one place that ties

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // S, M and V: three short exchanges whose frames carry no data.
 
 #include "protocol/button_off.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // G: go to an angle, the fast stop (999) and the soft stop (977).
 
 #include "protocol/button_off.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parameter block of the "L" reply: decoding its 19 fields from the reply data and turning
 // each field into what the main window and the set panel show. Pure code: it reads through a

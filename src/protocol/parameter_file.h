@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parameter file: the "PARAMETERS SET" panel (everything "cmd W" sends) kept in a small text
 // file that a person can read and edit, with a record of what the box held when it was last read.

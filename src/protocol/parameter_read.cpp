@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // L: the parameter read. Each field of the block is shown as soon as it has been decoded; during
 // the start-up read the writable values also fill the parameter-set panel.
 

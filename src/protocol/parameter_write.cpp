@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // W: the parameter write. After the CBOX has accepted "AW" it prompts for each of the 15 value
 // lines with "N"; the PC answers each prompt with one line. A write that passes shows nothing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controls of the "PARAMETERS SET" panel, described once: what kind each is, the value Set
 // Default gives it, the field of the parameter block whose reading fills it at start-up, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "?": the rotor's angle and whether the CBOX is busy or ready.
 //
 // Status data: a three-digit angle, ",", then "B" (busy) or "R" (ready). The angle goes to

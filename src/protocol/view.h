@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the protocol needs from the windows: the fields by their typed identifiers, their texts,
 // colours and states, the monitor state and the button groups. The windows implement it;

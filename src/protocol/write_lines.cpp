@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/write_lines.h"
 
 #include "protocol/entry_value.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 15 value lines of the "W" dialogue, taken from the set panel: fields 3 to 17 of the
 // parameter block in wire order, each as short text without padding (the carriage return that

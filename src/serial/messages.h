@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message seam: every message box and Yes/No question of the program goes through it,
 // so that tests can answer the questions and record every text.

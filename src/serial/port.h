@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port seam: exactly the operations the serial link needs from a serial port.
 // The program uses SerialPort (QSerialPort); tests use a scripted fake.

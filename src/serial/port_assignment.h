@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Assigning a device to a port number, as the port chooser does on OK.
 //

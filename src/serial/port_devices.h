@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which device each port number opens, and why opening it failed, in words an operator can act on.
 //

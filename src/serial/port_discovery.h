@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial ports of this machine, for the port chooser: what the system lists (QSerialPortInfo)
 // behind a small seam, so that the chooser and the assignment are tested with a list of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real port: QSerialPort behind the port seam, with the mapping of port numbers to devices.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings file (file_in): one line holding the chosen port number, and where it lives.
 // Written as a space, the number, a space, CR LF. Read from its first line only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/calibration_window.h"
 
 #include "protocol/entry_checks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window `CALIBRATION`: the four calibration commands and the two values they send. It is
 // opened without blocking the main window, and closing it discards its entries: shown again, it

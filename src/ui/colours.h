@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The colours of the windows and how a control is painted with them, in one place, so that a
 // colour set by the program is visible on every platform style and can be read back by tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialog seam: every dialog beyond the message boxes (file choosers, the port chooser) goes
 // through it, so that tests answer them without a display. The program's own shows the real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window `rotor`: the field set, the button groups and the wiring of every control to
 // its command. It is the protocol's view of the window (View). The specified panels stand in

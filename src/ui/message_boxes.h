@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's message boxes: a modal box with a single OK button and the application's title,
 // and the Yes/No question with the stop icon, No as default, above all windows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/parameter_files.h"
 
 #include "protocol/set_panel_entries.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The File menu: the parameter set saved to and loaded from a file, the reading history that
 // keeps every changed parameter read without asking, the monitor's listing saved, and Quit.

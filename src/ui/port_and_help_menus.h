@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Port and Help menus of the main window, and what goes with them: the port chooser and the
 // assignment it makes, the chooser that a first start opens, the hint on each COM option naming the

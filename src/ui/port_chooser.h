@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port chooser, "Serial port": this machine's serial ports (device, description, maker,
 // serial number and, on Linux, the stable by-id name), kept up to date while it is open so that an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/reading_history.h"
 
 #include "serial/settings_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reading history: every parameter read whose configuration differs from the last one kept
 // is kept as a parameter file in a folder of its own, so that what the box held before a "cmd W"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A click refused because an exchange is waiting for the CBOX's reply: a beep, which many
 // desktops never play, and a short tooltip at the button that the operator does see.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/set_panel.h"
 
 #include "protocol/entry_checks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "PARAMETERS SET" panel's behaviour: the live checks of four entries and Set Default.
 

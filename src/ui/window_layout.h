@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds the controls of the two windows: every control as a child carrying its name as its
 // object name, with its kind, caption or initial text, colour, initial state, geometry (given in

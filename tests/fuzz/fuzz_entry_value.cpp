@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry value and everything built on it: decimal text, the entry checks and the 15 value
 // lines of the write, from any entry texts. The input is split at '|' into the entry texts.
 #include "protocol/entry_checks.h"

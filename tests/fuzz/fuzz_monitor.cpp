@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communication monitor on any traffic: its opening S, ? and M exchanges, the listing of
 // every frame, the live decoding of status frames and its end, in the real main window.
 #include "fuzz/fuzz_port.h"

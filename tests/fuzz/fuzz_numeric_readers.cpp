@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The character and numeric readers on any line. The first byte chooses the readers, two bits a
 // call; the rest of the input is what arrives on the line.
 #include "fuzz/fuzz_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter-file reader on any contents: it refuses with a message and a line inside the
 // file, or accepts a set that the writer writes and the reader reads back to the same file.
 #include "protocol/parameter_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter read, the exchange the program runs on "cmd L", with any reply on the line.
 #include "fuzz/fuzz_port.h"
 #include "fuzz/fuzz_support.h"

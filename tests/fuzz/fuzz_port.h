@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port of the fuzz targets: the whole input is on the line before the exchange starts, so a
 // wait that would sleep wants more than there is: the port is then lost at once, and an input

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file reader on any contents.
 #include "serial/settings_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every fuzz target shares: one application object for the event loop the waits sleep in,
 // and messages that are counted rather than shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted port for tests: "when this frame is written, make these bytes arrive, now or after
 // N ms, or never". Records everything written, and every open and close.

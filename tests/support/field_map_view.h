@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A window-less view for the protocol: every field is an entry in a map, so that commands can
 // run with no window at all (fuzzing, protocol-level tests). Unknown fields read as empty.

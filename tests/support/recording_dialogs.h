@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialog seam for tests: answers each dialog from a list given by the test and records the
 // captions asked, and the texts shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The message seam for tests: records every text shown and answers the Yes/No questions from a
 // list given by the test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated CBOX (cbox-sim from the build tree) as a child process, plugged in as a port inside a
 // private configuration folder, with its log kept in that folder for the test to read.
