@@ -133,6 +133,8 @@ QAbstractButton* MainWindow::button(Field field) const
 
 QString MainWindow::text(Field name) const
 {
+    if (name == Field::cbox_reply_text)
+        m_monitor->flushListing();  // the lines the monitor has listed come first
     QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         return edit->text();
@@ -147,6 +149,8 @@ QString MainWindow::text(Field name) const
 
 void MainWindow::setText(Field name, const QString& text)
 {
+    if (name == Field::cbox_reply_text)
+        m_monitor->flushListing();  // the lines the monitor has listed come first
     QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(text);
