@@ -3,6 +3,12 @@
 // goes into the listing (numbered one after the other, a well-formed status line); the frames the
 // box sent over a window of the run are compared with the lines listed over the same window.
 // Resident memory is read at the start, at every emptying of the listing and at the end.
+//
+// Its processor time is held against rotor-bench-reader, a bare Qt program that only reads the
+// same traffic: a second simulator sends it the same frames on a line of its own over the same
+// window, so that both see the same load of the machine. Over that window the paint events of
+// the listing and of the two live fields are counted; before it, a probe timer measures the
+// longest time the window's events were left waiting while frames streamed in.
 
 #include "bench_support.h"
 
@@ -12,12 +18,13 @@
 
 #include <QAbstractButton>
 #include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -28,6 +35,10 @@ namespace {
 
 constexpr double frameBytes = 11;  // STX A , ? , d d d , R CR
 const double lineRateFrames = 1.0 / lineSeconds(frameBytes);
+constexpr double cpuGoalRatio = 3;    // the monitor's processor time against the bare reader's
+constexpr double paintGoalPerSecond = 40;
+constexpr double gapGoalMs = 10;
+constexpr double probeSeconds = 5;
 
 struct ListingWatch {
     qint64 lines = 0;
@@ -37,6 +48,25 @@ struct ListingWatch {
     QList<qint64> rssAtClear;  // kB, right after each emptying of the listing
     QString firstBad;
 };
+
+// The number of a well-formed status line ("12: <h|A,?,45,R|r>"), or -1. Checked by hand: this
+// runs for every line, inside the process whose processor time is measured.
+qint64 statusLineNumber(QStringView line)
+{
+    qsizetype i = 0;
+    qint64 number = 0;
+    while (i < line.size() && line.at(i).isDigit())
+        number = number * 10 + line.at(i++).digitValue();
+    if (i == 0 || !line.mid(i).startsWith(u": <h|A,?,"))
+        return -1;
+    i += 9;
+    const qsizetype angle = i;
+    while (i < line.size() && line.at(i).isDigit())
+        ++i;
+    if (i == angle || i - angle > 3 || (line.mid(i) != u",B|r>" && line.mid(i) != u",R|r>"))
+        return -1;
+    return number;
+}
 
 // The rate at which the simulator's status frames reach the least possible client: the line opened
 // raw, "M" sent, and the frames counted as they arrive, over `seconds` after the first one; then
@@ -87,7 +117,9 @@ double minimalStatusRate(const QString& device, double seconds)
 int benchMonitorRate(const BenchOptions& options)
 {
     const QString name = QStringLiteral("3. Monitor at full line rate (`--status-interval 0`, %1 s)");
-    const QString goal = QStringLiteral("every frame listed; memory flat");
+    const QString goal = QStringLiteral("every frame listed; memory flat; processor ≤ %1 × the bare reader's; listing and "
+                                        "live fields drawn ≤ %2 times/s each; events wait ≤ %3 ms")
+                             .arg(fixed(cpuGoalRatio, 0), fixed(paintGoalPerSecond, 0), fixed(gapGoalMs, 0));
     const double seconds = options.seconds > 0 ? options.seconds : 60;
     if (!Simulator::available()) {
         printRow({name.arg(fixed(seconds, 0)), QStringLiteral("not run"), goal, QStringLiteral("simulator not built")});
@@ -105,6 +137,10 @@ int benchMonitorRate(const BenchOptions& options)
     const double minimalRate = minimalStatusRate(sim.device(), baselineSeconds);
     note(QStringLiteral("monitor-rate: a minimal raw client receives %1 frames/s over %2 s")
              .arg(fixed(minimalRate, 2), fixed(baselineSeconds, 0)));
+    // The bare reader runs beside the monitor over the same window, on a line of its own.
+    BareReader bareReader;
+    if (!bareReader.prepare())
+        note(QStringLiteral("monitor-rate: the bare Qt reader could not be prepared"));
 
     CountingPort port;
     RecordingMessages messages;
@@ -119,31 +155,40 @@ int benchMonitorRate(const BenchOptions& options)
 
     auto* button = window.findChild<QAbstractButton*>(QStringLiteral("cmd_monitor"));
     auto* listing = window.findChild<QPlainTextEdit*>(QStringLiteral("cbox_reply_text"));
+    auto* position = window.findChild<QLineEdit*>(QStringLiteral("fast_pos"));
+    auto* status = window.findChild<QLineEdit*>(QStringLiteral("fast_status"));
     QTextDocument* document = listing->document();
+    PaintCounter paints;
+    paints.watch(listing->viewport());
+    paints.watch(position);
+    paints.watch(status);
+    EventGapProbe probe;
 
-    // Each line arrives as one insertion at the start of the last, empty block.
+    // Lines arrive at the end of the listing, several together, each a block ended by its
+    // paragraph separator; the listing is otherwise only ever emptied.
     ListingWatch watch;
-    const QRegularExpression statusLine(QStringLiteral("^(\\d+): <h\\|A,\\?,\\d{1,3},[BR]\\|r>$"));
-    QObject::connect(document, &QTextDocument::contentsChange, [&](int position, int, int added) {
-        const QTextBlock block = document->findBlock(position);
-        if (added <= 1 || block.position() != position || block.text().size() != added)
-            return;
-        ++watch.lines;
-        const QRegularExpressionMatch match = statusLine.match(block.text());
-        if (!match.hasMatch()) {
-            if (watch.malformed++ == 0)
-                watch.firstBad = block.text();
-            return;
-        }
-        const qint64 number = match.captured(1).toLongLong();
-        if (watch.lastNumber != 0 && number != watch.lastNumber + 1)
-            ++watch.gaps;
-        watch.lastNumber = number;
-        if (document->blockCount() == 2 && number > 1)
+    QObject::connect(document, &QTextDocument::contentsChange, [&](int position, int removed, int added) {
+        if (removed > 1 && document->blockCount() <= 2)
             watch.rssAtClear << residentKb();
+        for (QTextBlock block = document->findBlock(position);
+             block.isValid() && block.position() + block.length() <= position + added; block = block.next()) {
+            if (block.length() <= 1)
+                continue;
+            ++watch.lines;
+            const qint64 number = statusLineNumber(block.text());
+            if (number < 0) {
+                if (watch.malformed++ == 0)
+                    watch.firstBad = block.text();
+                continue;
+            }
+            if (watch.lastNumber != 0 && number != watch.lastNumber + 1)
+                ++watch.gaps;
+            watch.lastNumber = number;
+        }
     });
 
-    double wall0 = 0, wall1 = 0, cpu0 = 0, cpu1 = 0;
+    double wall0 = 0, wall1 = 0, cpu0 = 0, cpu1 = 0, maxGapMs = 0;
+    qint64 paintsListing = 0, paintsPosition = 0, paintsStatus = 0;
     qint64 rss0 = 0, rss1 = 0, peak1 = 0, listed0 = 0, listed1 = 0, read0 = 0, read1 = 0;
     int sent0 = 0, sent1 = 0;
     bool measured = false;
@@ -161,8 +206,15 @@ int benchMonitorRate(const BenchOptions& options)
         if (button->text() != QLatin1String("STOP"))
             return;
         running.stop();
-        // A second in, the frames flow steadily: the measured window starts.
-        QTimer::singleShot(1000, [&] {
+        // A second in, the frames flow steadily: the probe runs, then the measured window starts.
+        QTimer::singleShot(1000, [&] { probe.start(); });
+        QTimer::singleShot(int(1000 * (1 + probeSeconds)), [&] {
+            probe.stop();
+            maxGapMs = probe.maxGapMs();
+            paints.reset();
+            bareReader.start(seconds);
+            // Lines listed but still waiting for the next drawing go in now, as for any reader.
+            window.text(Field::cbox_reply_text);
             wall0 = wallSeconds();
             cpu0 = processSeconds();
             rss0 = residentKb();
@@ -175,9 +227,13 @@ int benchMonitorRate(const BenchOptions& options)
                 cpu1 = processSeconds();
                 rss1 = residentKb();
                 peak1 = peakResidentKb();
+                window.text(Field::cbox_reply_text);
                 listed1 = watch.lines;
                 read1 = port.read;
                 sent1 = sim.sentCount(QStringLiteral("status"));
+                paintsListing = paints.count(listing->viewport());
+                paintsPosition = paints.count(position);
+                paintsStatus = paints.count(status);
                 measured = true;
                 windowMessages = messages.shown;
                 messages.shown.clear();
@@ -195,6 +251,10 @@ int benchMonitorRate(const BenchOptions& options)
                   QStringLiteral("FAIL (%1)").arg(sim.endText())});
         return 1;
     }
+    const ReaderRun reader = bareReader.result(15000);
+    note(QStringLiteral("monitor-rate: the bare Qt reader beside the monitor: %1 frames in %2 s, processor %3 ms = %4 %")
+             .arg(reader.frames)
+             .arg(fixed(reader.wall, 1), fixed(1000 * reader.cpu, 1), fixed(reader.percent(), 2)));
     if (!measured) {
         printRow({name.arg(fixed(seconds, 0)), QStringLiteral("not run"), goal,
                   QStringLiteral("FAIL (monitor did not run: %1)").arg(messages.shown.join(QStringLiteral(" / ")))});
@@ -237,6 +297,13 @@ int benchMonitorRate(const BenchOptions& options)
              .arg(peak1));
 
     const bool allListed = std::abs(difference) <= 1 && watch.gaps == 0 && watch.malformed == 0 && windowMessages.isEmpty();
+    const double readerPercent = reader.ok ? reader.percent() : 0;
+    const double cpuRatio = readerPercent > 0 ? cpu / readerPercent : 0;
+    const bool cheap = readerPercent > 0 && cpuRatio <= cpuGoalRatio;
+    const double paintRates[] = {double(paintsListing) / wall, double(paintsPosition) / wall, double(paintsStatus) / wall};
+    const bool paced = std::all_of(std::begin(paintRates), std::end(paintRates),
+                                   [](double rate) { return rate <= paintGoalPerSecond; });
+    const bool responsive = probe.ticks() > 0 && maxGapMs <= gapGoalMs;
     // Flat memory. The first listing cycles warm the heap up (the resident size rises by about a
     // megabyte and then stays); a leak keeps growing. With four or more emptyings of the listing
     // (runs of two minutes and more) the resident size at the last one is compared with that at
@@ -261,19 +328,34 @@ int benchMonitorRate(const BenchOptions& options)
     Row row;
     row.benchmark = name.arg(fixed(seconds, 0));
     row.measured = QStringLiteral("%1 frames sent, %2 listed (difference %3, gaps %4, malformed %5); %6 frames/s "
-                                  "(line rate %7, a minimal raw client on the same simulator %8); processor %9 %; %10")
+                                  "(line rate %7, a minimal raw client on the same simulator %8); processor %9 %, "
+                                  "the bare Qt reader beside it %10 % (%11 frames): **ratio %12**; drawn per second: "
+                                  "listing %13, `fast_pos` %14, `fast_status` %15; events waited at most %16 ms; %17")
                        .arg(sent)
                        .arg(listed)
                        .arg(difference)
                        .arg(watch.gaps)
                        .arg(watch.malformed)
-                       .arg(fixed(rate, 2), fixed(lineRateFrames, 2), fixed(minimalRate, 2), fixed(cpu, 1), memory);
+                       .arg(fixed(rate, 2), fixed(lineRateFrames, 2), fixed(minimalRate, 2), fixed(cpu, 2),
+                            fixed(readerPercent, 2), QString::number(reader.frames), fixed(cpuRatio, 2))
+                       .arg(fixed(paintRates[0], 1), fixed(paintRates[1], 1), fixed(paintRates[2], 1), fixed(maxGapMs, 1),
+                            memory);
     if (!messages.shown.isEmpty())
         row.measured += QStringLiteral("; after the stop click: \"%1\"").arg(messages.shown.join(QStringLiteral(" / ")));
     row.goal = goal;
-    row.verdict = allListed && flat ? QStringLiteral("pass")
-                                    : QStringLiteral("FAIL (%1%2)").arg(allListed ? QString() : QStringLiteral("frames lost "),
-                                                                       flat ? QString() : QStringLiteral("memory grows"));
+    QStringList failures;
+    if (!allListed)
+        failures << QStringLiteral("frames lost");
+    if (!flat)
+        failures << QStringLiteral("memory grows");
+    if (!cheap)
+        failures << (readerPercent > 0 ? QStringLiteral("processor") : QStringLiteral("no bare reader"));
+    if (!paced)
+        failures << QStringLiteral("drawn too often");
+    if (!responsive)
+        failures << QStringLiteral("events waited");
+    row.verdict = failures.isEmpty() ? QStringLiteral("pass")
+                                     : QStringLiteral("FAIL (%1)").arg(failures.join(QStringLiteral(", ")));
     printRow(row);
     return 0;
 }

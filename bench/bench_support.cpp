@@ -8,12 +8,14 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <time.h>
@@ -318,7 +320,7 @@ QByteArray CountingPort::readOne()
 {
     QByteArray c = m_inner.readOne();
     read += c.size();
-    if (!c.isEmpty())
+    if (tracing && !c.isEmpty())
         trace(QStringLiteral("read %1").arg(c.at(0) < ' ' ? QStringLiteral("<%1>").arg(int(c.at(0))) : QString::fromLatin1(c)));
     return c;
 }
@@ -328,4 +330,137 @@ void CountingPort::write(const QByteArray& bytes)
     written += bytes.size();
     trace(QStringLiteral("write %1 bytes").arg(bytes.size()));
     m_inner.write(bytes);
+}
+
+BareReader::BareReader() = default;
+
+BareReader::~BareReader()
+{
+    for (const qint64 pid : {m_readerPid, m_simPid}) {
+        if (pid > 0)
+            ::kill(pid_t(pid), SIGTERM);
+    }
+}
+
+bool BareReader::available()
+{
+#ifdef ROTOR_READER_PROGRAM
+    return Simulator::available() && QFileInfo(QStringLiteral(ROTOR_READER_PROGRAM)).isExecutable();
+#else
+    return false;
+#endif
+}
+
+bool BareReader::prepare()
+{
+    if (!available() || !m_dir.isValid())
+        return false;
+    QProcess sim;
+    sim.setProgram(Simulator::program());
+    sim.setArguments({QStringLiteral("--status-interval"), QStringLiteral("0")});
+    sim.setStandardOutputFile(m_dir.filePath(QStringLiteral("sim.out")));
+    sim.setStandardErrorFile(m_dir.filePath(QStringLiteral("sim.err")));
+    if (!sim.startDetached(&m_simPid))
+        return false;
+    // The simulator's first line is its device.
+    QFile out(m_dir.filePath(QStringLiteral("sim.out")));
+    runEventsUntil(
+        [&] {
+            if (!out.isOpen() && !out.open(QIODevice::ReadOnly))
+                return false;
+            out.seek(0);
+            const QByteArray text = out.readAll();
+            if (!text.contains('\n'))
+                return false;
+            m_device = QString::fromLocal8Bit(text.left(text.indexOf('\n'))).trimmed();
+            return true;
+        },
+        5000);
+    return !m_device.isEmpty();
+}
+
+bool BareReader::start(double seconds)
+{
+#ifdef ROTOR_READER_PROGRAM
+    if (m_device.isEmpty())
+        return false;
+    QProcess reader;
+    reader.setProgram(QStringLiteral(ROTOR_READER_PROGRAM));
+    reader.setArguments({m_device, QString::number(seconds)});
+    reader.setStandardOutputFile(m_dir.filePath(QStringLiteral("reader.out")));
+    return reader.startDetached(&m_readerPid);
+#else
+    Q_UNUSED(seconds);
+    return false;
+#endif
+}
+
+ReaderRun BareReader::result(int timeoutMs)
+{
+    ReaderRun run;
+    if (m_readerPid <= 0)
+        return run;
+    QFile out(m_dir.filePath(QStringLiteral("reader.out")));
+    QByteArray line;
+    runEventsUntil(
+        [&] {
+            if (!out.isOpen() && !out.open(QIODevice::ReadOnly))
+                return false;
+            out.seek(0);
+            line = out.readAll();
+            return line.endsWith('\n') || ::kill(pid_t(m_readerPid), 0) != 0;
+        },
+        timeoutMs);
+    const QList<QByteArray> fields = line.trimmed().split(' ');
+    if (fields.size() != 3)
+        return run;
+    run.frames = fields.at(0).toInt();
+    run.wall = fields.at(1).toDouble();
+    run.cpu = fields.at(2).toDouble();
+    run.ok = run.wall > 0;
+    return run;
+}
+
+EventGapProbe::EventGapProbe()
+{
+    m_timer.setInterval(1);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        const double now = wallSeconds();
+        if (m_ticks++ > 0)
+            m_maxGapMs = std::max(m_maxGapMs, 1000 * (now - m_last));
+        m_last = now;
+    });
+}
+
+void EventGapProbe::start()
+{
+    m_ticks = 0;
+    m_maxGapMs = 0;
+    m_timer.start();
+}
+
+void EventGapProbe::stop() { m_timer.stop(); }
+
+void PaintCounter::watch(QWidget* widget)
+{
+    m_counts.insert(widget, 0);
+    widget->installEventFilter(this);
+}
+
+qint64 PaintCounter::count(QWidget* widget) const { return m_counts.value(widget); }
+
+void PaintCounter::reset()
+{
+    for (auto it = m_counts.begin(); it != m_counts.end(); ++it)
+        it.value() = 0;
+}
+
+bool PaintCounter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Paint) {
+        if (auto it = m_counts.find(watched); it != m_counts.end())
+            ++it.value();
+    }
+    return false;
 }

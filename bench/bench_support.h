@@ -1,17 +1,22 @@
 #pragma once
 // Shared pieces of the benchmarks: clocks (wall and processor), memory and descriptor counts,
 // a private configuration folder with its port link, a silent line, the simulated CBOX as a child
-// process, a port that counts the bytes going through it, and the rows of the results table.
+// process, a port that counts the bytes going through it, the bare Qt reader as a yardstick, a
+// probe of how long events wait, paint counts, and the rows of the results table.
 
 #include "serial/port.h"
 #include "serial/serial_port.h"
 
+#include <QHash>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
+
+class QWidget;
 
 // Options of one benchmark run: --runs N, --seconds S.
 struct BenchOptions {
@@ -141,6 +146,72 @@ private:
 
     SerialPort m_inner;
     QList<QPair<double, QString>> m_trace;
+};
+
+// One run of rotor-bench-reader, the bare Qt program that reads the monitor's traffic: the
+// status frames it counted and its wall and processor seconds over its window.
+struct ReaderRun {
+    bool ok = false;
+    int frames = 0;
+    double wall = 0;
+    double cpu = 0;
+    double percent() const { return wall > 0 ? 100.0 * cpu / wall : 0; }
+};
+
+// The bare reader beside a benchmark, over the same window: a simulated CBOX of its own sending
+// status frames back to back on a line of its own, and rotor-bench-reader reading them. Both run
+// apart from this process (no descriptor of theirs in its event loop), so that they cost it
+// nothing; they see the same machine at the same time as what they are compared with.
+class BareReader {
+public:
+    BareReader();
+    ~BareReader();
+    BareReader(const BareReader&) = delete;
+    BareReader& operator=(const BareReader&) = delete;
+    static bool available();
+    // Starts the simulator; true once its line is up.
+    bool prepare();
+    // Starts the reader on that line for `seconds` of status frames (it sends M, then S at the end).
+    bool start(double seconds);
+    // Lets the event loop run until the reader is done, at most `timeoutMs`; its result.
+    ReaderRun result(int timeoutMs);
+
+private:
+    QTemporaryDir m_dir;
+    qint64 m_simPid = 0;
+    qint64 m_readerPid = 0;
+    QString m_device;
+};
+
+// The longest the event loop left a timer waiting: a repeating 1-ms timer notes the gaps between
+// its ticks. A gap longer than the interval is time during which no event was processed.
+class EventGapProbe : public QObject {
+public:
+    EventGapProbe();
+    void start();
+    void stop();
+    double maxGapMs() const { return m_maxGapMs; }
+    qint64 ticks() const { return m_ticks; }
+
+private:
+    QTimer m_timer;
+    double m_last = 0;
+    double m_maxGapMs = 0;
+    qint64 m_ticks = 0;
+};
+
+// Counts the paint events of some widgets.
+class PaintCounter : public QObject {
+public:
+    void watch(QWidget* widget);
+    qint64 count(QWidget* widget) const;
+    void reset();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QHash<QObject*, qint64> m_counts;
 };
 
 // The line time of `bytes` characters at 9600 baud, 10 bits each, in seconds.

@@ -10,7 +10,9 @@
 #   --runs N             runs of each timed benchmark, of which the median is quoted (default 5)
 #
 # The benchmarks' own progress and details go to standard error. The machine is shared: the build
-# uses two jobs at most, and the benchmarks run one after the other.
+# uses two jobs at most, and the benchmarks run one after the other. While the monitor lists frames
+# at full line rate, a second simulator and the bare Qt reader (rotor-bench-reader) run beside it
+# as its yardstick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -95,6 +95,28 @@ private:
     bool m_inAction = false;
 };
 
+// Counts the paint events of a widget and notes what the listing's text box held at the last one:
+// what the operator saw.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget* widget, QPlainTextEdit* box) : m_box(box) { widget->installEventFilter(this); }
+    int count = 0;
+    QString lastDrawn;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+            lastDrawn = m_box->toPlainText();
+        }
+        return false;
+    }
+
+private:
+    QPlainTextEdit* m_box;
+};
+
 // The replies to the three opening exchanges S, ? and M.
 void scriptStart(FakePort& port, const QByteArray& status = "010,B")
 {
@@ -464,6 +486,84 @@ private slots:
         QVERIFY(atEnd);
         if (!emptied)
             QVERIFY(scrolled > 0);
+    }
+
+    // However fast frames come, the window is drawn a few times a second, and the last drawing
+    // shows every line.
+    void aBurstOfFramesIsDrawnAFewTimesWithItsLastLine()
+    {
+        constexpr int frames = 100;
+        QByteArray burst;
+        for (int i = 1; i <= frames; ++i)
+            burst += reply('?', QByteArray::number(i).rightJustified(3, '0') + ",R");
+        TestWindow t;
+        t.window->resize(600, 600);
+        t.window->show();
+        scriptStart(t.port);
+        scriptEnd(t.port);
+        PaintWatch paints(listingBox(t)->viewport(), listingBox(t));
+        int drawings = -1;
+        QString drawnLast;
+        Scenario scenario(t);
+        scenario
+            .when([&] { return running(t); },
+                  [&] {
+                      paints.count = 0;
+                      t.port.arrive(burst);
+                  })
+            .after(300,
+                   [&] {
+                       drawings = paints.count;
+                       drawnLast = paints.lastDrawn;
+                       t.click(monitorButton);
+                   });
+        t.click(monitorButton);
+        QVERIFY(!scenario.timedOut);
+        QVERIFY2(drawings >= 1 && drawings <= 10, qPrintable(QString::number(drawings)));
+        QVERIFY(drawnLast.endsWith(QLatin1String("99: <h|A,?,99,R|r>\n100: <h|A,?,100,R|r>\n")));
+        QCOMPARE(listing(t).count(QLatin1Char('\n')), frames);
+    }
+
+    // Lines listed since the window was last drawn are part of the listing for whoever reads or
+    // clears it: a reader gets them all, CLR REPLIES clears them too.
+    void theListingIsWholeForItsReaders()
+    {
+        TestWindow t;
+        scriptStart(t.port);
+        scriptEnd(t.port);
+        int arrivals = 0;
+        QObject::connect(&t.port, &Port::readyRead, [&] { ++arrivals; });
+        // The whole frame has been read, and so listed: nothing is read without being listed.
+        const auto readUpTo = [&](int frame) { return arrivals == frame && t.port.pendingCount() == 0; };
+        QString readWhole;
+        Scenario scenario(t);
+        scenario
+            .when([&] { return running(t); },
+                  [&] {
+                      arrivals = 0;
+                      t.port.arrive(reply('?', "001,R"));
+                  })
+            .when([&] { return readUpTo(1); },
+                  [&] {
+                      QCOMPARE(listing(t), QStringLiteral("1: <h|A,?,1,R|r>\n"));
+                      t.port.arrive(reply('?', "002,R"));
+                  })
+            .when([&] { return readUpTo(2); },
+                  [&] {
+                      readWhole = listing(t);
+                      t.port.arrive(reply('?', "003,R"));
+                  })
+            .when([&] { return readUpTo(3); },
+                  [&] {
+                      t.click(QStringLiteral("clr_reply"));
+                      t.port.arrive(reply('M', "R"));
+                  })
+            .when([&] { return readUpTo(4); }, [&] { t.click(monitorButton); });
+        t.click(monitorButton);
+        QVERIFY(!scenario.timedOut);
+        QCOMPARE(readWhole, QStringLiteral("1: <h|A,?,1,R|r>\n2: <h|A,?,2,R|r>\n"));
+        QCOMPARE(listing(t), QStringLiteral("4: <h|A,M,R|r>\n"));
+        verifyEndedInOrder(t);
     }
 
     void stopWhileNoFrameArrives()

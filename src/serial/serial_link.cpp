@@ -69,7 +69,15 @@ void SerialLink::disarmTimer() { Timer1.stop(); }
 
 void SerialLink::yieldToEvents()
 {
+    // A turn of the event loop costs many times what taking a character does, and far more when
+    // it draws the window; taken for every character, it was most of what the monitor cost at
+    // full line rate. Events processed a moment ago (by the last turn, or by the sleep that the
+    // character ended) have nothing new to say yet: a click or a tick waits at most
+    // `eventPeriodMs` longer for its turn, however fast characters come.
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < eventPeriodMs)
+        return;
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_sinceEvents.start();
 }
 
 void SerialLink::sleep()
@@ -92,6 +100,7 @@ void SerialLink::sleep()
         m_aborted = true;
         timeoutFlag = true;
     }
+    m_sinceEvents.start();
     m_wakePending = false;
 }
 

@@ -4,10 +4,13 @@
 //
 // Every wait polls in turns: let the window process its pending events, then poll the port. A
 // turn that finds nothing to do sleeps in the event loop until a character arrives, Timer1 ticks,
-// the port is lost or a waiter is woken, so a wait costs no processor time.
+// the port is lost or a waiter is woken, so a wait costs no processor time. The window's events
+// are processed at least every `eventPeriodMs` while a wait runs, not at every character: see
+// yieldToEvents().
 
 #include "serial/port.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -19,6 +22,8 @@ class SerialLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int replyTimeoutMs = 3300;
+    // The longest a wait lets the window's events wait while characters keep coming.
+    static constexpr int eventPeriodMs = 5;
 
     SerialLink(Port& port, Messages& messages, int replyPeriodMs = replyTimeoutMs, QObject* parent = nullptr);
 
@@ -60,7 +65,8 @@ public:
     // Waits for STX with the timeout flag lowered and Timer1 armed; true when STX came before
     // the flag rose. Timer1 stays armed.
     bool waitForHeader();
-    // Lets the window process its pending events (one turn of a wait).
+    // Lets the window process its pending events (one turn of a wait), unless it has done so in
+    // the last `eventPeriodMs`.
     void yieldToEvents();
     // Sleeps until something may have changed: a character, a tick, a lost port or wake().
     void sleep();
@@ -82,6 +88,7 @@ private:
     Messages& m_messages;
     bool m_wakePending = false;
     bool m_aborted = false;
+    QElapsedTimer m_sinceEvents;  // since the window's events were last processed by a wait
 };
 
 // "ERROR OPENING COM PORT #" followed by the number with a blank in place of a plus sign.

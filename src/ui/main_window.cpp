@@ -156,6 +156,8 @@ QAbstractButton* MainWindow::button(Field field) const
 
 QString MainWindow::text(Field name) const
 {
+    if (name == Field::cbox_reply_text)
+        m_monitor->flushListing();  // the lines the monitor has listed come first
     QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w))
         return edit->text();
@@ -170,6 +172,8 @@ QString MainWindow::text(Field name) const
 
 void MainWindow::setText(Field name, const QString& text)
 {
+    if (name == Field::cbox_reply_text)
+        m_monitor->flushListing();  // the lines the monitor has listed come first
     QWidget* w = control(name);
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         // Every assignment is judged by the entry's check, also one that leaves the text as it

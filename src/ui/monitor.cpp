@@ -6,9 +6,17 @@
 #include "ui/refused_click.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -31,6 +39,79 @@ QString listed(const QString& c)
 }
 
 }  // namespace
+
+// Draws the window at most once every `Monitor::paintPeriodMs` while the monitor lists frames.
+// Every change to a widget asks for its window to be drawn at the next turn of the event loop: at
+// full line rate that is every frame (the listing, its scroll bar, the live fields), and drawing
+// costs many times what reading the frame does. A request that comes too soon is held back, and
+// the window is drawn once the period is over, with everything that changed meanwhile; the lines
+// waiting for the listing go into it just before. Nothing is lost: whatever was held back is
+// drawn when the period ends, and when the pacer goes.
+class Monitor::PaintPacer : public QObject {
+public:
+    PaintPacer(QWidget* window, std::function<void()> beforeDrawing)
+        : m_window(window), m_beforeDrawing(std::move(beforeDrawing))
+    {
+        m_due.setSingleShot(true);
+        m_due.setTimerType(Qt::PreciseTimer);
+        connect(&m_due, &QTimer::timeout, this, &PaintPacer::drawNow);
+        window->installEventFilter(this);
+    }
+    ~PaintPacer() override
+    {
+        if (!m_window)
+            return;
+        m_window->removeEventFilter(this);
+        if (m_heldBack)
+            QCoreApplication::postEvent(m_window, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+    }
+    PaintPacer(const PaintPacer&) = delete;
+    PaintPacer& operator=(const PaintPacer&) = delete;
+
+    // Something is waiting to be shown: the window is drawn when the period is over.
+    void drawWhenDue()
+    {
+        m_heldBack = true;
+        if (!m_due.isActive())
+            m_due.start(int(std::max<qint64>(0, Monitor::paintPeriodMs - sinceDrawn())));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_window || event->type() != QEvent::UpdateRequest)
+            return false;
+        if (sinceDrawn() < Monitor::paintPeriodMs) {
+            drawWhenDue();
+            return true;
+        }
+        m_heldBack = false;
+        m_sinceDrawn.start();
+        m_beforeDrawing();
+        return false;
+    }
+
+private:
+    qint64 sinceDrawn() const { return m_sinceDrawn.isValid() ? m_sinceDrawn.elapsed() : Monitor::paintPeriodMs; }
+
+    void drawNow()
+    {
+        if (!m_window || !m_heldBack)
+            return;
+        if (const qint64 since = sinceDrawn(); since < Monitor::paintPeriodMs) {
+            m_due.start(int(Monitor::paintPeriodMs - since));
+            return;
+        }
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_window, &request);
+    }
+
+    QPointer<QWidget> m_window;
+    std::function<void()> m_beforeDrawing;
+    QElapsedTimer m_sinceDrawn;
+    QTimer m_due;
+    bool m_heldBack = false;
+};
 
 Monitor::Monitor(MainWindow& window) : m_window(window) {}
 
@@ -77,7 +158,11 @@ void Monitor::start()
     window.ENABLE_MONITOR_BUTTON();
 
     // The listing is only ever appended to or emptied: nothing in it is to be undone.
-    window.control<QPlainTextEdit>(Field::cbox_reply_text)->setUndoRedoEnabled(false);
+    auto* listing = window.control<QPlainTextEdit>(Field::cbox_reply_text);
+    listing->setUndoRedoEnabled(false);
+    // The listing's scroll bar moves with every line. Filling its own background (the panel's
+    // colour, as before) spares drawing the panel behind it, frame and caption, each time.
+    listing->verticalScrollBar()->setAutoFillBackground(true);
 
     m_frameCounter = 1;
     link.OPEN_PORT();
@@ -89,8 +174,14 @@ void Monitor::start()
     // Timer1 under the frame's character waits; every click meanwhile is sent right after the
     // frame, in the order clicked.
     bool goOn = true;
-    while (goOn && window.text(Field::cmd_monitor) == runningCaption && awaitHeader())
-        lock.run([&] { goOn = readFrame(); }, ExchangeLock::Kind::MonitorFrame);
+    {
+        PaintPacer pacer(&window, [this] { flushListing(); });
+        m_pacer = &pacer;
+        while (goOn && window.text(Field::cmd_monitor) == runningCaption && awaitHeader())
+            lock.run([&] { goOn = readFrame(); }, ExchangeLock::Kind::MonitorFrame);
+        flushListing();
+        m_pacer = nullptr;
+    }
 
     // Monitoring ends. A start is refused while the lock is held, so nothing further up the stack
     // holds it here and the closing S runs at once.
@@ -185,7 +276,7 @@ void Monitor::MONITOR_STATUS_LINE()
         m_line += angle;
         if (angle.isEmpty())
             return;
-        m_window.setText(Field::fast_pos, angle + QChar(0x00B0));
+        showLive(Field::fast_pos, angle + QChar(0x00B0));
         c = readChar();
         if (c != QLatin1String(",")) {
             messages.inform(QStringLiteral("Separator invalid, received:") + c);
@@ -194,13 +285,13 @@ void Monitor::MONITOR_STATUS_LINE()
         const QString state = readChar();
         const Field status = Field::fast_status;
         if (state == QLatin1String("B")) {
-            m_window.setText(status, QStringLiteral("BUSY"));
+            showLive(status, QStringLiteral("BUSY"));
             m_window.setBackground(status, Colour::InvalidRed);
         } else if (state == QLatin1String("R")) {
-            m_window.setText(status, QStringLiteral("READY"));
+            showLive(status, QStringLiteral("READY"));
             m_window.setBackground(status, Colour::Window);
         } else {
-            m_window.setText(status, QStringLiteral("???"));
+            showLive(status, QStringLiteral("???"));
         }
         c = link.GET_CHAR();
         if (c == CR) {
@@ -231,17 +322,44 @@ void Monitor::MONITOR_RAW_LINE()
     }
 }
 
+void Monitor::showLive(Field field, const QString& text)
+{
+    // Frames repeat what the field shows while the rotor stands still; setting the same text
+    // again would only lay it out and draw it, and the panel behind it, once more.
+    if (m_window.text(field) != text)
+        m_window.setText(field, text);
+}
+
 void Monitor::writeLine(bool bounded)
 {
     auto* listing = m_window.control<QPlainTextEdit>(Field::cbox_reply_text);
-    if (bounded && listingLength(*listing) > listingBound)
+    // The bound applies to the listing as the operator will see it, the waiting lines included;
+    // those go in before it is emptied, as every line always has.
+    if (bounded && listingLength(*listing) + m_waitingLength > listingBound) {
+        flushListing();
         listing->clear();
-    // The line goes in at the end, whatever the listing holds: the rest of the text is not
-    // touched. The caret follows it, which keeps the end of the listing in view.
+    }
+    m_waiting += m_line + QChar(QChar::ParagraphSeparator);
+    m_waitingLength += m_line.size() + 2;
+    if (m_pacer)
+        m_pacer->drawWhenDue();
+    else
+        flushListing();
+}
+
+void Monitor::flushListing()
+{
+    if (m_waiting.isEmpty())
+        return;
+    auto* listing = m_window.control<QPlainTextEdit>(Field::cbox_reply_text);
+    // The lines go in at the end, whatever the listing holds: the rest of the text is not touched.
+    // The caret follows them, which keeps the end of the listing in view. Each line is a block of
+    // its own, ended by the paragraph separator.
     QTextCursor cursor(listing->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(m_line);
-    cursor.insertBlock();
+    cursor.insertText(m_waiting);
     listing->setTextCursor(cursor);
     listing->ensureCursorVisible();
+    m_waiting.clear();
+    m_waitingLength = 0;
 }

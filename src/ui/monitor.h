@@ -9,6 +9,15 @@
 // that ends a line is the paragraph break after it. Read back as plain text, every line therefore
 // ends with "\n" ("1: <h|A,?,45,R|r>\n"). Its length, for the 65000-character bound, counts each
 // line end as the two characters CR LF, as the operator would see it.
+//
+// While frames stream in, the window is drawn at most once every `paintPeriodMs`, and the lines
+// listed meanwhile go into the text box together, just before it is drawn: putting each line in
+// on its own made the text box lay itself out, scroll and signal for every frame, which cost more
+// than everything else the monitor does. Whoever reads the listing through the window
+// (MainWindow::text, MainWindow::setText) gets the waiting lines put in first, so that the listing
+// is always seen whole and in order.
+
+#include "protocol/field.h"
 
 #include <QString>
 
@@ -19,6 +28,9 @@ class Monitor {
 public:
     // The listing is emptied before a status line when it holds more than this many characters.
     static constexpr int listingBound = 65000;
+    // While the monitor runs, the window is drawn at most once in this many milliseconds,
+    // however fast frames come.
+    static constexpr int paintPeriodMs = 40;
 
     explicit Monitor(MainWindow& window);
 
@@ -26,8 +38,10 @@ public:
     // while it runs, stops it.
     void MONITOR_RUN();
 
-    // The listing's length with CR LF line ends.
+    // The listing's length with CR LF line ends (the text box's, without lines still waiting).
     static qsizetype listingLength(const QPlainTextEdit& listing);
+    // Puts the lines listed since the window was last drawn into the text box.
+    void flushListing();
 
 private:
     void start();
@@ -40,11 +54,19 @@ private:
     void MONITOR_STATUS_LINE();
     // The rest of any other frame up to its CR, then the line is written; dropped on a timeout.
     void MONITOR_RAW_LINE();
-    // Appends the current line and a line end at the end of the listing and keeps the end in view.
+    // Shows a status frame's angle or state in its live field.
+    void showLive(Field field, const QString& text);
+    // Appends the current line and a line end at the end of the listing, which keeps its end in
+    // view; the line waits for the next drawing of the window, or for a reader.
     void writeLine(bool bounded);
     QString readChar();
 
+    class PaintPacer;
+
     MainWindow& m_window;
+    PaintPacer* m_pacer = nullptr;  // while the listening loop runs
     int m_frameCounter = 1;
     QString m_line;
+    QString m_waiting;              // lines listed but not yet in the text box, each ending in a paragraph separator
+    qsizetype m_waitingLength = 0;  // their length with CR LF line ends
 };
