@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cost of one more line in the monitor's listing. First the whole cost through the running
 // monitor: status frames are always waiting on the line, so that the monitor never waits for
 // them, and the time from one emptying of the listing to the next (its bound, 65000 characters)

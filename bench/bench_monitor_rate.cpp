@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monitor at full line rate: the simulated CBOX sends status frames back to back at 9600 baud
 // (11 characters each, about 87 a second) and the monitor lists them. Every line is checked as it
 // goes into the listing (numbered one after the other, a well-formed status line); the frames the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared pieces of the benchmarks: clocks (wall and processor), memory and descriptor counts,
 // a private configuration folder with its port link, a silent line, the simulated CBOX as a child

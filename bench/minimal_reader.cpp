@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rotor-bench-reader: the least a Qt program can do with the monitor's traffic, as the yardstick
 // of the monitor's processor time. A bare QCoreApplication, no window: the line opened with
 // QSerialPort as rotor opens it, "M" sent, and every status frame counted as readyRead brings it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial link to the CBOX: the chosen port and its settings file, opening the port, the reply
 // timer Timer1 with its timeout flag, and the readers of single characters and numeric fields.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The communication monitor: keeps the port open, lists every frame the CBOX sends in
 // `cbox_reply_text` and decodes status frames live into `fast_pos` and `fast_status`.
