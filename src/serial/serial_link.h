@@ -24,7 +24,7 @@ class SerialLink : public QObject {
 public:
     static constexpr int replyTimeoutMs = 3300;
     // The longest a wait lets the window's events wait while characters keep coming.
-    static constexpr int eventPeriodMs = 5;
+    static constexpr int eventPeriodMs = 3;
 
     SerialLink(Port& port, Messages& messages, int replyPeriodMs = replyTimeoutMs, QObject* parent = nullptr);
 

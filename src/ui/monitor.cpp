@@ -342,7 +342,10 @@ void Monitor::writeLine(bool bounded)
     }
     m_waiting += m_line + QChar(QChar::ParagraphSeparator);
     m_waitingLength += m_line.size() + 2;
-    if (m_pacer)
+    // At the line's pace a few lines wait for each drawing. Frames that come faster than the
+    // line can carry them (a backlog) still go in by the few dozen, so that putting them in never
+    // keeps the window's events waiting.
+    if (m_pacer && ++m_waitingLines < waitingLinesMax)
         m_pacer->drawWhenDue();
     else
         flushListing();
@@ -363,4 +366,5 @@ void Monitor::flushListing()
     listing->ensureCursorVisible();
     m_waiting.clear();
     m_waitingLength = 0;
+    m_waitingLines = 0;
 }

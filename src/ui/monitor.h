@@ -68,6 +68,10 @@ private:
     PaintPacer* m_pacer = nullptr;  // while the listening loop runs
     int m_frameCounter = 1;
     QString m_line;
-    QString m_waiting;              // lines listed but not yet in the text box, each ending in a paragraph separator
-    qsizetype m_waitingLength = 0;  // their length with CR LF line ends
+    // Lines listed but not yet in the text box, each ending in a paragraph separator; their
+    // number, and their length with CR LF line ends.
+    static constexpr int waitingLinesMax = 64;
+    QString m_waiting;
+    int m_waitingLines = 0;
+    qsizetype m_waitingLength = 0;
 };
