@@ -792,6 +792,75 @@ private slots:
         verifyEndedInOrder(t);
     }
 
+    // When the frame being read ends monitoring (a bad frame, or STOP of the monitor clicked while
+    // it is read), the clicks queued during it are no longer send-only frames: the stops still go
+    // out at once, their replies passed over by the closing S; everything else runs after the
+    // closing S as a whole exchange, in click order.
+    void clicksQueuedByAFrameThatEndsMonitoring_data()
+    {
+        QTest::addColumn<QByteArray>("frameBytes");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QList<QByteArray>>("script");  // frame written, reply; after the start
+        QTest::addColumn<QList<QByteArray>>("writes");  // after S ? M
+        QTest::addColumn<QStringList>("shown");
+
+        const QByteArray statusFrame = "\x02" "A,?,045,R\r";
+        QTest::newRow("V clicked during a frame with a wrong identifier")
+            << QByteArray("\x02" "X,?,045,R\r") << QStringList{QStringLiteral("command_v")}
+            << QList<QByteArray>{frame("S"), reply('S', "R"), frame("V"), reply('V', "00322")}
+            << QList<QByteArray>{frame("S"), frame("V")} << QStringList();
+        QTest::newRow("cmd ? clicked, then STOP of the monitor")
+            << statusFrame << QStringList{QStringLiteral("command_qm"), monitorButton}
+            << QList<QByteArray>{frame("S"), reply('S', "R"), frame("?"), reply('?', "045,R")}
+            << QList<QByteArray>{frame("S"), frame("?")} << QStringList();
+        // The box answers the stop only once the port is open again: the closing S meets that
+        // reply first.
+        QTest::newRow("STOP! clicked, then STOP of the monitor")
+            << statusFrame << QStringList{QStringLiteral("fast_stop"), monitorButton}
+            << QList<QByteArray>{frame("G999"), QByteArray(), frame("S"), reply('G', "R") + reply('S', "R")}
+            << QList<QByteArray>{frame("G999"), frame("S")} << QStringList();
+        QTest::newRow("Soft STOP clicked during a frame with a wrong separator")
+            << QByteArray("\x02" "A;?,045,R\r") << QStringList{QStringLiteral("soft_stop")}
+            << QList<QByteArray>{frame("G977"), QByteArray(), frame("S"), reply('G', "R") + reply('S', "R")}
+            << QList<QByteArray>{frame("G977"), frame("S")} << QStringList();
+        QTest::newRow("cmd W clicked after STOP of the monitor")
+            << statusFrame << QStringList{monitorButton, QStringLiteral("write_mode")}
+            << QList<QByteArray>{frame("S"), reply('S', "R"), frame("S"), reply('S', "R"), frame("W"), reply('W', "B")}
+            << QList<QByteArray>{frame("S"), frame("S"), frame("W")}
+            << QStringList{QStringLiteral("CBOX Busy, parameters cannot be updated!")};
+    }
+
+    void clicksQueuedByAFrameThatEndsMonitoring()
+    {
+        QFETCH(QByteArray, frameBytes);
+        QFETCH(QStringList, clicks);
+        QFETCH(QList<QByteArray>, script);
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QStringList, shown);
+
+        TestWindow t;
+        t.click(QStringLiteral("set_default"));
+        t.messages.answers = {true};
+        scriptStart(t.port);
+        for (qsizetype i = 0; i + 1 < script.size(); i += 2)
+            t.port.expect(script.at(i), script.at(i + 1), script.at(i + 1).isEmpty() ? -1 : 0);
+        Scenario scenario(t);
+        // The frame's characters come a few milliseconds apart; the clicks fall inside it.
+        scenario.when([&] { return running(t); }, [&] { t.port.trickle(frameBytes, 5); })
+            .when([&] { return t.window->exchangeLock().busy(); },
+                  [&] {
+                      for (const QString& name : clicks)
+                          t.click(name);
+                  });
+        t.click(monitorButton);
+        QTRY_VERIFY(!t.window->exchangeLock().busy());
+        QVERIFY(!scenario.timedOut);
+        QCOMPARE(t.port.writes.mid(3), writes);
+        QCOMPARE(t.messages.shown, shown);
+        QVERIFY(!t.port.remainingExpectations());
+        verifyEndedInOrder(t);
+    }
+
     void startRefusedWhileAnotherExchangeRuns()
     {
         TestWindow t;

@@ -36,7 +36,8 @@ public:
     // also when the monitor runs and the reply is left to it.
     bool CMD_S();
     // The S that ends monitoring: the box sends status frames until it has received S, so the
-    // few still on the line come before its reply; they are passed over, not taken for it.
+    // few still on the line come before its reply; they are passed over, not taken for it, and so
+    // are the replies to the stops sent while monitoring ended.
     bool CMD_S_AFTER_MONITOR();
     void CMD_M();
     bool CMD_VERSION();
@@ -56,7 +57,10 @@ public:
     void CMD_WRITE_PARAMS();
 
 private:
-    bool exchangeS(bool passOverStatusFrames);
+    bool exchangeS(bool afterMonitor);
+
+    // Stops sent while monitoring ended, whose replies the closing S has yet to pass over.
+    int m_stopRepliesInFlight = 0;
 
     SerialLink& m_link;
     View& m_view;

@@ -42,7 +42,7 @@ bool Exchange::send(QChar letter, const QString& data)
     QByteArray frame;
     frame.append('\x02').append('A').append(letter.toLatin1()).append(data.toLatin1()).append('\r');
     m_link.port().write(frame);
-    return m_view.monitorIdle();
+    return m_view.repliesReadHere();
 }
 
 bool Exchange::waitHeader(const QString& timeoutMessage, AfterHeader after)
@@ -87,6 +87,6 @@ void Exchange::finish(bool lowerFlag)
     m_link.disarmTimer();
     if (lowerFlag)
         m_link.timeoutFlag = false;
-    if (m_view.monitorIdle())
+    if (m_view.repliesReadHere())
         m_link.port().close();
 }

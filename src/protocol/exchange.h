@@ -33,7 +33,8 @@ public:
     Exchange(SerialLink& link, View& view);
 
     // Opens the port and writes the frame in one piece. Returns true when the reply is to be
-    // read here: the frame went out and the monitor is idle (while it runs, it lists the reply).
+    // read here: the frame went out and the monitor is idle (while it runs, it lists the reply;
+    // while it ends, the closing S passes the reply over).
     bool send(QChar letter, const QString& data = {});
     bool portFailed() const { return m_portFailed; }
 

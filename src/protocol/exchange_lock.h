@@ -6,6 +6,11 @@
 // refused, except a stop, which is a safety action and is sent as soon as the running exchange
 // has ended. While the monitor reads a frame no click is refused: every exchange then only sends
 // its frame, so each is queued and sent right after the frame, in the order clicked.
+//
+// A frame may also end monitoring (a bad frame, a lost port, STOP of the monitor clicked while it
+// was read). What was queued behind it is then no longer a send-only frame: the stops still go out
+// at once, and everything else waits for the exchange that closes monitoring, after which it runs
+// whole, in the order clicked.
 
 #include <QList>
 #include <functional>
@@ -23,11 +28,22 @@ public:
     // the order clicked. Returns false when the click was refused; a stop is never refused.
     bool run(const std::function<void()>& exchange, Kind kind = Kind::Ordinary);
     bool busy() const { return m_busy; }
+    // Called from inside a monitor frame that ends monitoring: when the frame has ended only the
+    // stops queued behind it run; the other clicks wait, in order, behind the next exchange run.
+    void holdQueuedUntilNextExchange() { m_hold = true; }
+    // Forgets the clicks held back (the application is quitting and no closing exchange comes).
+    void dropHeld() { m_queued.clear(); }
     // Called each time the running exchange, and those queued behind it, have ended.
     std::function<void()> onIdle;
 
 private:
+    struct Queued {
+        std::function<void()> exchange;
+        Kind kind;
+    };
+
     bool m_busy = false;
     bool m_queueEveryClick = false;
-    QList<std::function<void()>> m_queued;
+    bool m_hold = false;
+    QList<Queued> m_queued;
 };

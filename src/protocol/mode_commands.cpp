@@ -8,6 +8,8 @@
 #include "protocol/exchange.h"
 #include "serial/serial_link.h"
 
+#include <utility>
+
 
 namespace {
 
@@ -16,8 +18,8 @@ namespace {
 constexpr int statusFramesInFlight = 3;
 
 // Waits for the reply to S and tests its envelope, passing over up to `statusFrames` whole
-// status frames ("?" echo) that come before it.
-bool envelopeOfS(SerialLink& link, Exchange& exchange, int statusFrames)
+// status frames ("?" echo) and `stopReplies` replies to stops ("G" echo) that come before it.
+bool envelopeOfS(SerialLink& link, Exchange& exchange, int statusFrames, int stopReplies)
 {
     const QString timeout = QStringLiteral("cmd S, Communication timeout on <header>");
     for (;;) {
@@ -25,7 +27,9 @@ bool envelopeOfS(SerialLink& link, Exchange& exchange, int statusFrames)
             || !exchange.expect(QLatin1Char(','), envelope::plain.separator1))
             return false;
         const QString echo = link.GET_CHAR();
-        if (echo == QLatin1String("?") && statusFrames-- > 0) {
+        const bool passOver = (echo == QLatin1String("?") && statusFrames-- > 0)
+                           || (echo == QLatin1String("G") && stopReplies-- > 0);
+        if (passOver) {
             QString c;
             do
                 c = link.GET_CHAR();
@@ -50,13 +54,14 @@ bool Commands::CMD_S() { return exchangeS(false); }
 
 bool Commands::CMD_S_AFTER_MONITOR() { return exchangeS(true); }
 
-bool Commands::exchangeS(bool passOverStatusFrames)
+bool Commands::exchangeS(bool afterMonitor)
 {
+    const int stopReplies = afterMonitor ? std::exchange(m_stopRepliesInFlight, 0) : 0;
     ButtonOff off(m_view, Field::command_s);
     Exchange exchange(m_link, m_view);
     bool failed = exchange.portFailed();
     if (exchange.send(QLatin1Char('S'))) {
-        failed = !(envelopeOfS(m_link, exchange, passOverStatusFrames ? statusFramesInFlight : 0)
+        failed = !(envelopeOfS(m_link, exchange, afterMonitor ? statusFramesInFlight : 0, stopReplies)
                    && exchange.expect(QLatin1Char('R'), QStringLiteral("R not received:"))
                    && exchange.terminator(QStringLiteral("Terminator invalid, received ASC:")));
     } else {

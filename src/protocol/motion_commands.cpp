@@ -14,11 +14,15 @@ namespace {
 const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
 
 // The stops share everything but their data and their timeout message; their refusal and
-// unknown-reply messages both name the Fast-Stop command.
-void stop(SerialLink& link, View& view, Field button, const QString& data, const QString& timeoutMessage)
+// unknown-reply messages both name the Fast-Stop command. A stop sent while monitoring ends leaves
+// its reply to the closing S, which is told to pass it over.
+void stop(SerialLink& link, View& view, Field button, const QString& data, const QString& timeoutMessage,
+          int& repliesLeftToClosingS)
 {
     ButtonOff off(view, button);
     Exchange exchange(link, view);
+    if (view.monitorEnding())
+        ++repliesLeftToClosingS;
     if (exchange.send(QLatin1Char('G'), data) && exchange.waitHeader(timeoutMessage, AfterHeader::DisarmTimer)
         && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
         const QString result = link.GET_CHAR();
@@ -70,11 +74,11 @@ void Commands::CMD_GOTO()
 void Commands::CMD_FAST_STOP()
 {
     stop(m_link, m_view, Field::fast_stop, QStringLiteral("999"),
-         QStringLiteral("cmd G999: communication timeout on <header>"));
+         QStringLiteral("cmd G999: communication timeout on <header>"), m_stopRepliesInFlight);
 }
 
 void Commands::CMD_SOFT_STOP()
 {
     stop(m_link, m_view, Field::soft_stop, QStringLiteral("977"),
-         QStringLiteral("cmd G777: communication timeout on <header>"));
+         QStringLiteral("cmd G777: communication timeout on <header>"), m_stopRepliesInFlight);
 }

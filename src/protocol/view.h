@@ -29,6 +29,12 @@ public:
 
     // The monitor is idle exactly when the caption of cmd_monitor reads "START...".
     bool monitorIdle() const { return text(Field::cmd_monitor) == QLatin1String("START..."); }
+    // Monitoring is ending: its last frame has been read and the port is still open for the
+    // stops clicked meanwhile, whose replies the closing S passes over.
+    virtual bool monitorEnding() const { return false; }
+    // Whether an exchange reads its own reply and closes the port after it: neither while the
+    // monitor runs nor while it ends.
+    bool repliesReadHere() const { return monitorIdle() && !monitorEnding(); }
 
     // The button groups of the main window.
     virtual void DISABLE_BUTTONS() = 0;

@@ -286,6 +286,8 @@ void MainWindow::ENABLE_MONITOR_BUTTON()
     colours::paintButton(b, monitorIdle() ? colours::lightGreen : colours::invalidRed);
 }
 
+bool MainWindow::monitorEnding() const { return m_monitor->ending(); }
+
 int MainWindow::selectedPortOption() const
 {
     for (int n = 1; n <= 4; ++n)

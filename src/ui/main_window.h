@@ -63,6 +63,7 @@ public:
     void ENABLE_WRITE_BUTTON() override;
     void DISABLE_MONITOR_BUTTON() override;
     void ENABLE_MONITOR_BUTTON() override;
+    bool monitorEnding() const override;
 
     // The control of `field`, found once when its window was built.
     QWidget* control(Field field) const;

@@ -179,7 +179,18 @@ void Monitor::start()
         PaintPacer pacer(&window, [this] { flushListing(); });
         m_pacer = &pacer;
         while (goOn && window.text(Field::cmd_monitor) == runningCaption && awaitHeader())
-            lock.run([&] { goOn = readFrame(); }, ExchangeLock::Kind::MonitorFrame);
+            lock.run(
+                [&] {
+                    goOn = readFrame();
+                    // A frame that ends monitoring, or one during which STOP was clicked: the
+                    // clicks queued behind it are no longer send-only frames. The stops go out
+                    // now, their replies left to the closing S; the rest runs after it.
+                    if (!goOn || window.monitorIdle()) {
+                        m_ending = true;
+                        lock.holdQueuedUntilNextExchange();
+                    }
+                },
+                ExchangeLock::Kind::MonitorFrame);
         flushListing();
         m_pacer = nullptr;
     }
@@ -190,9 +201,13 @@ void Monitor::start()
         window.setText(Field::cmd_monitor, idleCaption);
     if (link.port().isOpen())
         link.port().close();
-    // An application that is quitting waits for nothing any more: no closing exchange then.
+    m_ending = false;
+    // An application that is quitting waits for nothing any more: no closing exchange then, and
+    // no click held back for after it.
     if (!link.aborted())
         lock.run([&] { commands.CMD_S_AFTER_MONITOR(); });
+    else
+        lock.dropHeld();
     window.setEnabled(Field::goto_replay, true);
     window.ENABLE_BUTTONS();
 }

@@ -39,6 +39,10 @@ public:
     // while it runs, stops it.
     void MONITOR_RUN();
 
+    // Monitoring is ending: the last frame has been read, the port is still open, and the stops
+    // clicked during that frame are being sent.
+    bool ending() const { return m_ending; }
+
     // The listing's length with CR LF line ends (the text box's, without lines still waiting).
     static qsizetype listingLength(const QPlainTextEdit& listing);
     // Puts the lines listed since the window was last drawn into the text box.
@@ -67,6 +71,7 @@ private:
     MainWindow& m_window;
     PaintPacer* m_pacer = nullptr;  // while the listening loop runs
     int m_frameCounter = 1;
+    bool m_ending = false;
     QString m_line;
     // Lines listed but not yet in the text box, each ending in a paragraph separator; their
     // number, and their length with CR LF line ends.
