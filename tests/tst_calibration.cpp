@@ -139,15 +139,12 @@ private slots:
         QTest::addColumn<QByteArray>("sent");
         QTest::newRow("360") << 'C' << QString() << QString() << QByteArray("\x02" "AC\r");
         QTest::newRow("default") << 'c' << QString() << QString() << QByteArray("\x02" "Ac\r");
-        QTest::newRow("factor untouched") << 'F' << QString() << QString() << QByteArray("\x02" "AF?\r");
         QTest::newRow("factor") << 'F' << calFactor << "12000" << QByteArray("\x02" "AF12000\r");
         QTest::newRow("factor with spaces") << 'F' << calFactor << "  4711 " << QByteArray("\x02" "AF4711\r");
-        QTest::newRow("factor empty") << 'F' << calFactor << "" << QByteArray("\x02" "AF\r");
         QTest::newRow("factor out of range, sent as typed") << 'F' << calFactor << "999" << QByteArray("\x02" "AF999\r");
         QTest::newRow("angle untouched") << 'K' << QString() << QString() << QByteArray("\x02" "AK90\r");
         QTest::newRow("angle with spaces") << 'K' << calAngle << " 180  " << QByteArray("\x02" "AK180\r");
         QTest::newRow("angle with leading zero") << 'K' << calAngle << "045" << QByteArray("\x02" "AK045\r");
-        QTest::newRow("angle empty") << 'K' << calAngle << "" << QByteArray("\x02" "AK\r");
         QTest::newRow("angle out of range, sent as typed") << 'K' << calAngle << "501" << QByteArray("\x02" "AK501\r");
     }
     void frames()
@@ -166,6 +163,42 @@ private slots:
         QCOMPARE(t.port.writes.size(), 1);
         QVERIFY(t.messages.shown.isEmpty());
         QVERIFY(!t.port.isOpen());
+    }
+
+    // F and K carry their entry's text to the box: what is not a plain number is refused with one
+    // message, and nothing is sent.
+    void calibrationValueThatIsNotANumberIsNotSent_data()
+    {
+        QTest::addColumn<char>("letter");
+        QTest::addColumn<QString>("entryName");  // the entry to type into; empty for none
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        const QString plain = QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\".");
+        const QString factorHolds = QStringLiteral("cmd F not sent: Calibration factor holds ");
+        const QString angleHolds = QStringLiteral("cmd K not sent: Calibration angle holds ");
+        QTest::newRow("factor untouched") << 'F' << QString() << QString() << factorHolds + "\"?\"; it may hold " + plain;
+        QTest::newRow("factor empty") << 'F' << calFactor << "" << factorHolds + "nothing; it may hold " + plain;
+        QTest::newRow("factor with a letter") << 'F' << calFactor << "12abc" << factorHolds + "\"12abc\"; it may hold " + plain;
+        QTest::newRow("factor with a CR") << 'F' << calFactor << "10\r00" << factorHolds + "\"10<13>00\"; it may hold " + plain;
+        QTest::newRow("angle empty") << 'K' << calAngle << "" << angleHolds + "nothing; it may hold " + plain;
+        QTest::newRow("angle with a +") << 'K' << calAngle << "+90"
+                                        << angleHolds + "\"+90\"; it may hold a plain number: write the number without its \"+\".";
+        QTest::newRow("angle as an exponent") << 'K' << calAngle << "9e1" << angleHolds + "\"9e1\"; it may hold " + plain;
+    }
+    void calibrationValueThatIsNotANumberIsNotSent()
+    {
+        QFETCH(char, letter);
+        QFETCH(QString, entryName);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        Rig t;
+        t.openCalibration();
+        if (!entryName.isEmpty())
+            t.entry(entryName)->setText(typed);
+        t.clickCalibration(buttonFor(letter));
+        QCOMPARE(t.messages.shown, QStringList{message});
+        QVERIFY(t.port.written.isEmpty());
+        QCOMPARE(t.port.opens, 0);
     }
 
     void replies_data()
@@ -264,6 +297,7 @@ private slots:
         QFETCH(char, letter);
         Rig t;
         t.openCalibration();
+        t.entry(calFactor)->setText(QStringLiteral("5000"));
         t.port.failOpen = true;
         t.window->link().portNumber = 3;
         t.clickCalibration(buttonFor(letter));
@@ -314,7 +348,7 @@ private slots:
         QTest::addColumn<QByteArray>("sent");
         QTest::newRow("C") << 'C' << frame("C");
         QTest::newRow("c") << 'c' << frame("c");
-        QTest::newRow("F") << 'F' << frame("F?");
+        QTest::newRow("F") << 'F' << frame("F5000");
         QTest::newRow("K") << 'K' << frame("K90");
     }
     void monitorRunningOnlySends()
@@ -324,6 +358,7 @@ private slots:
         Rig t;
         t.openCalibration();
         t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
+        t.entry(calFactor)->setText(QStringLiteral("5000"));
         const QByteArray answer = reply(letter, "B");
         t.port.expect(sent, answer);
         t.clickCalibration(buttonFor(letter));
@@ -355,7 +390,8 @@ private slots:
         for (const QString& name : calibrationButtons)
             calibrationBefore.insert(name, colours::buttonColour(t.calibrationControl<QAbstractButton>(name)));
 
-        t.port.expect(frame(QByteArray(1, letter) + (letter == 'F' ? "?" : letter == 'K' ? "90" : "")), reply(letter, "R"),
+        t.entry(calFactor)->setText(QStringLiteral("5000"));
+        t.port.expect(frame(QByteArray(1, letter) + (letter == 'F' ? "5000" : letter == 'K' ? "90" : "")), reply(letter, "R"),
                       60);
         bool checked = false;
         QStringList changed;

@@ -839,8 +839,8 @@ private slots:
         QFETCH(QStringList, shown);
 
         TestWindow t;
+        t.messages.answers = {true, true};  // Set Default, then cmd W
         t.click(QStringLiteral("set_default"));
-        t.messages.answers = {true};
         scriptStart(t.port);
         for (qsizetype i = 0; i + 1 < script.size(); i += 2)
             t.port.expect(script.at(i), script.at(i + 1), script.at(i + 1).isEmpty() ? -1 : 0);

@@ -292,7 +292,6 @@ private slots:
         QTest::addColumn<QByteArray>("line4");
         QTest::newRow("blanks around") << "  2  " << "2" << QByteArray("1220");
         QTest::newRow("blank before") << " 3" << "3" << QByteArray("1829");
-        QTest::newRow("inner blank stays") << " 1 0 " << "1 0" << QByteArray("6098");
     }
     void reversalDelayIsTrimmedInTheWindow()
     {
@@ -360,6 +359,132 @@ private slots:
         // The write leaves the edits in the panel.
         QCOMPARE(t.edit(QStringLiteral("upper_limit"))->text(), QStringLiteral("450"));
         QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), QStringLiteral("100"));
+    }
+
+    // The box stores whatever lines it gets. A panel that would send it garbage (placeholders, a
+    // control character, a number beyond its fields) is refused before the question with one
+    // message naming each entry; nothing is sent and no button changes. A panel of plain numbers
+    // goes to the question, red entries included.
+    void aPanelTheBoxMustNotGetIsRefusedBeforeTheQuestion_data()
+    {
+        QTest::addColumn<bool>("defaults");
+        QTest::addColumn<QStringList>("edits");  // entry, text, entry, text ...
+        QTest::addColumn<QStringList>("refusal");  // the message's lines after the first; none: asked
+        const QString plain = QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\"");
+        const QString whole = QStringLiteral("a whole number of 1 to 5 digits, with an optional \"-\"");
+        const QString offset16 = QStringLiteral("a whole number from -32768 to 32767");
+        const auto holds = [](const char* label, const QString& text, const QString& may) {
+            return QStringLiteral("%1 holds %2; it may hold %3.").arg(QString::fromUtf8(label), text, may);
+        };
+
+        QTest::newRow("a start-up that did not fill the panel")
+            << false << QStringList()
+            << QStringList{holds("Lower Limit", "\"???\"", whole), holds("Upper Limit", "\"???\"", whole),
+                           holds("Rev. Delay", "\"???\"", plain), holds("PWM:period", "\"???\"", plain),
+                           holds("PWM:max.duty", "\"???\"", plain), holds("PWM:ramp", "\"???\"", whole),
+                           holds("PWM:min.duty", "\"???\"", plain), holds("Preset Delay", "\"???\"", plain),
+                           holds("Offset (-70°..+70°)", "\"???\"", offset16), holds("Rot. Timeout", "\"???\"", plain)};
+        QTest::newRow("a CR inside a limit, an STX in the ramp")
+            << true << QStringList{"upper_limit", "50\r0", "ramp", "\x02" "10"}
+            << QStringList{holds("Upper Limit", "\"50<13>0\"", whole), holds("PWM:ramp", "\"<2>10\"", whole)};
+        QTest::newRow("a leading +")
+            << true << QStringList{"lower_limit", "+5", "inv_delay", "+3"}
+            << QStringList{holds("Lower Limit", "\"+5\"", whole + ": write the number without its \"+\""),
+                           holds("Rev. Delay", "\"+3\"", "a plain number: write the number without its \"+\"")};
+        QTest::newRow("six digits, a decimal limit, an offset beyond 16 bits")
+            << true << QStringList{"upper_limit", "123456", "lower_limit", "1.5", "offset_write", "40000"}
+            << QStringList{holds("Lower Limit", "\"1.5\"", whole), holds("Upper Limit", "\"123456\"", whole),
+                           holds("Offset (-70°..+70°)", "\"40000\"", offset16)};
+        QTest::newRow("trailing letters, an empty entry, a minus without a number")
+            << true << QStringList{"pres_delay", "12abc", "pwm_min_duty", "", "offset_write", "-abc", "check_angle_write", "2e1"}
+            << QStringList{holds("PWM:min.duty", "nothing", plain), holds("Preset Delay", "\"12abc\"", plain),
+                           holds("Offset (-70°..+70°)", "\"-abc\"", offset16), holds("Check angle", "\"2e1\"", plain)};
+        QTest::newRow("an inner blank") << true << QStringList{"inv_delay", " 1 0 "}
+                                        << QStringList{holds("Rev. Delay", "\" 1 0 \"", plain)};
+        QTest::newRow("a timeout and a PWM period beyond the line")
+            << true << QStringList{"rot_timeout", "200", "pwm_period", "200000"}
+            << QStringList{holds("PWM:period", "\"200000\"", "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it would be 121951)"),
+                           holds("PWM:max.duty", "\"100\"", "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it would be 121951)"),
+                           holds("Rot. Timeout", "\"200\"", "a value that keeps the rotation timeout in ticks of 1.64 ms within -99999..99999 (it would be 121951)")};
+        QTest::newRow("plain numbers, red or blank-padded, are asked")
+            << true << QStringList{"upper_limit", "600", "offset_write", " -070 ", "check_angle_write", "2.7", "lower_limit", "-5"}
+            << QStringList();
+    }
+    void aPanelTheBoxMustNotGetIsRefusedBeforeTheQuestion()
+    {
+        QFETCH(bool, defaults);
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, refusal);
+        Window<FakePort> t;
+        if (defaults)
+            t.setDefaults();
+        for (qsizetype i = 0; i + 1 < edits.size(); i += 2)
+            t.edit(edits.at(i))->setText(edits.at(i + 1));
+        QMap<QString, bool> enabledBefore;
+        QMap<QString, QColor> colourBefore;
+        for (const char* b : commandGroup) {
+            enabledBefore[QString::fromLatin1(b)] = t.button(QString::fromLatin1(b))->isEnabled();
+            colourBefore[QString::fromLatin1(b)] = colours::buttonColour(t.button(QString::fromLatin1(b)));
+        }
+        const qsizetype questionsBefore = t.messages.questions.size();
+
+        t.write(false);
+
+        QVERIFY(t.port.writes.isEmpty());
+        QCOMPARE(t.port.opens, 0);
+        for (const char* b : commandGroup) {
+            QCOMPARE(t.button(QString::fromLatin1(b))->isEnabled(), enabledBefore[QString::fromLatin1(b)]);
+            QCOMPARE(colours::buttonColour(t.button(QString::fromLatin1(b))), colourBefore[QString::fromLatin1(b)]);
+        }
+        if (refusal.isEmpty()) {
+            QCOMPARE(t.messages.questions.size(), questionsBefore + 1);
+            QVERIFY(t.messages.shown.isEmpty());
+        } else {
+            QCOMPARE(t.messages.questions.size(), questionsBefore);
+            refusal.prepend(QStringLiteral("cmd W not sent: the CBOX cannot take what these entries hold."));
+            QCOMPARE(t.messages.shown, QStringList{refusal.join(QLatin1Char('\n'))});
+        }
+    }
+
+    // The question's informative text says what the write changes in the box, as read last in
+    // this run, field by field; or that the box has not been read.
+    void theQuestionSaysWhatTheWriteChanges_data()
+    {
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("not read") << false << QStringList()
+                                  << "The CBOX has not been read since rotor started: what it holds now is not known.";
+        QTest::newRow("read, nothing changed") << true << QStringList() << "The CBOX already holds these values, as read last.";
+        QTest::newRow("read, three changed")
+            << true << QStringList{"upper_limit", " 450", "rot_timeout", "60", "north_stop", "on"}
+            << "What the write changes in the CBOX, as read last:\nStop mode: 1 → 0\nUpper Limit: 500 → 450\n"
+               "Rot. Timeout (ticks): 3049 → 36585";
+        QTest::newRow("read, a value written alike is no change")
+            << true << QStringList{"upper_limit", "0500", "pwm_period", "49.5"} << "The CBOX already holds these values, as read last.";
+    }
+    void theQuestionSaysWhatTheWriteChanges()
+    {
+        QFETCH(bool, read);
+        QFETCH(QStringList, edits);
+        QFETCH(QString, details);
+        Window<FakePort> t;
+        t.setDefaults();
+        if (read) {
+            t.port.expect(frame("L"), reply('L', "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,"
+                                                 "01829,00000,00000,00002,03049,00000,01000"));
+            t.click(QStringLiteral("read_info"));
+            QVERIFY(t.messages.shown.isEmpty());
+        }
+        for (qsizetype i = 0; i + 1 < edits.size(); i += 2) {
+            if (edits.at(i + 1) == QLatin1String("on"))
+                t.button(edits.at(i))->click();
+            else
+                t.edit(edits.at(i))->setText(edits.at(i + 1));
+        }
+        t.write(false);
+        QVERIFY(t.messages.shown.isEmpty());
+        QCOMPARE(t.messages.questionDetails, QStringList{details});
     }
 };
 

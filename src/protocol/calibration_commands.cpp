@@ -6,6 +6,8 @@
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
 #include "protocol/view.h"
+#include "protocol/write_check.h"
+#include "serial/messages.h"
 #include "serial/serial_link.h"
 
 namespace {
@@ -31,12 +33,25 @@ void Commands::CMD_CAL360() { calibrate(m_link, m_view, QLatin1Char('C'), {}); }
 
 void Commands::CMD_CALDEF() { calibrate(m_link, m_view, QLatin1Char('c'), {}); }
 
+// F and K carry the entry's text to the box as typed: only a plain number may go.
 void Commands::CMD_CALFACTOR()
 {
-    calibrate(m_link, m_view, QLatin1Char('F'), trimmedText(m_view.text(Field::cal_factor)));
+    const QString factor = m_view.text(Field::cal_factor);
+    if (const QString refusal = calibrationRefusalText(QStringLiteral("cmd F"), QStringLiteral("Calibration factor"), factor);
+        !refusal.isEmpty()) {
+        m_link.messages().inform(refusal);
+        return;
+    }
+    calibrate(m_link, m_view, QLatin1Char('F'), trimmedText(factor));
 }
 
 void Commands::CMD_CALANGLE()
 {
-    calibrate(m_link, m_view, QLatin1Char('K'), trimmedText(m_view.text(Field::calib_angle)));
+    const QString angle = m_view.text(Field::calib_angle);
+    if (const QString refusal = calibrationRefusalText(QStringLiteral("cmd K"), QStringLiteral("Calibration angle"), angle);
+        !refusal.isEmpty()) {
+        m_link.messages().inform(refusal);
+        return;
+    }
+    calibrate(m_link, m_view, QLatin1Char('K'), trimmedText(angle));
 }

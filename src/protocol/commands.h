@@ -31,6 +31,8 @@ public:
     // the window depends on them.
     std::function<void(const QStringList& block)> onParametersRead;
     std::function<void(const QString& version)> onVersionRead;
+    // The block of the last parameter read that ended well in this run; empty before.
+    const QStringList& lastBlock() const { return m_lastBlock; }
 
     // S and V return true when they failed (port, timeout or a failed test), false otherwise,
     // also when the monitor runs and the reply is left to it.
@@ -61,6 +63,7 @@ private:
 
     // Stops sent while monitoring ended, whose replies the closing S has yet to pass over.
     int m_stopRepliesInFlight = 0;
+    QStringList m_lastBlock;
 
     SerialLink& m_link;
     View& m_view;

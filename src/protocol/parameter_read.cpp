@@ -75,6 +75,8 @@ void Commands::CMD_READ_PARAMS()
         const DecodeResult result = decode_parameter_block(source, sink);
         if (!result.ok && !result.silent)
             exchange.fail(result.message);
+        if (result.ok)
+            m_lastBlock = sink.received;
         if (result.ok && onParametersRead)
             onParametersRead(sink.received);
     }

@@ -7,6 +7,7 @@
 #include "protocol/exchange.h"
 #include "protocol/view.h"
 #include "protocol/set_panel_entries.h"
+#include "protocol/write_check.h"
 #include "protocol/write_lines.h"
 #include "serial/messages.h"
 #include "serial/serial_link.h"
@@ -43,8 +44,16 @@ void sendLines(SerialLink& link, View& view, Exchange& exchange, const PanelStat
 
 void Commands::CMD_WRITE_PARAMS()
 {
-    if (!m_link.messages().askYesNo(QStringLiteral("THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?"),
-                                    QStringLiteral("WRITE PARAMETERS COMMAND")))
+    // The box stores whatever lines it gets: a panel that would send it garbage is refused before
+    // the question, with nothing sent and no button touched.
+    const PanelState panel = panelState(m_view);
+    if (const QList<RefusedEntry> refused = refusedWriteEntries(panel); !refused.isEmpty()) {
+        m_link.messages().inform(writeRefusalText(refused));
+        return;
+    }
+    if (!m_link.messages().askYesNoWithDetails(QStringLiteral("THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?"),
+                                               QStringLiteral("WRITE PARAMETERS COMMAND"),
+                                               writeChangesText(panel, m_lastBlock)))
         return;
     m_view.DISABLE_BUTTONS();
     m_view.setEnabled(Field::fast_stop, true);

@@ -19,4 +19,10 @@ public:
     }
     // A modal Yes/No question with the stop icon and No as the default button; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& title) = 0;
+    // The same question with an informative text under it: what answering Yes will do.
+    virtual bool askYesNoWithDetails(const QString& text, const QString& title, const QString& details)
+    {
+        Q_UNUSED(details);
+        return askYesNo(text, title);
+    }
 };

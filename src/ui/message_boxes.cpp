@@ -19,9 +19,12 @@ void MessageBoxes::informWithDetails(const QString& text, const QString& details
     box.exec();
 }
 
-bool MessageBoxes::askYesNo(const QString& text, const QString& title)
+bool MessageBoxes::askYesNo(const QString& text, const QString& title) { return askYesNoWithDetails(text, title, {}); }
+
+bool MessageBoxes::askYesNoWithDetails(const QString& text, const QString& title, const QString& details)
 {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Yes | QMessageBox::No);
+    box.setInformativeText(details);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     box.setWindowModality(Qt::ApplicationModal);

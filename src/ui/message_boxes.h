@@ -10,4 +10,5 @@ public:
     void inform(const QString& text) override;
     void informWithDetails(const QString& text, const QString& details) override;
     bool askYesNo(const QString& text, const QString& title) override;
+    bool askYesNoWithDetails(const QString& text, const QString& title, const QString& details) override;
 };

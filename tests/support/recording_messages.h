@@ -23,6 +23,12 @@ public:
         this->details.append(details);
         inform(text);
     }
+    // The informative text of a question is recorded in `questionDetails`.
+    bool askYesNoWithDetails(const QString& text, const QString& title, const QString& details) override
+    {
+        questionDetails.append(details);
+        return askYesNo(text, title);
+    }
     bool askYesNo(const QString& text, const QString& title) override
     {
         questions.append(title + QLatin1String(": ") + text);
@@ -32,6 +38,7 @@ public:
     QStringList shown;                          // every message, in order
     QStringList details;                        // the informative text of each message that has one
     QStringList questions;                      // every question as "title: text"
+    QStringList questionDetails;                // the informative text of each question that has one
     QList<bool> answers;                        // true for Yes, consumed in order; No when empty
     std::function<void(const QString&)> onInform;  // runs while a message is "on screen"
 };

@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "protocol/write_check.h"
+
+#include "protocol/entry_value.h"
+#include "protocol/set_panel_entries.h"
+
+#include <QRegularExpression>
+#include <initializer_list>
+
+namespace {
+
+constexpr double lineMax = 99999;
+
+// The label the panel shows beside each entry.
+QString label(Field field)
+{
+    switch (field) {
+    case Field::lower_limit: return QStringLiteral("Lower Limit");
+    case Field::upper_limit: return QStringLiteral("Upper Limit");
+    case Field::inv_delay: return QStringLiteral("Rev. Delay");
+    case Field::pwm_period: return QStringLiteral("PWM:period");
+    case Field::pwm_max_duty: return QStringLiteral("PWM:max.duty");
+    case Field::ramp: return QStringLiteral("PWM:ramp");
+    case Field::pwm_min_duty: return QStringLiteral("PWM:min.duty");
+    case Field::pres_delay: return QStringLiteral("Preset Delay");
+    case Field::offset_write: return QStringLiteral("Offset (-70°..+70°)");
+    case Field::check_angle_write: return QStringLiteral("Check angle");
+    case Field::rot_timeout: return QStringLiteral("Rot. Timeout");
+    default: return fieldName(field);
+    }
+}
+
+// What each value line carries, as the changes list names it.
+const char* const lineNames[15] = {
+    "Stop mode",  "Lower Limit", "Upper Limit", "Rev. Delay (ticks)", "PWM", "PWM on-time (ticks)",
+    "PWM off-time (ticks)", "PWM:ramp", "PWM min. time (ticks)", "OPTIMIZE", "Preset Delay (ticks)",
+    "Offset", "ROT CHECK", "Check angle", "Rot. Timeout (ticks)",
+};
+
+const QString& textOf(const PanelState& panel, Field field)
+{
+    for (const SetPanelEntry& entry : setPanelEntries)
+        if (entry.field == field && entry.text)
+            return panel.*entry.text;
+    static const QString none;
+    return none;
+}
+
+// A text as the message shows it: quoted, with each control character as its code, as the
+// monitor's listing shows them.
+QString shown(const QString& text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("nothing");
+    QString out;
+    for (const QChar c : text)
+        out += c.unicode() < 32 || c.unicode() == 127 ? QStringLiteral("<%1>").arg(c.unicode()) : QString(c);
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+bool isTypedWhole(const QString& text)
+{
+    static const QRegularExpression whole(QStringLiteral("\\A-?[0-9]{1,5}\\z"));
+    return whole.match(text).hasMatch();
+}
+
+const QString withoutPlus = QStringLiteral("the number without its \"+\"");
+
+struct Judged {
+    QList<RefusedEntry> refused;
+    void refuse(Field field, const QString& holds, const QString& mayHold)
+    {
+        for (const RefusedEntry& r : refused)
+            if (r.field == field)
+                return;  // one reason per entry: the first
+        refused.append({field, label(field), holds, mayHold});
+    }
+};
+
+// A line sent as the entry's text: lower and upper limit, ramp; the offset also in 16 bits.
+void judgeTyped(Judged& judged, const PanelState& panel, int line, Field field)
+{
+    const QString typed = trimmedText(textOf(panel, field));
+    const bool offset = field == Field::offset_write;
+    const QString range = offset ? QStringLiteral("a whole number from -32768 to 32767")
+                                 : QStringLiteral("a whole number of 1 to 5 digits, with an optional \"-\"");
+    if (typed.startsWith(QLatin1Char('+'))) {
+        judged.refuse(field, shown(textOf(panel, field)), range + QStringLiteral(": write ") + withoutPlus);
+        return;
+    }
+    // The offset goes as its value when it begins with "-": that value must come from a number.
+    const QString sent = encode_write_lines(line, panel);
+    const bool fromNumber = !offset || !typed.startsWith(QLatin1Char('-')) || isPlainNumber(typed);
+    if (!fromNumber || !isTypedWhole(sent) || (offset && (sent.toInt() < -32768 || sent.toInt() > 32767)))
+        judged.refuse(field, shown(textOf(panel, field)), range);
+}
+
+// A computed line: each entry a plain number, the line within -99999..99999.
+void judgeComputed(Judged& judged, const PanelState& panel, int line, std::initializer_list<Field> fields,
+                   const QString& what)
+{
+    bool allPlain = true;
+    for (Field field : fields) {
+        const QString typed = trimmedText(textOf(panel, field));
+        if (typed.startsWith(QLatin1Char('+')))
+            judged.refuse(field, shown(textOf(panel, field)), QStringLiteral("a plain number: write ") + withoutPlus);
+        else if (!isPlainNumber(typed))
+            judged.refuse(field, shown(textOf(panel, field)),
+                          QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\""));
+        else
+            continue;
+        allPlain = false;
+    }
+    if (!allPlain)
+        return;
+    const QString sent = encode_write_lines(line, panel);
+    if (const double value = entryValue(sent); value > lineMax || value < -lineMax) {
+        for (Field field : fields)
+            judged.refuse(field, shown(textOf(panel, field)),
+                          QStringLiteral("a value that keeps %1 within -99999..99999 (it would be %2)").arg(what, sent));
+    }
+}
+
+}  // namespace
+
+bool isPlainNumber(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral("\\A-?[0-9]+(\\.[0-9]+)?\\z"));
+    return plain.match(text).hasMatch();
+}
+
+QList<RefusedEntry> refusedWriteEntries(const PanelState& panel)
+{
+    Judged judged;
+    judgeTyped(judged, panel, 2, Field::lower_limit);
+    judgeTyped(judged, panel, 3, Field::upper_limit);
+    judgeComputed(judged, panel, 4, {Field::inv_delay}, QStringLiteral("the reversal delay in ticks of 1.64 ms"));
+    judgeComputed(judged, panel, 6, {Field::pwm_period, Field::pwm_max_duty}, QStringLiteral("the PWM on-time in ticks of 1.64 ms"));
+    judgeComputed(judged, panel, 7, {Field::pwm_period, Field::pwm_max_duty}, QStringLiteral("the PWM off-time in ticks of 1.64 ms"));
+    judgeTyped(judged, panel, 8, Field::ramp);
+    judgeComputed(judged, panel, 9, {Field::pwm_period, Field::pwm_min_duty}, QStringLiteral("the PWM minimum time in ticks of 1.64 ms"));
+    judgeComputed(judged, panel, 11, {Field::pres_delay}, QStringLiteral("the preset delay in ticks of 1.64 ms"));
+    judgeTyped(judged, panel, 12, Field::offset_write);
+    judgeComputed(judged, panel, 14, {Field::check_angle_write}, QStringLiteral("the check angle in whole degrees"));
+    judgeComputed(judged, panel, 15, {Field::rot_timeout}, QStringLiteral("the rotation timeout in ticks of 1.64 ms"));
+    return judged.refused;
+}
+
+QString writeRefusalText(const QList<RefusedEntry>& refused)
+{
+    QStringList lines{QStringLiteral("cmd W not sent: the CBOX cannot take what these entries hold.")};
+    for (const RefusedEntry& r : refused)
+        lines << QStringLiteral("%1 holds %2; it may hold %3.").arg(r.label, r.holds, r.mayHold);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString writeChangesText(const PanelState& panel, const QStringList& lastBlock)
+{
+    if (lastBlock.size() < 17)
+        return QStringLiteral("The CBOX has not been read since rotor started: what it holds now is not known.");
+    QStringList changes;
+    for (int line = 1; line <= 15; ++line) {
+        const QString sent = encode_write_lines(line, panel);
+        if (sent.isEmpty())
+            continue;  // an empty stop-mode line has nothing to compare
+        const QString held = lastBlock.at(line + 1);
+        if (entryValue(sent) != entryValue(held))
+            changes << QStringLiteral("%1: %2 → %3").arg(QString::fromUtf8(lineNames[line - 1]), held, sent);
+    }
+    if (changes.isEmpty())
+        return QStringLiteral("The CBOX already holds these values, as read last.");
+    changes.prepend(QStringLiteral("What the write changes in the CBOX, as read last:"));
+    return changes.join(QLatin1Char('\n'));
+}
+
+QString calibrationRefusalText(const QString& command, const QString& label, const QString& text)
+{
+    const QString typed = trimmedText(text);
+    if (isPlainNumber(typed))
+        return {};
+    const QString may = typed.startsWith(QLatin1Char('+'))
+                            ? QStringLiteral("a plain number: write ") + withoutPlus
+                            : QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\"");
+    return QStringLiteral("%1 not sent: %2 holds %3; it may hold %4.").arg(command, label, shown(text), may);
+}
