@@ -233,7 +233,8 @@ Options:
                           Whatever is already there is left alone and the simulator stops
                           (it may be the link to a real CBOX), unless --config-dir is given
   --config-dir DIR        <config> for --plug (default $XDG_CONFIG_HOME, else ~/.config): a
-                          private folder, in which an existing link is replaced
+                          private folder, in which an existing link is replaced and put
+                          back on exit; DIR naming the default folder changes nothing
   --log FILE              append the log to FILE instead of standard error
 
 Faults (values of [=X] options must be attached with "="; characters accept the escapes

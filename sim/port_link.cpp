@@ -4,6 +4,7 @@
 #include "sim_log.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,13 +44,26 @@ std::string link_target(const std::string& path)
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
+// The folder with links followed and "." and ".." resolved, or as given when it does not exist.
+std::string resolved(const std::string& folder)
+{
+    char buffer[PATH_MAX];
+    if (::realpath(folder.c_str(), buffer))
+        return buffer;
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 } // namespace
 
 std::string PortLink::config_folder(const std::string& config_dir)
 {
     if (!config_dir.empty())
         return config_dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    // As the tool itself: a relative $XDG_CONFIG_HOME is ignored.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         return xdg;
     std::string home;
     if (const char* h = std::getenv("HOME"); h && *h)
@@ -61,8 +75,10 @@ std::string PortLink::config_folder(const std::string& config_dir)
 
 bool PortLink::plug(const std::string& config_dir, int port, const std::string& device, std::string& error)
 {
-    const bool private_folder = !config_dir.empty();
-    const std::string folder = config_folder(config_dir) + "/rotor/ports";
+    // A --config-dir that names the operator's own folder (by another spelling or through a link)
+    // is no private one.
+    const bool private_folder = !config_dir.empty() && resolved(config_dir) != resolved(config_folder({}));
+    const std::string folder = config_folder(private_folder ? config_dir : std::string()) + "/rotor/ports";
     if (!make_folders(folder, error))
         return false;
     const std::string path = folder + "/com" + std::to_string(port);
@@ -81,7 +97,8 @@ bool PortLink::plug(const std::string& config_dir, int port, const std::string& 
             error = taken();
             return false;
         }
-        log_.note("replacing the link " + path + " -> " + link_target(path));
+        previous_ = link_target(path);
+        log_.note("replacing the link " + path + " -> " + previous_);
     }
     path_ = path;
     if (private_folder) {
@@ -151,8 +168,15 @@ void PortLink::remove()
     if (path_.empty())
         return;
     if (ours()) {
-        ::unlink(path_.c_str());
-        log_.note("unplugged: removed " + path_);
+        std::string error;
+        if (!previous_.empty() && place(previous_, error)) {
+            log_.note("unplugged: " + path_ + " points again at " + previous_);
+        } else {
+            if (!previous_.empty())
+                log_.note("the link replaced could not be put back: " + error);
+            ::unlink(path_.c_str());
+            log_.note("unplugged: removed " + path_);
+        }
     } else {
         log_.note("the link " + path_ + " is no longer the one made for " + device_ + "; left alone");
     }

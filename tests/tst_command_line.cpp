@@ -42,6 +42,8 @@ void CommandLineTest::answersWithoutDisplay_data()
     QTest::newRow("-h") << QStringList{"-h"} << 0 << help << QString();
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
                                     << QStringLiteral("rotor: Unknown option 'bogus'\\.\nTry 'rotor --help'\\.\n");
+    QTest::newRow("no option, no display") << QStringList{} << 1 << QString()
+                                           << QStringLiteral("rotor: no display found [^\n]*xvfb-run[^\n]*\n");
     QTest::newRow("Qt option without its value") << QStringList{"-platform"} << 2 << QString()
                                                   << QStringLiteral("rotor: .*'-platform'.*\nTry 'rotor --help'\\.\n");
 }

@@ -155,9 +155,12 @@ void ParameterFileTest::everyValueRoundTrips()
     QFETCH(QString, blockField);
 
     ParameterFile file = factoryFile();
+    // An entry holds only what can be typed into it; the reading's texts hold anything.
+    QString typed = entry;
+    typed.removeIf([](QChar c) { return bool(controlCharacterIn(QString(c))); });
     for (const SetPanelEntry& e : setPanelEntries)
         if (e.text)
-            file.panel.*e.text = entry + fieldName(e.field).left(stop + 1) + entry;
+            file.panel.*e.text = typed + fieldName(e.field).left(stop + 1) + typed;
     file.panel.northStop = stop == 1;
     file.panel.southStop = stop == 2;
     file.panel.motCheck = true;
@@ -193,10 +196,10 @@ void ParameterFileTest::editedFileIsRead_data()
                       "pwm_max_duty = 100\npwm_period = 49\noffset_write = -5\n")
         << QStringList{"offset_write=-5", "ramp=15", "optimize=0", "mot_check=1", "south_stop=0", "north_stop=1"};
     QTest::newRow("quoted values with escapes, empty value, value with #")
-        << edited("ramp = 10\n", "ramp = \"  1\\\\0\\t\\u00b0 \"\n")
+        << edited("ramp = 10\n", "ramp = \"  1\\\\0\\u00b0 \"\n")
                .replace("lower_limit = 0\n", "lower_limit =\n")
                .replace("upper_limit = 500\n", "upper_limit = 500 # the stop\n")
-        << QStringList{"ramp=  1\\0\t\u00B0 ", "lower_limit=", "upper_limit=500 # the stop"};
+        << QStringList{"ramp=  1\\0\u00B0 ", "lower_limit=", "upper_limit=500 # the stop"};
 }
 
 void ParameterFileTest::editedFileIsRead()

@@ -3,14 +3,27 @@
 // reading history kept from the parameter reads, the listing saved, and Quit.
 
 #include "protocol/set_panel_entries.h"
+#include "serial/port_assignment.h"
 #include "support/test_window.h"
 #include "ui/colours.h"
 #include "ui/parameter_files.h"
+#include "ui/port_and_help_menus.h"
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QtTest>
+
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -96,7 +109,76 @@ BoxReading readingAt(const QDateTime& when, int calFactor)
     return BoxReading{when, QStringLiteral("003.22"), block};
 }
 
+// Runs `write` with every file limited to `bytes` bytes: the write stops part-way with the
+// system's own error, as on a full disk.
+template <typename Write>
+void withFileSizeLimit(rlim_t bytes, Write write)
+{
+    rlimit old{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = bytes;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    write();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+}
+
+// A FIFO at `path` and, should anything open it for reading and wait, a writer that frees it after
+// a few seconds with some bytes, so that a reader that blocks is caught out rather than hung.
+class Fifo {
+public:
+    explicit Fifo(const QString& path) : m_path(QFile::encodeName(path))
+    {
+        ::mkfifo(m_path.constData(), 0600);
+        m_writer = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            if (m_done.wait_for(lock, std::chrono::seconds(3), [this] { return m_finished; }))
+                return;
+            const int fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                [[maybe_unused]] const ssize_t n = ::write(fd, "x\n", 2);
+                ::close(fd);
+            }
+        });
+    }
+    ~Fifo()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_writer.join();
+    }
+
+private:
+    QByteArray m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_writer;
+};
+
+enum class FileCase {
+    SettingsWriteFails,
+    AssignmentWriteFails,
+    ParametersWriteFails,
+    ListingWriteFails,
+    HistoryWriteFails,
+    HistoryClockBehind,
+    LoadEntry,
+    SaveEntry,
+    LoadFifo,
+    SettingsFifo,
+    PortLinkNotALink,
+    NoPortChosen,
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(FileCase)
 
 class ParameterFilesTest : public QObject {
     Q_OBJECT
@@ -117,6 +199,8 @@ private slots:
     void historyFailureToldOnceReadGoesOn();
     void recentReadingLoadsNewestFirst();
     void fileItemsWaitWhileMonitorRuns();
+    void keptFilesStayWholeLoadsAreTypeable_data();
+    void keptFilesStayWholeLoadsAreTypeable();
 };
 
 void ParameterFilesTest::loadFillsPanelAndItsChecks_data()
@@ -398,6 +482,197 @@ void ParameterFilesTest::fileItemsWaitWhileMonitorRuns()
         QVERIFY(action->isEnabled());
     rig.action(QStringLiteral("file_quit"))->trigger();
     QVERIFY(!rig.window->isVisible());
+}
+
+void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable_data()
+{
+    QTest::addColumn<FileCase>("fileCase");
+    QTest::addColumn<QString>("value");  // the entry's text, where the case has one
+    // What the operator is shown, as a pattern matched whole: <reason> stands for the system's
+    // own words for the failed write.
+    QTest::addColumn<QString>("shown");
+
+    const QString notSaved = QStringLiteral(": <reason>\\.\n\nChoose another folder or file name and save again\\.");
+    QTest::newRow("settings file, the disk full") << FileCase::SettingsWriteFails << QString()
+                                                  << "The port choice could not be saved in .*rotor\\.ini: <reason>";
+    QTest::newRow("port assignment, the disk full")
+        << FileCase::AssignmentWriteFails << QString()
+        << "Port 1 was not assigned to /dev/ttyUSB9: the settings file .*rotor\\.ini could not be written "
+           "\\(<reason>\\)\\. Nothing was changed\\.";
+    QTest::newRow("parameters, the disk full") << FileCase::ParametersWriteFails << QString()
+                                               << "The parameters could not be saved to .*saved\\.rotor" + notSaved;
+    QTest::newRow("listing, the disk full") << FileCase::ListingWriteFails << QString()
+                                            << "The monitor listing could not be saved to .*listing\\.txt" + notSaved;
+    QTest::newRow("reading history, the disk full") << FileCase::HistoryWriteFails << QString() << "<reason>";
+    QTest::newRow("reading history, the clock behind") << FileCase::HistoryClockBehind << QString() << QString();
+
+    const QString notLoaded = QStringLiteral("The parameters were not loaded from .*entry\\.rotor\\.\n\nLine 10: the value "
+                                             "of \"ramp\" %1\n\nThe PARAMETERS SET panel is unchanged\\.");
+    QTest::newRow("load, 33 characters") << FileCase::LoadEntry << QString(33, QLatin1Char('7'))
+                                         << notLoaded.arg("is 33 characters long; an entry of the PARAMETERS SET "
+                                                          "panel holds at most 32\\.");
+    const QString control = QStringLiteral("holds the control character %1, which an entry of the PARAMETERS SET "
+                                           "panel cannot hold\\.");
+    QTest::newRow("load, \\r") << FileCase::LoadEntry << "1\r" << notLoaded.arg(control.arg(13));
+    QTest::newRow("load, \\n") << FileCase::LoadEntry << "1\n2" << notLoaded.arg(control.arg(10));
+    QTest::newRow("load, \\u0002") << FileCase::LoadEntry << "\u0002" << notLoaded.arg(control.arg(2));
+    QTest::newRow("load, 32 characters") << FileCase::LoadEntry << QString(32, QLatin1Char('7')) << QString();
+    // Nor can the program put one into an entry: what Save writes, Load takes.
+    QTest::newRow("save, \\u0002 set into an entry") << FileCase::SaveEntry << "1\u00022" << QString();
+    QTest::newRow("load, a FIFO") << FileCase::LoadFifo << QString()
+                                  << "The parameters were not loaded from .*fifo\\.rotor\\.\n\nThe file cannot be read: "
+                                     "it is not a regular file but a FIFO, socket or device\\.\n\nThe PARAMETERS SET "
+                                     "panel is unchanged\\.";
+    QTest::newRow("settings file a FIFO") << FileCase::SettingsFifo << QString() << QString();
+    QTest::newRow("ports/com2 a file") << FileCase::PortLinkNotALink << QString()
+                                       << ".*/ports/com2 is a file, not a link to a device, so port 2 opens nothing\\. "
+                                          "Move it away, then choose the device with Port > Choose serial port\u2026";
+    QTest::newRow("no port chosen") << FileCase::NoPortChosen << QString()
+                                    << "No port is chosen yet: choose one with Port > Choose serial port\u2026";
+}
+
+void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
+{
+    QFETCH(FileCase, fileCase);
+    QFETCH(QString, value);
+    QFETCH(QString, shown);
+
+    Rig rig;
+    SerialLink& link = rig.window->link();
+    const QString settings = link.settingsPath;
+    const QByteArray oldSettings = " 3 \r\n";
+    QVERIFY(writeFile(settings, oldSettings));
+    const QByteArray old = "what was there";
+    QString got;
+    bool whole = false;  // what was kept is as it was, or what was written is there
+    const QStringList before = rig.panel();
+
+    switch (fileCase) {
+    case FileCase::SettingsWriteFails:
+        withFileSizeLimit(2, [&] { rig.click(QStringLiteral("COM2")); });
+        got = rig.messages.shown.value(0);
+        whole = fileContents(settings) == oldSettings;
+        break;
+    case FileCase::AssignmentWriteFails: {
+        const QString links = portLinksFolder(settings);
+        QVERIFY(QDir().mkpath(links));
+        QVERIFY(QFile::link(QStringLiteral("/dev/ttyOLD"), portLinkPath(links, 1)));
+        PortAssignment assignment;
+        assignment.portNumber = 1;
+        assignment.linkTarget = QStringLiteral("/dev/ttyUSB9");
+        bool applied = true;
+        withFileSizeLimit(2, [&] { applied = applyAssignment(assignment, settings, links, &got); });
+        whole = !applied && fileContents(settings) == oldSettings
+            && QFileInfo(portLinkPath(links, 1)).symLinkTarget() == QStringLiteral("/dev/ttyOLD");
+        break;
+    }
+    case FileCase::ParametersWriteFails:
+    case FileCase::ListingWriteFails: {
+        const bool parameters = fileCase == FileCase::ParametersWriteFails;
+        const QString path = rig.path(parameters ? QStringLiteral("saved.rotor") : QStringLiteral("listing.txt"));
+        QVERIFY(writeFile(path, old));
+        rig.window->setText(Field::cbox_reply_text, QString(200, QLatin1Char('r')));
+        rig.dialogs.fileNames = {path};
+        withFileSizeLimit(16, [&] {
+            rig.action(parameters ? QStringLiteral("file_save_parameters") : QStringLiteral("file_save_listing"))->trigger();
+        });
+        got = rig.messages.shown.value(0);
+        whole = fileContents(path) == old;
+        break;
+    }
+    case FileCase::HistoryWriteFails: {
+        ReadingHistory& history = rig.files->history();
+        bool kept = true;
+        withFileSizeLimit(16, [&] {
+            kept = history.keep(readingAt(QDateTime::currentDateTimeUtc(), 1000), &got);
+        });
+        whole = !kept && QDir(history.folder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        break;
+    }
+    case FileCase::HistoryClockBehind: {
+        ReadingHistory& history = rig.files->history();
+        const QDateTime start(QDate(2026, 12, 7), QTime(15, 0), Qt::UTC);
+        for (int i = 0; i < ReadingHistory::kept; ++i)
+            QVERIFY(history.keep(readingAt(start.addSecs(i), 1000 + i)));
+        bool written = false;
+        const QDateTime behind(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
+        QVERIFY(history.keep(readingAt(behind, 7), &got, &written));
+        const QStringList files = history.files();
+        // The new reading stays; the oldest of the others went.
+        whole = written && files.size() == ReadingHistory::kept
+            && files.contains(QDir(history.folder()).filePath(QStringLiteral("2020-01-01T00-00-00Z.rotor")))
+            && !files.contains(QDir(history.folder()).filePath(QStringLiteral("2026-12-07T15-00-00Z.rotor")));
+        break;
+    }
+    case FileCase::LoadEntry: {
+        ParameterFile file;
+        file.panel.ramp = value;
+        const QString path = rig.path(QStringLiteral("entry.rotor"));
+        QVERIFY(writeFile(path, writeParameterFile(file)));
+        const bool loaded = rig.files->loadFrom(path);
+        got = rig.messages.shown.value(0);
+        whole = loaded ? rig.window->text(Field::ramp) == value : rig.panel() == before;
+        break;
+    }
+    case FileCase::SaveEntry: {
+        const QString path = rig.path(QStringLiteral("saved.rotor"));
+        rig.window->setText(Field::ramp, value);
+        rig.dialogs.fileNames = {path};
+        rig.action(QStringLiteral("file_save_parameters"))->trigger();
+        got = rig.messages.shown.value(0);
+        const auto saved = readParameterFile(fileContents(path));
+        whole = std::holds_alternative<ParameterFile>(saved)
+            && std::get<ParameterFile>(saved).panel.ramp == QStringLiteral("12");
+        break;
+    }
+    case FileCase::LoadFifo: {
+        const QString path = rig.path(QStringLiteral("fifo.rotor"));
+        Fifo fifo(path);
+        QElapsedTimer clock;
+        clock.start();
+        const bool loaded = rig.files->loadFrom(path);
+        got = rig.messages.shown.value(0);
+        whole = !loaded && clock.elapsed() < 2000 && rig.panel() == before;
+        break;
+    }
+    case FileCase::SettingsFifo: {
+        QVERIFY(QFile::remove(settings));
+        Fifo fifo(settings);
+        QElapsedTimer clock;
+        clock.start();
+        whole = !link.LOAD_SETTINGS() && clock.elapsed() < 2000 && link.portNumber == 0;
+        break;
+    }
+    case FileCase::PortLinkNotALink:
+    case FileCase::NoPortChosen: {
+        const bool notALink = fileCase == FileCase::PortLinkNotALink;
+        if (notALink) {
+            QVERIFY(QDir().mkpath(portLinksFolder(settings)));
+            QVERIFY(writeFile(portLinkPath(portLinksFolder(settings), 2), "/dev/ttyUSB0\n"));
+        } else {
+            rig.port.failOpen = true;  // port 0 opens nothing
+        }
+        link.portNumber = notALink ? 2 : 0;
+        link.port().setPortNumber(link.portNumber);
+        // Nothing else is opened in its place.
+        whole = link.OPEN_PORT() && rig.messages.shown.value(0) == portOpenErrorText(link.portNumber)
+            && rig.port.opens == 0;
+        got = rig.messages.details.value(0);
+        if (notALink) {  // the option says so before any open
+            refreshPortOptionHints(*rig.window);
+            QCOMPARE(rig.button(QStringLiteral("COM2"))->toolTip(), got);
+        }
+        break;
+    }
+    }
+
+    QString pattern = shown;
+    pattern.replace(QStringLiteral("<reason>"),
+                    QRegularExpression::escape(QString::fromLocal8Bit(std::strerror(EFBIG))));
+    const QRegularExpression expected(QRegularExpression::anchoredPattern(pattern),
+                                      QRegularExpression::DotMatchesEverythingOption);
+    QVERIFY2(expected.match(got).hasMatch(), qPrintable(got));
+    QVERIFY(whole);
 }
 
 QTEST_MAIN(ParameterFilesTest)

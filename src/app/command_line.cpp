@@ -55,6 +55,25 @@ void print(FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
+// Why no window can be shown, in one line, or nothing when a display may be there. Without one the
+// application object would abort with advice to reinstall; said here, before it is made, the
+// operator learns what is actually missing.
+QString missingDisplay(const QCommandLineParser& parser)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (parser.isSet(QStringLiteral("platform")) || parser.isSet(QStringLiteral("display")))
+        return {};
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return {};
+    return QStringLiteral("no display found (DISPLAY is not set); run it on a virtual display with: xvfb-run -a %1")
+        .arg(QLatin1String(ProgramName));
+#else
+    Q_UNUSED(parser);
+    return {};
+#endif
+}
+
 } // namespace
 
 std::optional<int> answerCommandLine(int argc, char* argv[])
@@ -81,8 +100,13 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     }
 
     const bool parsed = parser.parse(arguments(argc, argv));
-    if (parsed && !parser.isSet(help) && !parser.isSet(version))
+    if (parsed && !parser.isSet(help) && !parser.isSet(version)) {
+        if (const QString missing = missingDisplay(parser); !missing.isEmpty()) {
+            print(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(ProgramName), missing));
+            return 1;
+        }
         return std::nullopt;
+    }
 
     if (!parsed) {
         print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n")

@@ -421,6 +421,18 @@ std::optional<ParameterFileError> FileReader::entry(const QString& key, const QS
         if (fieldName(entry.field) != key)
             continue;
         if (entry.kind == Kind::Text) {
+            // Nothing that typing into the entry could not give.
+            if (value->size() > setPanelEntryMaxLength)
+                return at(QStringLiteral("the value of %1 is %2 characters long; an entry of the PARAMETERS SET panel "
+                                         "holds at most %3.")
+                              .arg(quote(key))
+                              .arg(value->size())
+                              .arg(setPanelEntryMaxLength));
+            if (const std::optional<QChar> c = controlCharacterIn(*value))
+                return at(QStringLiteral("the value of %1 holds the control character %2, which an entry of the "
+                                         "PARAMETERS SET panel cannot hold.")
+                              .arg(quote(key))
+                              .arg(c->unicode()));
             panel.*entry.text = *value;
         } else {
             if (*value != QLatin1String("on") && *value != QLatin1String("off"))

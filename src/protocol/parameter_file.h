@@ -28,7 +28,8 @@
 // commas, a field holding a comma quoted the same way.
 //
 // Entries are free text ("cmd W" sends what is typed), so only the format line, the sections, the
-// keys, the check boxes, the stop option, the dates and the block are judged. Every set-panel key
+// keys, the check boxes, the stop option, the dates and the block are judged, and of an entry only
+// what typing could not give: more than 32 characters, or a control character. Every set-panel key
 // must be present exactly once: loading fills the whole panel, never half of it.
 
 #include "protocol/field.h"

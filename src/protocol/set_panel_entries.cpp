@@ -51,3 +51,11 @@ PanelState panelState(const View& view)
     }
     return panel;
 }
+
+std::optional<QChar> controlCharacterIn(const QString& text)
+{
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control)
+            return c;
+    return std::nullopt;
+}

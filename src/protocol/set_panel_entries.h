@@ -8,7 +8,10 @@
 #include "protocol/field.h"
 #include "protocol/write_lines.h"
 
+#include <QString>
+
 #include <array>
+#include <optional>
 
 struct SetPanelEntry {
     enum class Kind {
@@ -38,3 +41,9 @@ extern const std::array<SetPanelEntry, 16> setPanelEntries;
 // The panel's values as the view shows them now.
 class View;
 PanelState panelState(const View& view);
+
+// What typing can put into an entry of the panel: at most this many characters, and no control
+// character (a line break, a tab, an escape ...). Loading a file gives nothing more.
+inline constexpr qsizetype setPanelEntryMaxLength = 32;
+// The first control character in `text`, if any.
+std::optional<QChar> controlCharacterIn(const QString& text);

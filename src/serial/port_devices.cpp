@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/port_devices.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 QString portLinksFolder(const QString& settingsPath)
@@ -20,7 +21,26 @@ QString portDevice(int n, Platform platform, const QString& linksFolder)
     const QFileInfo link(portLinkPath(linksFolder, n));
     if (link.isSymLink())
         return link.symLinkTarget();
+    if (link.exists())
+        return {};  // something else stands where the link belongs: no device
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+}
+
+QString portWithoutDevice(int n, Platform platform, const QString& linksFolder)
+{
+    if (n < 1)
+        return QStringLiteral("No port is chosen yet: choose one with Port > Choose serial port\u2026");
+    if (platform == Platform::Windows)
+        return {};
+    const QFileInfo link(portLinkPath(linksFolder, n));
+    if (link.isSymLink() || !link.exists())
+        return {};
+    const QString what = link.isDir() ? QStringLiteral("a folder") : link.isFile() ? QStringLiteral("a file")
+                                                                                   : QStringLiteral("a special file");
+    return QStringLiteral("%1 is %2, not a link to a device, so port %3 opens nothing. Move it away, then choose the "
+                          "device with Port > Choose serial port\u2026")
+        .arg(QDir::toNativeSeparators(link.filePath()), what)
+        .arg(n);
 }
 
 QString portOpenFailureText(const QString& device, PortOpenFailure failure, const QString& systemText,

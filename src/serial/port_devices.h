@@ -29,7 +29,13 @@ QString portLinksFolder(const QString& settingsPath);
 QString portLinkPath(const QString& linksFolder, int n);
 
 // The device that port number n opens, read afresh at each call (a link may change at any time).
+// Empty when ports/comN is there but is not a link: a file put there by hand is no device, and
+// the port opens nothing rather than /dev/ttyS<N-1>.
 QString portDevice(int n, Platform platform, const QString& linksFolder);
+
+// Why port n opens no device, in a sentence for the operator: no port chosen yet (a number below
+// 1, as an empty settings file gives), or ports/comN is not a link. Empty when neither holds.
+QString portWithoutDevice(int n, Platform platform, const QString& linksFolder);
 
 // The informative text under "ERROR OPENING COM PORT # N": the device tried and what to do about
 // the failure. `systemText` is the system's own description, used when no better words exist.

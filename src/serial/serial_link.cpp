@@ -110,20 +110,30 @@ QString SerialLink::readWaiting() { return QString::fromLatin1(m_port.readOne())
 bool SerialLink::OPEN_PORT()
 {
     bool failed = false;
+    // Where ports/comN is not a link the port has no device: reported, never replaced by another.
+    QString withoutDevice;
+    const auto open = [this, &withoutDevice] {
+        withoutDevice = portWithoutDevice(portNumber, hostPlatform(), portLinksFolder(settingsPath));
+        if (portNumber >= 1 && !withoutDevice.isEmpty())
+            return false;
+        return m_port.open();
+    };
     if (startupFlag) {
         if (selectedOption) {
             if (const int option = selectedOption(); option >= 1 && option <= 4)
                 portNumber = qint16(option);
         }
         m_port.setPortNumber(portNumber);
-        failed = !m_port.applyLineSettings() || !m_port.open();
+        failed = !m_port.applyLineSettings() || !open();
     } else if (!m_port.isOpen()) {
-        failed = !m_port.open();
+        failed = !open();
     }
     if (failed) {
         m_messages.informWithDetails(portOpenErrorText(portNumber),
-                                     portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
-                                                         m_port.errorText(), hostPlatform()));
+                                     !withoutDevice.isEmpty()
+                                         ? withoutDevice
+                                         : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
+                                                               m_port.errorText(), hostPlatform()));
         return true;
     }
     return false;

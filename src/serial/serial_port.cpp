@@ -75,6 +75,11 @@ bool SerialPort::open()
         return true;
     // The device is looked up at every open: a port assigned anew is used from the next exchange on.
     const QString device = portDeviceName(m_number);
+    if (device.isEmpty()) {  // ports/comN is not a link: nothing to open
+        m_device.clear();
+        m_failure = PortOpenFailure::Other;
+        return false;
+    }
     // Opened by its real name, so that the lock taken on it is the one any other program takes on
     // that device, whichever link led here.
     const QString real = hostPlatform() == Platform::Posix ? QFileInfo(device).canonicalFilePath() : QString();

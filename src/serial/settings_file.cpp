@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/settings_file.h"
 
+#include "serial/atomic_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <cmath>
 
@@ -61,6 +62,10 @@ std::optional<qint16> parsePortNumber(const QByteArray& contents)
 
 std::optional<qint16> readPortNumber(const QString& path)
 {
+    // Only a regular file (links followed) is read: opening a FIFO or a device would wait for a
+    // writer that never comes.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -71,12 +76,5 @@ std::optional<qint16> readPortNumber(const QString& path)
 bool writePortNumber(const QString& path, int n, QString* error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    const QByteArray line = " " + QByteArray::number(n) + " \r\n";
-    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, " " + QByteArray::number(n) + " \r\n", error);
 }

@@ -2,6 +2,7 @@
 #include "ui/parameter_files.h"
 
 #include "protocol/set_panel_entries.h"
+#include "serial/atomic_file.h"
 #include "serial/messages.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -14,7 +15,6 @@
 #include <QKeySequence>
 #include <QLocale>
 #include <QMenu>
-#include <QSaveFile>
 
 namespace {
 
@@ -96,12 +96,12 @@ bool ParameterFiles::refuseWhileBusy() const
 
 bool ParameterFiles::writeAtomically(const QString& path, const QByteArray& contents, const QString& what)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit())
+    QString error;
+    if (writeFileAtomically(path, contents, &error))
         return true;
     m_window.messages().inform(tr("The %1 could not be saved to %2: %3.\n\nChoose another folder or file name and "
                                   "save again.")
-                                   .arg(what, native(path), file.errorString()));
+                                   .arg(what, native(path), error));
     return false;
 }
 
@@ -109,6 +109,21 @@ void ParameterFiles::saveParameters()
 {
     if (refuseWhileBusy())
         return;
+    // What no one could have typed (a value set from elsewhere) is not written: loading the file
+    // would refuse it.
+    const PanelState panel = panelState(m_window);
+    for (const SetPanelEntry& entry : setPanelEntries) {
+        if (!entry.text)
+            continue;
+        if (const std::optional<QChar> c = controlCharacterIn(panel.*entry.text)) {
+            m_window.messages().inform(tr("The parameters were not saved: the entry %1 holds the control character "
+                                          "%2, which no entry of the PARAMETERS SET panel can hold.\n\nType that "
+                                          "entry again, then save.")
+                                           .arg(fieldName(entry.field))
+                                           .arg(c->unicode()));
+            return;
+        }
+    }
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
     const QString path = m_window.dialogs().saveFileName(
         &m_window, tr("Save parameters"),
@@ -117,7 +132,7 @@ void ParameterFiles::saveParameters()
         return;
     m_folder = QFileInfo(path).absolutePath();
     ParameterFile file;
-    file.panel = panelState(m_window);
+    file.panel = panel;
     file.saved = QDateTime::currentDateTime();
     file.reading = m_lastReading;
     writeAtomically(path, writeParameterFile(file), tr("parameters"));
@@ -143,6 +158,12 @@ bool ParameterFiles::loadFrom(const QString& path)
                                        .arg(native(path), why));
         return false;
     };
+    // A FIFO or a device would hold the program up waiting for data: only a regular file (links
+    // followed) is opened.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refuse(tr("The file cannot be read: it is not a regular file but %1.")
+                          .arg(info.isDir() ? tr("a folder") : tr("a FIFO, socket or device")));
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
         return refuse(tr("The file cannot be read: %1.").arg(in.errorString()));

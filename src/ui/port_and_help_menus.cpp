@@ -117,7 +117,9 @@ void refreshPortOptionHints(MainWindow& window)
     const QString linksFolder = portLinksFolder(window.link().settingsPath);
     for (int n = 1; n <= 4; ++n) {
         auto* option = window.control<QAbstractButton>(portOption(n));
-        const QString hint = QStringLiteral("Port %1 opens %2").arg(n).arg(portDevice(n, hostPlatform(), linksFolder));
+        const QString device = portDevice(n, hostPlatform(), linksFolder);
+        const QString hint = device.isEmpty() ? portWithoutDevice(n, hostPlatform(), linksFolder)
+                                              : QStringLiteral("Port %1 opens %2").arg(n).arg(device);
         option->setToolTip(hint);
         option->setAccessibleDescription(hint);
     }

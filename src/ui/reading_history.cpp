@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/reading_history.h"
 
+#include "serial/atomic_file.h"
 #include "serial/settings_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -113,15 +113,18 @@ bool ReadingHistory::keep(const BoxReading& reading, QString* error, bool* writt
     file.panel = panelFromBlock(reading.block);
     file.saved = reading.read;
     file.reading = reading;
-    QSaveFile out(dir.filePath(name));
-    const QByteArray contents = writeParameterFile(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(contents) != contents.size() || !out.commit())
-        return fail(out.errorString());
+    const QString path = dir.filePath(name);
+    QString problem;
+    if (!writeFileAtomically(path, writeParameterFile(file), &problem))
+        return fail(problem);
     if (written)
         *written = true;
 
-    const QStringList all = files();
-    for (qsizetype i = kept; i < all.size(); ++i)
+    // The oldest go, but never the file just written: with a clock set back it sorts among the
+    // oldest, and it is still the reading that was just made.
+    QStringList all = files();
+    all.removeAll(path);
+    for (qsizetype i = kept - 1; i < all.size(); ++i)
         if (!QFile::remove(all.at(i)) && QFileInfo::exists(all.at(i)))  // another rotor removed it first
             return fail(QStringLiteral("the old reading %1 cannot be removed").arg(QDir::toNativeSeparators(all.at(i))));
     return true;

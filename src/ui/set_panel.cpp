@@ -7,6 +7,7 @@
 #include "ui/main_window.h"
 
 #include <QLineEdit>
+#include <QValidator>
 
 namespace {
 
@@ -15,12 +16,40 @@ void paint(MainWindow& window, Field field, bool valid)
     window.setBackground(field, valid ? Colour::Window : Colour::InvalidRed);
 }
 
+// Drops the control characters that a paste (or a key such as Ctrl+letter) would put into an
+// entry; everything else is taken as typed.
+class NoControlCharacters : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& pos) const override
+    {
+        for (qsizetype i = input.size() - 1; i >= 0; --i) {
+            if (!controlCharacterIn(QString(input[i])))
+                continue;
+            input.remove(i, 1);
+            if (i < pos)
+                --pos;
+        }
+        return Acceptable;
+    }
+};
+
 }  // namespace
 
 void connectSetPanelChecks(MainWindow& window)
 {
     const auto entry = [&window](Field field) { return window.control<QLineEdit>(field); };
     const auto text = [entry](Field field) { return entry(field)->text(); };
+
+    // An entry takes what can be typed into it: a few characters, none of them a control character.
+    for (const SetPanelEntry& e : setPanelEntries) {
+        if (!e.text)
+            continue;
+        QLineEdit* edit = entry(e.field);
+        edit->setMaxLength(int(setPanelEntryMaxLength));
+        edit->setValidator(new NoControlCharacters(edit));
+    }
 
     QObject::connect(entry(Field::offset_write), &QLineEdit::textChanged, &window,
                      [&window](const QString& offset) { paint(window, Field::offset_write, offsetValid(offset)); });
