@@ -194,6 +194,77 @@ private slots:
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
     }
 
+    // However a start-up ends, every button is as a finished exchange leaves it. The start-up
+    // after a first start's port choice keeps the form off as the ordinary one does: a key typed
+    // into the set panel or a port option clicked while S waits changes nothing.
+    void startUpLeavesEveryButtonUsable_data()
+    {
+        QTest::addColumn<bool>("firstStart");  // no settings file: the chooser, then the exchanges
+        QTest::addColumn<bool>("portOpens");
+        QTest::addColumn<QByteArray>("sReply");
+        QTest::addColumn<QByteArray>("vReply");  // empty: never answered
+        QTest::addColumn<QList<QByteArray>>("frames");
+        QTest::addColumn<QString>("pwmPeriod");
+        const QList<QByteArray> all{frame("S"), frame("V"), frame("L")};
+        const QList<QByteArray> sOnly{frame("S")};
+        const QList<QByteArray> sAndV{frame("S"), frame("V")};
+        for (const bool first : {false, true}) {
+            const char* start = first ? "first start" : "start";
+            QTest::addRow("%s, S refused", start) << first << true << reply('S', "B") << QByteArray() << sOnly << "???";
+            QTest::addRow("%s, V silent", start) << first << true << reply('S', "R") << QByteArray() << sAndV << "???";
+            QTest::addRow("%s, port not opened", start)
+                << first << false << reply('S', "R") << QByteArray() << QList<QByteArray>{} << "???";
+            QTest::addRow("%s, gone through", start) << first << true << reply('S', "R") << reply('V', "00322") << all
+                                                     << "49";
+        }
+    }
+    void startUpLeavesEveryButtonUsable()
+    {
+        QFETCH(bool, firstStart);
+        QFETCH(bool, portOpens);
+        QFETCH(QByteArray, sReply);
+        QFETCH(QByteArray, vReply);
+        QFETCH(QList<QByteArray>, frames);
+        QFETCH(QString, pwmPeriod);
+        TestWindow t;
+        if (firstStart)
+            t.dialogs.devices = {QStringLiteral("/dev/ttyUSB0")};
+        else
+            writeSettings(t, " 1 \r\n");
+        t.port.failOpen = !portOpens;
+        t.port.expect(frame("S"), sReply, 50);
+        t.port.expect(frame("V"), vReply, vReply.isEmpty() ? -1 : 0);
+        t.port.expect(frame("L"), reply('L', exampleData));
+        QStringList during;  // the form's state and the start-up's, while S waits
+        const auto meddle = [&] {
+            QTimer::singleShot(0, t.window.get(), [&] {
+                if (!t.window->exchangeLock().busy())
+                    return;  // the sequence ended without a wait
+                during << QStringLiteral("form on: %1").arg(t.find(QStringLiteral("form"))->isEnabled())
+                       << QStringLiteral("start-up: %1").arg(t.window->link().startupRunning);
+                QTest::keyClicks(t.edit(QStringLiteral("pwm_period")), QStringLiteral("7"));
+                t.click(QStringLiteral("COM3"));
+            });
+        };
+        if (firstStart)
+            t.dialogs.onChooser = meddle;
+        else
+            meddle();
+
+        t.window->startUp();
+
+        QCOMPARE(t.port.writes, frames);
+        QCOMPARE(during, frames.isEmpty() ? QStringList() : (QStringList{"form on: 0", "start-up: 1"}));
+        QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), pwmPeriod);
+        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
+        QCOMPARE(selectedPortOption(t), 1);
+        QVERIFY(t.find(QStringLiteral("form"))->isEnabled());
+        for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop",
+                                 "command_s", "command_c", "command_qm", "command_v", "set_default", "calib",
+                                 "clr_reply", "COM1"})
+            QVERIFY2(t.button(QLatin1String(name))->isEnabled(), name);
+    }
+
     // Without a usable settings file only the prompt is shown and nothing is sent. A port chosen
     // afterwards is stored, and each exchange then applies the chosen option in full.
     void startWithoutUsableSettings_data()

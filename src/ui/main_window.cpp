@@ -226,16 +226,55 @@ void MainWindow::setChecked(Field name, bool checked)
     b->setChecked(checked);
 }
 
-bool MainWindow::isEnabled(Field name) const { return control(name)->isEnabled(); }
+// The control's own state, as the commands and the button groups left it: while the start-up keeps
+// the form off every control reports itself disabled, and a command that gives its button back the
+// state it found would leave it off for good.
+bool MainWindow::isEnabled(Field name) const { return !control(name)->testAttribute(Qt::WA_ForceDisabled); }
 
-void MainWindow::setEnabled(Field name, bool enabled) { control(name)->setEnabled(enabled); }
+void MainWindow::setEnabled(Field name, bool enabled)
+{
+    if (enabled)
+        switchOn(control(name));
+    else
+        switchOff(control(name));
+}
+
+// Qt moves the focus off a control being disabled to the next one in the tab chain, and an entry
+// given the focus that way selects its whole text: the next key would silently replace a value
+// that "cmd W" writes. So the focus waits on the control's window, which takes no keys, until the
+// control is on again, and then goes back to it, unless the operator has moved it meanwhile.
+void MainWindow::switchOff(QWidget* w)
+{
+    QWidget* top = w->window();
+    QWidget* focus = top->focusWidget();
+    if (focus && (focus == w || w->isAncestorOf(focus))) {
+        m_focusOwner = focus;
+        m_focusParking = top;
+        top->setFocus(Qt::OtherFocusReason);
+    }
+    w->setEnabled(false);
+}
+
+void MainWindow::switchOn(QWidget* w)
+{
+    w->setEnabled(true);
+    if (!m_focusOwner || !m_focusParking || m_focusParking->focusWidget() != m_focusParking) {
+        m_focusOwner = nullptr;  // the operator has put the focus elsewhere
+        return;
+    }
+    if (!m_focusOwner->isEnabled())
+        return;  // still off, as the group's other buttons are while a long exchange runs
+    QWidget* owner = m_focusOwner;
+    m_focusOwner = nullptr;
+    owner->setFocus(Qt::OtherFocusReason);
+}
 
 void MainWindow::DISABLE_BUTTONS()
 {
     for (Field name : {Field::write_mode, Field::read_info, Field::execute, Field::cmd_monitor, Field::fast_stop,
                        Field::soft_stop, Field::command_s}) {
         QAbstractButton* b = button(name);
-        b->setEnabled(false);
+        switchOff(b);
         colours::paintButton(b, colours::buttonFace());
     }
 }
@@ -245,7 +284,7 @@ void MainWindow::ENABLE_BUTTONS()
     ENABLE_WRITE_BUTTON();
     const auto enable = [this](Field name, const QColor& colour) {
         QAbstractButton* b = button(name);
-        b->setEnabled(true);
+        switchOn(b);
         colours::paintButton(b, colour);
     };
     enable(Field::read_info, colours::lightGreen);
@@ -259,7 +298,7 @@ void MainWindow::ENABLE_BUTTONS()
 void MainWindow::DISABLE_WRITE_BUTTON()
 {
     QAbstractButton* b = button(Field::write_mode);
-    b->setEnabled(false);
+    switchOff(b);
     colours::paintButton(b, colours::buttonFace());
 }
 
@@ -268,21 +307,21 @@ void MainWindow::ENABLE_WRITE_BUTTON()
     if (!monitorIdle())
         return;
     QAbstractButton* b = button(Field::write_mode);
-    b->setEnabled(true);
+    switchOn(b);
     colours::paintButton(b, colours::lightGreen);
 }
 
 void MainWindow::DISABLE_MONITOR_BUTTON()
 {
     QAbstractButton* b = button(Field::cmd_monitor);
-    b->setEnabled(false);
+    switchOff(b);
     colours::paintButton(b, colours::buttonFace());
 }
 
 void MainWindow::ENABLE_MONITOR_BUTTON()
 {
     QAbstractButton* b = button(Field::cmd_monitor);
-    b->setEnabled(true);
+    switchOn(b);
     colours::paintButton(b, monitorIdle() ? colours::lightGreen : colours::invalidRed);
 }
 
@@ -318,30 +357,40 @@ void MainWindow::startUp()
 {
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
     // sent right after it.
-    m_lock.run([this] { runStartUp(); });
+    m_lock.run([this] { runStartUp(StartUpFrom::Prompt); });
     afterStartUp(*this);
 }
 
-void MainWindow::runStartUp()
+void MainWindow::startUpAfterPortChoice()
+{
+    m_lock.run([this] { runStartUp(StartUpFrom::PortChoice); });
+}
+
+void MainWindow::runStartUp(StartUpFrom from)
 {
     // While the sequence runs nothing in the window takes input: a port choice would store and
     // apply nothing, and a typed entry or Set Default would be half overwritten by the panel fill.
     // The panels are back once it has ended; Esc still stops the rotor meanwhile.
     QWidget* panels = centralWidget();
-    panels->setEnabled(false);
+    switchOff(panels);
     m_link.startupRunning = true;
     const auto end = [this, panels] {
         m_link.startupRunning = false;
-        panels->setEnabled(true);
+        switchOn(panels);
     };
 
-    m_messages.inform(QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));
-    m_link.port().discard();
-    m_link.startupFlag = true;
-    if (!m_link.LOAD_SETTINGS())
-        return end();
-    for (int n = 1; n <= 4; ++n)
-        setChecked(portOption(n), m_link.portNumber == n);
+    if (from == StartUpFrom::Prompt) {
+        m_messages.inform(
+            QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));
+        m_link.port().discard();
+        m_link.startupFlag = true;
+        if (!m_link.LOAD_SETTINGS())
+            return end();
+        for (int n = 1; n <= 4; ++n)
+            setChecked(portOption(n), m_link.portNumber == n);
+    }
+    // After a port choice the start-up flag is still raised from the settings that could not be
+    // loaded: the port opens with the option just chosen, applied in full.
     m_link.OPEN_PORT();
     m_link.startupFlag = false;
     if (m_commands.CMD_S() || m_commands.CMD_VERSION())

@@ -10,6 +10,7 @@
 #include "serial/serial_link.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 
@@ -38,6 +39,9 @@ public:
 
     // The start-up sequence, run once when the window has been shown.
     void startUp();
+    // The start-up's exchanges after a first start's port choice: the sequence from the opening of
+    // the port on, run as startUp() runs it.
+    void startUpAfterPortChoice();
     // Esc in either window: STOP!, the fast stop.
     void stopFromKeyboard();
     // The calibration window, when it has been opened.
@@ -82,7 +86,11 @@ private:
     QAbstractButton* button(Field field) const;
     void openCalibration();
     int selectedPortOption() const;
-    void runStartUp();
+    enum class StartUpFrom { Prompt, PortChoice };
+    void runStartUp(StartUpFrom from);
+    // A control, or the form, switched off and on without the keyboard landing in an entry.
+    void switchOff(QWidget* w);
+    void switchOn(QWidget* w);
     void buildMenus();
 
     Messages& m_messages;
@@ -101,4 +109,8 @@ private:
     bool m_closeRequested = false;
     // A port option has just become selected: the click that did it runs no second choice.
     bool m_portJustSelected = false;
+    // The control that had the focus when it was switched off, and the window the focus waits on
+    // meanwhile.
+    QPointer<QWidget> m_focusOwner;
+    QPointer<QWidget> m_focusParking;
 };

@@ -18,26 +18,6 @@
 #define ROTOR_VERSION "unknown"
 #endif
 
-namespace {
-
-// The start-up's exchanges, as the start-up sequence runs them once the settings are loaded: the
-// port opened with the chosen configuration, then S, V only after S went through, and the
-// parameter read that also fills the set panel only after V went through.
-void runStartUpExchanges(MainWindow& window)
-{
-    SerialLink& link = window.link();
-    Commands& commands = window.commands();
-    link.OPEN_PORT();
-    link.startupFlag = false;
-    if (commands.CMD_S() || commands.CMD_VERSION())
-        return;
-    commands.panelFill = true;
-    commands.CMD_READ_PARAMS();
-    commands.panelFill = false;
-}
-
-}  // namespace
-
 void addPortAndHelpItems(MainWindow& window)
 {
     QAction* choose = window.portMenu()->addAction(QStringLiteral("&Choose serial port\u2026"));
@@ -109,7 +89,7 @@ void afterStartUp(MainWindow& window)
         return;
     if (!choosePort(window))
         return;
-    window.exchangeLock().run([&window] { runStartUpExchanges(window); });
+    window.startUpAfterPortChoice();
 }
 
 void refreshPortOptionHints(MainWindow& window)
