@@ -1,9 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/tooltips.h"
 
+#include <QStringList>
 #include <QWidget>
 
 namespace {
+
+// A plain tooltip is shown on one line however long it is: broken at blanks into lines of about
+// 60 characters, it stays readable and on a small screen.
+QString wrapped(const QString& text)
+{
+    constexpr qsizetype lineLength = 60;
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > lineLength) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    lines << line;
+    return lines.join(QLatin1Char('\n'));
+}
 
 struct Tip {
     const char* window;  // the window's object name
@@ -83,7 +102,7 @@ void applyTooltips(QWidget* window)
         auto* control = window->findChild<QWidget*>(QLatin1String(tip.control));
         if (!control)
             qFatal("rotor: no control named %s for its tooltip", tip.control);
-        control->setToolTip(QString::fromUtf8(tip.text));
+        control->setToolTip(wrapped(QString::fromUtf8(tip.text)));
     }
     if (windowName == QLatin1String("rotor"))
         if (auto* monitor = window->findChild<QWidget*>(QStringLiteral("cmd_monitor")))
@@ -93,7 +112,7 @@ void applyTooltips(QWidget* window)
 QString monitorButtonTooltip(const QString& caption)
 {
     if (caption == QLatin1String("START..."))
-        return QStringLiteral("Starts the communication monitor: keeps the port open and lists every frame the CBOX "
-                              "sends (it sends S, ? and M first).");
-    return QStringLiteral("Stops the listing, not the rotor: STOP! and Esc stop the rotor.");
+        return wrapped(QStringLiteral("Starts the communication monitor: keeps the port open and lists every frame "
+                                      "the CBOX sends (it sends S, ? and M first)."));
+    return wrapped(QStringLiteral("Stops the listing, not the rotor: STOP! and Esc stop the rotor."));
 }
