@@ -694,18 +694,27 @@ void WindowLayoutTest::windowNeverOutgrowsTheScreen()
 void WindowLayoutTest::everyControlCanBeReachedOnASmallScreen_data()
 {
     QTest::addColumn<QRect>("screen");
+    QTest::addColumn<qreal>("points");  // the desktop's font; 0: the default
     QTest::addColumn<bool>("scrolls");
-    QTest::newRow("1366x768 at 1.5") << QRect(0, 0, 910, 512) << true;
-    QTest::newRow("narrow and low") << QRect(0, 0, 400, 400) << true;
-    QTest::newRow("room enough") << QRect(0, 0, 1280, 1024) << false;
+    QTest::newRow("1366x768 at 1.5") << QRect(0, 0, 910, 512) << 0.0 << true;
+    QTest::newRow("narrow and low") << QRect(0, 0, 400, 400) << 0.0 << true;
+    QTest::newRow("room enough") << QRect(0, 0, 1280, 1024) << 0.0 << false;
+    QTest::newRow("large font, grown as far as the screen lets it") << QRect(0, 0, 800, 700) << 14.0 << false;
 }
 
 void WindowLayoutTest::everyControlCanBeReachedOnASmallScreen()
 {
     QFETCH(QRect, screen);
+    QFETCH(qreal, points);
     QFETCH(bool, scrolls);
     QMainWindow window;
+    if (points > 0) {
+        QFont font = window.font();
+        font.setPointSizeF(points);
+        window.setFont(font);
+    }
     auto* form = new QWidget;
+    form->setFont(window.font());
     buildMainWindowControls(form, screen);
     const QSize drawn = form->size();
     window.setCentralWidget(form);

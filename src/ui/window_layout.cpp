@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QVariant>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -522,12 +523,18 @@ QScrollArea* fitFormToScreen(QMainWindow* window, const QRect& available)
 {
     QWidget* form = window->centralWidget();
     const QSize room = roomBelowTitle(window, available);
-    // The window whole: the form and what stands above and below it (menu bar, status bar).
-    const QSize whole = window->layout()->sizeHint();
-    if (!form || room.isEmpty() || (whole.width() <= room.width() && whole.height() <= room.height()))
+    if (!form || room.isEmpty())
+        return nullptr;
+    // The bars above and below the form (not shown yet, so the layout does not count them).
+    const int menu = window->menuWidget() ? window->menuWidget()->sizeHint().height() : 0;
+    const auto* status = window->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    const int bars = menu + (status ? status->sizeHint().height() : 0);
+    // The form fits as twipScale fits it: under a menu bar taken to be one text line high, with
+    // any other bar below it.
+    const int line = frameAllowance(window, 2) - frameAllowance(window, 1);
+    if (form->width() <= room.width() && form->height() + bars - menu + line <= room.height())
         return nullptr;
 
-    const QSize around = whole - form->size();
     window->takeCentralWidget();
     auto* scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("form_scroll"));
@@ -538,11 +545,12 @@ QScrollArea* fitFormToScreen(QMainWindow* window, const QRect& available)
 
     // As much of the form as there is room for, with the scroll bars that then take room too.
     const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+    const QSize whole(form->width(), form->height() + bars);
     const bool across = whole.height() > room.height();
     const int width = std::min(whole.width() + (across ? bar : 0), room.width());
-    const bool along = width - around.width() - (across ? bar : 0) < form->width();
+    const bool along = width - (across ? bar : 0) < whole.width();
     const int height = std::min(whole.height() + (along ? bar : 0), room.height());
-    window->setMinimumSize(std::min(width, around.width() + 8 * bar), std::min(height, around.height() + 8 * bar));
+    window->setMinimumSize(std::min(width, 8 * bar), std::min(height, bars + 8 * bar));
     window->setMaximumSize(whole + QSize(bar, bar));
     window->resize(width, height);
     return scroll;
