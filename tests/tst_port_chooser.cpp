@@ -18,6 +18,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(SerialPortEntry)
+Q_DECLARE_METATYPE(Platform)
+
 namespace {
 
 class ListedPorts : public PortDiscovery {
@@ -340,6 +343,85 @@ private slots:
         trigger(t, "action_choose_port");
         QCOMPARE(t.port.writes.size(), sent);
         QCOMPARE(linkOf(t, 1), QStringLiteral("/dev/ttyUSB1"));
+    }
+
+    // Opened by a first start, the chooser says why it is there and which port the choice becomes;
+    // opened from the menu it says nothing of the kind.
+    void chooserExplainsAFirstStart_data()
+    {
+        QTest::addColumn<bool>("firstStart");
+        QTest::addColumn<QString>("intro");
+        QTest::newRow("first start")
+            << true << "rotor has no serial port yet: choose the CBOX's adapter; it becomes COM port 1.";
+        QTest::newRow("from the menu") << false << "";
+    }
+    void chooserExplainsAFirstStart()
+    {
+        QFETCH(bool, firstStart);
+        QFETCH(QString, intro);
+        TestWindow t;
+        if (firstStart)
+            t.window->startUp();
+        else
+            trigger(t, "action_choose_port");
+        QCOMPARE(t.dialogs.chooserIntros, QStringList{intro});
+
+        ListedPorts ports;
+        PortChooser chooser(ports, QString());
+        chooser.setIntro(intro);
+        auto* shown = chooser.findChild<QLabel*>(QStringLiteral("intro"));
+        QCOMPARE(shown->isHidden(), intro.isEmpty());
+        QCOMPARE(shown->text(), intro);
+    }
+
+    // The hint under the Device field speaks of COM names only on Windows.
+    void deviceHintFitsThePlatform_data()
+    {
+        QTest::addColumn<Platform>("platform");
+        QTest::addColumn<bool>("namesCom");
+        QTest::newRow("Linux") << Platform::Posix << false;
+        QTest::newRow("Windows") << Platform::Windows << true;
+    }
+    void deviceHintFitsThePlatform()
+    {
+        QFETCH(Platform, platform);
+        QFETCH(bool, namesCom);
+        ListedPorts ports;
+        PortChooser chooser(ports, QString(), nullptr, PortChooser::pollIntervalMs, platform);
+        const QString hint = chooser.findChild<QLabel*>(QStringLiteral("device_hint"))->text();
+        QCOMPARE(hint.contains(QLatin1String("COM1")), namesCom);
+        QCOMPARE(hint.contains(QLatin1String("Windows")), false);
+        QCOMPARE(chooser.deviceField()->accessibleDescription(), hint);
+    }
+
+    // A Device field that starts empty or with a built-in port gives way to a listed USB adapter; an
+    // adapter, or a device the operator gave (a pseudo-terminal), stays.
+    void usbAdapterIsPreselected_data()
+    {
+        SerialPortEntry windowsAdapter{"COM5", "USB Serial Port", "FTDI", "A1", ""};
+        windowsAdapter.usb = true;
+        const SerialPortEntry windowsBuiltIn{"COM1", "Communications Port", "", "", ""};
+        QTest::addColumn<QList<SerialPortEntry>>("listed");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("built-in port") << QList<SerialPortEntry>{onBoard, adapter} << "/dev/ttyS0" << adapter.byIdName;
+        QTest::newRow("built-in port not listed") << QList<SerialPortEntry>{modem} << "/dev/ttyS0" << modem.byIdName;
+        QTest::newRow("nothing yet") << QList<SerialPortEntry>{onBoard, adapter} << "" << adapter.byIdName;
+        QTest::newRow("an adapter already") << QList<SerialPortEntry>{onBoard, modem, adapter} << adapter.device
+                                            << adapter.device;
+        QTest::newRow("a pseudo-terminal") << QList<SerialPortEntry>{onBoard, adapter} << "/dev/pts/3" << "/dev/pts/3";
+        QTest::newRow("no adapter") << QList<SerialPortEntry>{onBoard} << "/dev/ttyS0" << "/dev/ttyS0";
+        QTest::newRow("Windows") << QList<SerialPortEntry>{windowsBuiltIn, windowsAdapter} << "COM1" << "COM5";
+    }
+    void usbAdapterIsPreselected()
+    {
+        QFETCH(QList<SerialPortEntry>, listed);
+        QFETCH(QString, current);
+        QFETCH(QString, device);
+        ListedPorts ports;
+        ports.list = listed;
+        PortChooser chooser(ports, current);
+        QCOMPARE(chooser.device(), device);
     }
 
     // Help > About rotor: the versions, the configuration folder and the settings file in use.

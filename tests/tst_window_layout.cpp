@@ -11,9 +11,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -70,6 +74,8 @@ private slots:
     void captionsFitAtEveryDesktopFontSize_data();
     void captionsFitAtEveryDesktopFontSize();
     void windowNeverOutgrowsTheScreen();
+    void everyControlCanBeReachedOnASmallScreen_data();
+    void everyControlCanBeReachedOnASmallScreen();
     void nothingCoversALabelOrButton_data();
     void nothingCoversALabelOrButton();
     void tabGoesPanelByPanel_data();
@@ -680,6 +686,70 @@ void WindowLayoutTest::windowNeverOutgrowsTheScreen()
     QVERIFY(window.width() <= screen.width());
     QVERIFY(window.height() < screen.height());
     QVERIFY(window.height() > twips(&window, 0) + 600);
+}
+
+// A screen smaller than the window at its drawn size (1366x768 at a scale of 1.5 leaves 910x512):
+// the form scrolls inside a window that fits, and every control can be scrolled into view. On a
+// screen with room the form stays the window's own, at its exact size.
+void WindowLayoutTest::everyControlCanBeReachedOnASmallScreen_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<qreal>("points");  // the desktop's font; 0: the default
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("1366x768 at 1.5") << QRect(0, 0, 910, 512) << 0.0 << true;
+    QTest::newRow("narrow and low") << QRect(0, 0, 400, 400) << 0.0 << true;
+    QTest::newRow("room enough") << QRect(0, 0, 1280, 1024) << 0.0 << false;
+    QTest::newRow("large font, grown as far as the screen lets it") << QRect(0, 0, 800, 700) << 14.0 << false;
+}
+
+void WindowLayoutTest::everyControlCanBeReachedOnASmallScreen()
+{
+    QFETCH(QRect, screen);
+    QFETCH(qreal, points);
+    QFETCH(bool, scrolls);
+    QMainWindow window;
+    if (points > 0) {
+        QFont font = window.font();
+        font.setPointSizeF(points);
+        window.setFont(font);
+    }
+    auto* form = new QWidget;
+    form->setFont(window.font());
+    buildMainWindowControls(form, screen);
+    const QSize drawn = form->size();
+    window.setCentralWidget(form);
+    window.menuBar()->addMenu(QStringLiteral("&File"));
+    window.layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    QScrollArea* scroll = fitFormToScreen(&window, screen);
+
+    QCOMPARE(scroll != nullptr, scrolls);
+    QCOMPARE(form->size(), drawn);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (!scroll) {
+        QCOMPARE(window.centralWidget(), form);
+        return;
+    }
+    QCOMPARE(window.centralWidget(), scroll);
+    QCOMPARE(scroll->widget(), form);
+    QVERIFY2(window.width() <= screen.width() && window.height() < screen.height(),
+             qPrintable(QStringLiteral("%1x%2").arg(window.width()).arg(window.height())));
+    QStringList unreachable;
+    for (QWidget* control : form->findChildren<QWidget*>()) {
+        if (!(control->focusPolicy() & Qt::TabFocus) || control->objectName().isEmpty()
+            || control->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        // As when the control takes the focus: a button comes into view whole, an entry with its
+        // cursor.
+        scroll->ensureWidgetVisible(control, 0, 0);
+        const QRect shown(control->mapTo(scroll->viewport(), QPoint(0, 0)), control->size());
+        const QRect view = scroll->viewport()->rect();
+        if (qobject_cast<QAbstractButton*>(control) ? !view.contains(shown) : !view.intersects(shown))
+            unreachable << control->objectName();
+    }
+    QVERIFY2(unreachable.isEmpty(), qPrintable(unreachable.join(QStringLiteral(", "))));
+    QVERIFY(form->findChild<QWidget*>(QStringLiteral("command_qm")));
 }
 
 // Entries may share a border line, but no control may lie over a label or a button.

@@ -30,6 +30,13 @@ QString byIdNameOf(const QString& device, const QHash<QString, QString>& names)
     return real.isEmpty() ? QString() : names.value(real);
 }
 
+bool isUsbAdapter(const SerialPortEntry& port)
+{
+    const QString device = QFileInfo(port.device).fileName();
+    return port.usb || QFileInfo(port.byIdName).fileName().startsWith(QLatin1String("usb-"))
+        || device.startsWith(QLatin1String("ttyUSB")) || device.startsWith(QLatin1String("ttyACM"));
+}
+
 SystemPortDiscovery::SystemPortDiscovery(QString byIdFolder) : m_byIdFolder(std::move(byIdFolder)) {}
 
 QList<SerialPortEntry> SystemPortDiscovery::ports() const
@@ -38,7 +45,7 @@ QList<SerialPortEntry> SystemPortDiscovery::ports() const
     QList<SerialPortEntry> list;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         list.append({info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber(),
-                     byIdNameOf(info.systemLocation(), names)});
+                     byIdNameOf(info.systemLocation(), names), info.hasVendorIdentifier()});
     }
     std::sort(list.begin(), list.end(),
               [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.device < b.device; });

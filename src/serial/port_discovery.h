@@ -17,9 +17,14 @@ struct SerialPortEntry {
     QString manufacturer;
     QString serialNumber;
     QString byIdName;      // its stable name, /dev/serial/by-id/…, or empty
+    bool usb = false;      // the system names the maker of a USB adapter (its vendor identifier)
 
     bool operator==(const SerialPortEntry&) const = default;
 };
+
+// A USB adapter rather than a port built into the machine: the system says so, or its names do
+// (a by-id name "usb-…", a ttyUSB or ttyACM device).
+bool isUsbAdapter(const SerialPortEntry& port);
 
 class PortDiscovery {
 public:

@@ -5,18 +5,24 @@
 #include "ui/colours.h"
 #include "ui/main_window.h"
 #include "ui/refused_click.h"
+#include "ui/tooltips.h"
 #include "ui/window_layout.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QScreen>
+
+#include <algorithm>
 #include <QShortcut>
 
 CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_main(main)
 {
     buildCalibrationControls(this);
+    setWindowIcon(rotorIcon());
     main.resolveControls(this, true);
+    applyTooltips(this);
 
     const auto wire = [this](const char* name, void (Commands::*command)()) {
         auto* button = findChild<QAbstractButton*>(QString::fromLatin1(name));
@@ -61,4 +67,27 @@ void CalibrationWindow::showEvent(QShowEvent* event)
         }
     }
     QWidget::showEvent(event);
+}
+
+QPoint besideMainWindow(const QRect& main, const QSize& frame, const QRect& available)
+{
+    int x = main.right() + 1;
+    if (x + frame.width() > available.right() + 1) {
+        x = main.left() - frame.width();
+        if (x < available.left())
+            x = std::max(available.left(), available.right() + 1 - frame.width());
+    }
+    const int y = std::max(available.top(), std::min(main.top(), available.bottom() + 1 - frame.height()));
+    return {x, y};
+}
+
+void placeBesideMainWindow(QWidget* calibration, const QWidget* main)
+{
+    const QScreen* screen = main->screen();
+    if (!screen)
+        return;
+    // The calibration window is not shown yet: its frame is taken to be as thick as the main window's.
+    const QRect mainFrame = main->frameGeometry();
+    const QSize frame = calibration->size() + (mainFrame.size() - main->size());
+    calibration->move(besideMainWindow(mainFrame, frame, screen->availableGeometry()));
 }

@@ -6,6 +6,8 @@
 // it while its exchange waits frees nothing under that exchange.
 
 #include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QPalette>
 #include <QString>
 #include <QWidget>
@@ -33,3 +35,11 @@ private:
     QList<EntryStart> m_entriesAtStart;
     bool m_closed = false;
 };
+
+// Where the calibration window's frame (of size `frame`) goes when it first opens: right of the
+// main window's frame `main` when it fits in `available`, else left of it, else as far right as
+// the screen allows (over the main window); level with the main window's top, kept on the screen.
+QPoint besideMainWindow(const QRect& main, const QSize& frame, const QRect& available);
+
+// Moves `calibration` beside `main` on the main window's screen.
+void placeBesideMainWindow(QWidget* calibration, const QWidget* main);

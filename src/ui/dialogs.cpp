@@ -17,10 +17,11 @@ QString DesktopDialogs::openFileName(QWidget* parent, const QString& caption, co
     return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }
 
-std::optional<QString> DesktopDialogs::chooseSerialPort(QWidget* parent, const QString& current)
+std::optional<QString> DesktopDialogs::chooseSerialPort(QWidget* parent, const QString& current, const QString& intro)
 {
     SystemPortDiscovery discovery;
     PortChooser chooser(discovery, current, parent);
+    chooser.setIntro(intro);
     if (chooser.exec() != QDialog::Accepted)
         return std::nullopt;
     return chooser.device();

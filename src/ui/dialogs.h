@@ -17,8 +17,9 @@ public:
     // The file to read, or empty when the operator cancelled.
     virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) = 0;
     // The device typed or chosen in the port chooser ("Serial port"), which starts with `current`
-    // in its Device field; empty when the operator cancelled.
-    virtual std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current) = 0;
+    // in its Device field and shows `intro` above its list when there is one (a first start);
+    // empty when the operator cancelled.
+    virtual std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current, const QString& intro) = 0;
     // An about box: plain text under a title.
     virtual void about(QWidget* parent, const QString& title, const QString& text) = 0;
 };
@@ -28,6 +29,6 @@ class DesktopDialogs : public Dialogs {
 public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) override;
     QString openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) override;
-    std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current) override;
+    std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current, const QString& intro) override;
     void about(QWidget* parent, const QString& title, const QString& text) override;
 };

@@ -11,6 +11,7 @@
 #include "ui/port_and_help_menus.h"
 #include "ui/refused_click.h"
 #include "ui/set_panel.h"
+#include "ui/tooltips.h"
 #include "ui/window_layout.h"
 
 #include <QAbstractButton>
@@ -59,9 +60,12 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     form->setObjectName(QStringLiteral("form"));
     setWindowTitle(form->windowTitle());
     setCentralWidget(form);
+    setWindowIcon(rotorIcon());
     resolveControls(this, false);
+    applyTooltips(this);
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    fitFormToScreen(this);
     m_link.selectedOption = [this] { return selectedPortOption(); };
     m_lock.onIdle = [this] {
         if (m_closeRequested) {
@@ -115,7 +119,6 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     // Esc anywhere in the window stops the rotor, whatever has the focus.
     auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { stopFromKeyboard(); });
     stopKey->setContext(Qt::WindowShortcut);
-    button(Field::fast_stop)->setToolTip(QStringLiteral("Stops the rotor at once (Esc)"));
     wire(Field::soft_stop, [this] { m_commands.CMD_SOFT_STOP(); }, Kind::Stop);
     wire(Field::read_info, [this] { m_commands.CMD_READ_PARAMS(); }, Kind::Ordinary);
     wire(Field::write_mode, [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
@@ -194,6 +197,8 @@ void MainWindow::setText(Field name, const QString& text)
         // Assistive technology reads what the button shows now.
         b->setText(text);
         b->setAccessibleName(text);
+        if (name == Field::cmd_monitor)
+            b->setToolTip(monitorButtonTooltip(text));
     } else if (auto* label = qobject_cast<QLabel*>(w)) {
         label->setText(text);
     }
@@ -337,8 +342,10 @@ int MainWindow::selectedPortOption() const
 
 void MainWindow::openCalibration()
 {
-    if (!m_calibration)
+    if (!m_calibration) {
         m_calibration = std::make_unique<CalibrationWindow>(*this);
+        placeBesideMainWindow(m_calibration.get(), this);
+    }
     m_calibration->show();
     m_calibration->raise();
     m_calibration->activateWindow();

@@ -38,7 +38,7 @@ void addPortAndHelpItems(MainWindow& window)
     refreshPortOptionHints(window);
 }
 
-bool choosePort(MainWindow& window)
+bool choosePort(MainWindow& window, bool firstStart)
 {
     SerialLink& link = window.link();
     // While the start-up sequence runs the port is not to be chosen (its panel is off too).
@@ -53,7 +53,14 @@ bool choosePort(MainWindow& window)
     const int shown = platform == Platform::Windows ? int(link.portNumber) : (option >= 1 ? option : 1);
     const QString current = shown >= 1 ? portDevice(shown, platform, linksFolder) : QString();
 
-    const std::optional<QString> typed = window.dialogs().chooseSerialPort(&window, current);
+    // On Windows the name typed decides the port number; elsewhere the selected option does.
+    QString intro;
+    if (firstStart)
+        intro = platform == Platform::Windows
+                    ? QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter, or type its COM port name.")
+                    : QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter; it becomes COM port %1.")
+                          .arg(option >= 1 ? option : 1);
+    const std::optional<QString> typed = window.dialogs().chooseSerialPort(&window, current, intro);
     if (!typed)
         return false;
     const PortAssignment assignment = assignDevice(*typed, platform, option, byIdNames());
@@ -87,7 +94,7 @@ void afterStartUp(MainWindow& window)
     SerialLink& link = window.link();
     if (!link.startupFlag || QFileInfo::exists(link.settingsPath))
         return;
-    if (!choosePort(window))
+    if (!choosePort(window, true))
         return;
     window.startUpAfterPortChoice();
 }

@@ -14,8 +14,8 @@ void addPortAndHelpItems(MainWindow& window);
 
 // Port > Choose serial port…: the chooser, and on OK the device assigned (see port_assignment.h),
 // the matching option selected and the hints renewed. No exchange runs; the next one opens the
-// port. True when a port was assigned.
-bool choosePort(MainWindow& window);
+// port. True when a port was assigned. At a first start the chooser says why it is there.
+bool choosePort(MainWindow& window, bool firstStart = false);
 
 // Runs when the start-up sequence has ended: renews the hints and, when the sequence ended because
 // there is no settings file, opens the chooser; on OK the start-up's exchanges run once.

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -11,13 +12,25 @@
 namespace {
 // What a listed port puts in the Device field: its stable name when it has one.
 QString nameToUse(const SerialPortEntry& port) { return port.byIdName.isEmpty() ? port.device : port.byIdName; }
+
+// A device under /dev/ttyS: a port of the machine itself.
+bool builtInName(const QString& device)
+{
+    static const QRegularExpression builtIn(QStringLiteral("^/dev/ttyS\\d+$"));
+    return builtIn.match(device).hasMatch();
+}
 }  // namespace
 
-PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidget* parent, int pollMs)
-    : QDialog(parent), m_discovery(discovery), m_list(new QTreeWidget), m_none(new QLabel), m_device(new QLineEdit)
+PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidget* parent, int pollMs,
+                         Platform platform)
+    : QDialog(parent), m_discovery(discovery), m_list(new QTreeWidget), m_intro(new QLabel), m_none(new QLabel),
+      m_device(new QLineEdit)
 {
     setObjectName(QStringLiteral("port_chooser"));
     setWindowTitle(QStringLiteral("Serial port"));
+    m_intro->setObjectName(QStringLiteral("intro"));
+    m_intro->setWordWrap(true);
+    m_intro->hide();
 
     auto* listLabel = new QLabel(QStringLiteral("Serial &ports of this machine"));
     listLabel->setBuddy(m_list);
@@ -39,8 +52,10 @@ PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidg
     m_device->setObjectName(QStringLiteral("device"));
     m_device->setAccessibleName(QStringLiteral("Device"));
     m_device->setText(current);
-    auto* hint = new QLabel(QStringLiteral(
-        "Any device may be typed, pseudo-terminals included; on Windows a port name, COM1 to COM255."));
+    auto* hint = new QLabel(platform == Platform::Windows
+                                ? QStringLiteral("Any port may be typed by its name, COM1 to COM255.")
+                                : QStringLiteral("Any device may be typed, pseudo-terminals included."));
+    hint->setObjectName(QStringLiteral("device_hint"));
     hint->setWordWrap(true);
     m_device->setAccessibleDescription(hint->text());
 
@@ -50,6 +65,7 @@ PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidg
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_intro);
     layout->addWidget(listLabel);
     layout->addWidget(m_list);
     layout->addWidget(m_none);
@@ -64,6 +80,7 @@ PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidg
 
     m_ports = m_discovery.ports();
     showPorts();
+    preselectAdapter(current.trimmed());
     m_device->setFocus();
     m_device->selectAll();
 
@@ -71,6 +88,31 @@ PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidg
     m_poll.setInterval(pollMs);
     connect(&m_poll, &QTimer::timeout, this, &PortChooser::refresh);
     m_poll.start();
+}
+
+void PortChooser::setIntro(const QString& text)
+{
+    m_intro->setText(text);
+    m_intro->setVisible(!text.isEmpty());
+    setAccessibleDescription(text);
+}
+
+void PortChooser::preselectAdapter(const QString& current)
+{
+    // What the Device field holds stays when it is an adapter, or a device not listed but not a
+    // built-in port either (a pseudo-terminal, a name typed before).
+    bool builtIn = current.isEmpty() || builtInName(current);
+    for (const SerialPortEntry& port : std::as_const(m_ports))
+        if (current == port.device || current == port.byIdName)
+            builtIn = !isUsbAdapter(port);
+    if (!builtIn)
+        return;
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        if (isUsbAdapter(m_ports.at(row))) {
+            m_list->setCurrentItem(m_list->topLevelItem(row));  // fills the Device field
+            return;
+        }
+    }
 }
 
 QString PortChooser::device() const { return m_device->text(); }

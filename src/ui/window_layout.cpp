@@ -11,13 +11,18 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLayout>
 #include <QList>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
 #include <QVariant>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -503,4 +508,58 @@ void buildCalibrationControls(QWidget* window, const QRect& available)
     factor->setFont(entryFont);
     colours::paintBackground(factor, paleGreen);
     make.applyTabOrder();
+}
+
+QSize roomBelowTitle(const QWidget* window, const QRect& available)
+{
+    QRect area = available;
+    if (area.isEmpty())
+        if (const QScreen* screen = window->screen())
+            area = screen->availableGeometry();
+    return area.isEmpty() ? QSize() : QSize(area.width(), area.height() - frameAllowance(window, 1));
+}
+
+QScrollArea* fitFormToScreen(QMainWindow* window, const QRect& available)
+{
+    QWidget* form = window->centralWidget();
+    const QSize room = roomBelowTitle(window, available);
+    if (!form || room.isEmpty())
+        return nullptr;
+    // The bars above and below the form (not shown yet, so the layout does not count them).
+    const int menu = window->menuWidget() ? window->menuWidget()->sizeHint().height() : 0;
+    const auto* status = window->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    const int bars = menu + (status ? status->sizeHint().height() : 0);
+    // The form fits as twipScale fits it: under a menu bar taken to be one text line high, with
+    // any other bar below it.
+    const int line = frameAllowance(window, 2) - frameAllowance(window, 1);
+    if (form->width() <= room.width() && form->height() + bars - menu + line <= room.height())
+        return nullptr;
+
+    window->takeCentralWidget();
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("form_scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(form);  // at its own size: the panels keep their places
+    window->setCentralWidget(scroll);
+    window->layout()->setSizeConstraint(QLayout::SetDefaultConstraint);
+
+    // As much of the form as there is room for, with the scroll bars that then take room too.
+    const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+    const QSize whole(form->width(), form->height() + bars);
+    const bool across = whole.height() > room.height();
+    const int width = std::min(whole.width() + (across ? bar : 0), room.width());
+    const bool along = width - (across ? bar : 0) < whole.width();
+    const int height = std::min(whole.height() + (along ? bar : 0), room.height());
+    window->setMinimumSize(std::min(width, 8 * bar), std::min(height, bars + 8 * bar));
+    window->setMaximumSize(whole + QSize(bar, bar));
+    window->resize(width, height);
+    return scroll;
+}
+
+QIcon rotorIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/rotor-%1.png").arg(size), QSize(size, size));
+    return icon;
 }

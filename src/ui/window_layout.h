@@ -6,7 +6,11 @@
 // No behaviour here.
 
 #include <QRect>
+#include <QSize>
 
+class QIcon;
+class QMainWindow;
+class QScrollArea;
 class QWidget;
 
 // Twips (1/1440 inch) to pixels at the widget's logical dpi (15 twips a pixel at 96 dpi), times
@@ -26,3 +30,16 @@ void buildMainWindowControls(QWidget* window, const QRect& available = {});
 
 // Creates the controls of the window `CALIBRATION` inside `window` and sets its caption and size.
 void buildCalibrationControls(QWidget* window, const QRect& available = {});
+
+// The room the screen's available area (`available`; empty means the screen's) leaves for what a
+// window shows below its title bar.
+QSize roomBelowTitle(const QWidget* window, const QRect& available = {});
+
+// When the screen has no room for the main window whole (a small screen, or a large scale factor:
+// the form never shrinks below its drawn size), its form goes into a scroll area that takes the room
+// there is, so that every control can still be scrolled to; the window may then be made larger, up
+// to the whole form. Otherwise nothing changes. Returns the scroll area, or nullptr.
+QScrollArea* fitFormToScreen(QMainWindow* window, const QRect& available = {});
+
+// The project's icon (data/rotor.svg), in the sizes built into the program.
+QIcon rotorIcon();

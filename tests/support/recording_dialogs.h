@@ -22,10 +22,11 @@ public:
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 
-    std::optional<QString> chooseSerialPort(QWidget*, const QString& current) override
+    std::optional<QString> chooseSerialPort(QWidget*, const QString& current, const QString& intro) override
     {
         asked.append(QStringLiteral("Serial port"));
         chooserStartedWith.append(current);
+        chooserIntros.append(intro);
         if (onChooser)
             onChooser();
         if (devices.isEmpty())
@@ -42,6 +43,7 @@ public:
     QStringList fileNames;  // the answers, consumed in order; Cancel when empty
     QStringList devices;    // the port chooser's answers (its Device field on OK); Cancel when empty
     QStringList chooserStartedWith;  // what the chooser's Device field held when it opened, each time
+    QStringList chooserIntros;  // the text above the chooser's list each time, empty when none
     QStringList abouts;     // the text of every about box
     std::function<void()> onChooser;  // runs while the port chooser is "on screen"
 };
