@@ -384,9 +384,9 @@ private slots:
                            holds("PWM:max.duty", "\"???\"", plain), holds("PWM:ramp", "\"???\"", whole),
                            holds("PWM:min.duty", "\"???\"", plain), holds("Preset Delay", "\"???\"", plain),
                            holds("Offset (-70°..+70°)", "\"???\"", offset16), holds("Rot. Timeout", "\"???\"", plain)};
-        QTest::newRow("a CR inside a limit, an STX in the ramp")
-            << true << QStringList{"upper_limit", "50\r0", "ramp", "\x02" "10"}
-            << QStringList{holds("Upper Limit", "\"50<13>0\"", whole), holds("PWM:ramp", "\"<2>10\"", whole)};
+        QTest::newRow("a blank inside a limit, a letter O in the ramp")
+            << true << QStringList{"upper_limit", "50 0", "ramp", "1O"}
+            << QStringList{holds("Upper Limit", "\"50 0\"", whole), holds("PWM:ramp", "\"1O\"", whole)};
         QTest::newRow("a leading +")
             << true << QStringList{"lower_limit", "+5", "inv_delay", "+3"}
             << QStringList{holds("Lower Limit", "\"+5\"", whole + ": write the number without its \"+\""),

@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(t.port.writes, frames);
         QCOMPARE(t.messages.shown, messages);
         QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), pwmPeriod);
-        QVERIFY(!t.window->commands().panelFill);
+        QVERIFY(!t.window->commands().fillingPanel());
         QVERIFY(!t.port.isOpen());
         if (asked.isEmpty())
             return;

@@ -136,7 +136,7 @@ private slots:
             QVERIFY2(!t.window->isChecked(fieldNamed(name).value()), qPrintable(name));
         QVERIFY(!t.port.isOpen());
         // The flags are down once the sequence has ended.
-        QVERIFY(!t.window->commands().panelFill);
+        QVERIFY(!t.window->commands().fillingPanel());
         QVERIFY(!t.window->link().startupFlag);
         QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
     }
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(panelTexts(t, readFields), readBefore);
         QCOMPARE(setPanelState(t), setBefore);
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->commands().panelFill);
+        QVERIFY(!t.window->commands().fillingPanel());
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
     }
 

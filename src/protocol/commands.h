@@ -21,9 +21,6 @@ public:
     SerialLink& link() { return m_link; }
     View& view() { return m_view; }
 
-    // Raised by the start-up sequence during its parameter read: the read then also fills the
-    // parameter-set panel.
-    bool panelFill = false;
 
     // Told when a parameter read has ended well (terminator checked), with the 19 fields of the
     // block as the readers returned them, and when a version read has, with the version as
@@ -56,6 +53,9 @@ public:
     void CMD_CALANGLE();
 
     void CMD_READ_PARAMS();
+    // The start-up's parameter read, which also fills the parameter-set panel.
+    void CMD_READ_PARAMS_FILLING_PANEL();
+    bool fillingPanel() const { return m_panelFill; }
     void CMD_WRITE_PARAMS();
 
 private:
@@ -64,6 +64,7 @@ private:
     // Stops sent while monitoring ended, whose replies the closing S has yet to pass over.
     int m_stopRepliesInFlight = 0;
     QStringList m_lastBlock;
+    bool m_panelFill = false;
 
     SerialLink& m_link;
     View& m_view;

@@ -71,7 +71,7 @@ void Commands::CMD_READ_PARAMS()
         && exchange.waitHeader(QStringLiteral("cmd L: communication timeout on <header>"), AfterHeader::DisarmTimer)
         && exchange.envelope(QLatin1Char('L'), envelope::plain)) {
         LinkSource source(m_link);
-        WindowSink sink(m_view, panelFill);
+        WindowSink sink(m_view, m_panelFill);
         const DecodeResult result = decode_parameter_block(source, sink);
         if (!result.ok && !result.silent)
             exchange.fail(result.message);
@@ -82,4 +82,11 @@ void Commands::CMD_READ_PARAMS()
     }
     exchange.finish(false);
     m_view.ENABLE_BUTTONS();
+}
+
+void Commands::CMD_READ_PARAMS_FILLING_PANEL()
+{
+    m_panelFill = true;
+    CMD_READ_PARAMS();
+    m_panelFill = false;
 }

@@ -48,8 +48,10 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_messages(messages),
       m_desktopDialogs(std::make_unique<DesktopDialogs>()),
       m_dialogs(m_desktopDialogs.get()),
-      m_link(port, messages, replyPeriodMs),
-      m_commands(m_link, *this),
+      m_session(port, messages, *this, replyPeriodMs),
+      m_link(m_session.link()),
+      m_commands(m_session.commands()),
+      m_lock(m_session.lock()),
       m_monitor(std::make_unique<Monitor>(*this))
 {
     // The panels keep their places on a form of their own, below the menu bar; the window is
@@ -364,48 +366,28 @@ void MainWindow::startUp()
 {
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
     // sent right after it.
-    m_lock.run([this] { runStartUp(StartUpFrom::Prompt); });
+    m_lock.run([this] { runStartUp(StartUp::From::Prompt); });
     afterStartUp(*this);
 }
 
 void MainWindow::startUpAfterPortChoice()
 {
-    m_lock.run([this] { runStartUp(StartUpFrom::PortChoice); });
+    m_lock.run([this] { runStartUp(StartUp::From::PortChoice); });
 }
 
-void MainWindow::runStartUp(StartUpFrom from)
+void MainWindow::runStartUp(StartUp::From from)
 {
     // While the sequence runs nothing in the window takes input: a port choice would store and
     // apply nothing, and a typed entry or Set Default would be half overwritten by the panel fill.
     // The panels are back once it has ended; Esc still stops the rotor meanwhile.
     QWidget* panels = centralWidget();
-    switchOff(panels);
-    m_link.startupRunning = true;
-    const auto end = [this, panels] {
-        m_link.startupRunning = false;
-        switchOn(panels);
+    m_session.startUp().onRunning = [this, panels](bool running) {
+        if (running)
+            switchOff(panels);
+        else
+            switchOn(panels);
     };
-
-    if (from == StartUpFrom::Prompt) {
-        m_messages.inform(
-            QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));
-        m_link.port().discard();
-        m_link.startupFlag = true;
-        if (!m_link.LOAD_SETTINGS())
-            return end();
-        for (int n = 1; n <= 4; ++n)
-            setChecked(portOption(n), m_link.portNumber == n);
-    }
-    // After a port choice the start-up flag is still raised from the settings that could not be
-    // loaded: the port opens with the option just chosen, applied in full.
-    m_link.OPEN_PORT();
-    m_link.startupFlag = false;
-    if (m_commands.CMD_S() || m_commands.CMD_VERSION())
-        return end();
-    m_commands.panelFill = true;
-    m_commands.CMD_READ_PARAMS();
-    m_commands.panelFill = false;
-    end();
+    m_session.startUp().run(from);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

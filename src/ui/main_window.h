@@ -7,6 +7,7 @@
 #include "protocol/commands.h"
 #include "protocol/view.h"
 #include "protocol/exchange_lock.h"
+#include "protocol/session.h"
 #include "serial/serial_link.h"
 
 #include <QMainWindow>
@@ -29,9 +30,10 @@ public:
     MainWindow(Port& port, Messages& messages, int replyPeriodMs = SerialLink::replyTimeoutMs, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    SerialLink& link() { return m_link; }
-    Commands& commands() { return m_commands; }
-    ExchangeLock& exchangeLock() { return m_lock; }
+    Session& session() { return m_session; }
+    SerialLink& link() { return m_session.link(); }
+    Commands& commands() { return m_session.commands(); }
+    ExchangeLock& exchangeLock() { return m_session.lock(); }
     Messages& messages() { return m_messages; }
     // The dialogs beyond the message boxes; the real ones unless a test gives its own.
     Dialogs& dialogs() { return *m_dialogs; }
@@ -86,8 +88,7 @@ private:
     QAbstractButton* button(Field field) const;
     void openCalibration();
     int selectedPortOption() const;
-    enum class StartUpFrom { Prompt, PortChoice };
-    void runStartUp(StartUpFrom from);
+    void runStartUp(StartUp::From from);
     // A control, or the form, switched off and on without the keyboard landing in an entry.
     void switchOff(QWidget* w);
     void switchOn(QWidget* w);
@@ -96,9 +97,10 @@ private:
     Messages& m_messages;
     std::unique_ptr<Dialogs> m_desktopDialogs;
     Dialogs* m_dialogs = nullptr;
-    SerialLink m_link;
-    Commands m_commands;
-    ExchangeLock m_lock;
+    Session m_session;
+    SerialLink& m_link;
+    Commands& m_commands;
+    ExchangeLock& m_lock;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<CalibrationWindow> m_calibration;
     std::array<QWidget*, fieldCount> m_controls{};

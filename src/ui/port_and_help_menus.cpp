@@ -88,11 +88,9 @@ bool choosePort(MainWindow& window, bool firstStart)
 void afterStartUp(MainWindow& window)
 {
     refreshPortOptionHints(window);
-    // A sequence that ended in loading the settings leaves the start-up flag raised. Only a missing
-    // file means a first start: a file that is there but unusable was written by someone, and the
-    // operator is the one to mend it (Port > Choose serial port… rewrites it).
-    SerialLink& link = window.link();
-    if (!link.startupFlag || QFileInfo::exists(link.settingsPath))
+    // Only a missing file means a first start: a file that is there but unusable was written by
+    // someone, and the operator is the one to mend it (Port > Choose serial port… rewrites it).
+    if (!window.session().startUp().settingsMissing() || QFileInfo::exists(window.link().settingsPath))
         return;
     if (!choosePort(window, true))
         return;

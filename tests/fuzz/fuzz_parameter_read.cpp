@@ -21,8 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SerialLink link(port, messages, fuzzReplyPeriodMs);
     FieldMapView view;
     Commands commands(link, view);
-    commands.panelFill = size > 1 && (data[1] & 1);
-    commands.CMD_READ_PARAMS();
+    if (size > 1 && (data[1] & 1))
+        commands.CMD_READ_PARAMS_FILLING_PANEL();
+    else
+        commands.CMD_READ_PARAMS();
     if (port.isOpen() || link.Timer1.isActive())
         __builtin_trap();
     // Field texts are shown as they came; what the read computes is always a number.

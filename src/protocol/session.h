@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// One conversation with a CBOX, with no window: the serial link, the commands and the lock that
+// keeps their exchanges apart, and the start-up sequence. The window is one view of a session
+// (it implements View and gives the message seam); a command line with no display is another.
+// The exchanges are the same code either way.
+
+#include "protocol/commands.h"
+#include "protocol/exchange_lock.h"
+#include "protocol/start_up.h"
+#include "serial/serial_link.h"
+
+#include <QObject>
+
+class Messages;
+class Port;
+class View;
+
+class Session : public QObject {
+    Q_OBJECT
+public:
+    Session(Port& port, Messages& messages, View& view, int replyPeriodMs = SerialLink::replyTimeoutMs,
+            QObject* parent = nullptr);
+
+    SerialLink& link() { return m_link; }
+    const SerialLink& link() const { return m_link; }
+    Commands& commands() { return m_commands; }
+    ExchangeLock& lock() { return m_lock; }
+    StartUp& startUp() { return m_startUp; }
+
+private:
+    SerialLink m_link;
+    Commands m_commands;
+    ExchangeLock m_lock;
+    StartUp m_startUp;
+};
