@@ -6,6 +6,8 @@
 
 #include "protocol/field.h"
 
+class SessionEvents;
+
 #include <QString>
 
 enum class Colour {
@@ -29,6 +31,9 @@ public:
 
     // The monitor is idle exactly when the caption of cmd_monitor reads "START...".
     bool monitorIdle() const { return text(Field::cmd_monitor) == QLatin1String("START..."); }
+
+    // Who is told what the session receives and sends beside the window; none by default.
+    virtual SessionEvents* sessionEvents() const { return nullptr; }
 
     // The button groups of the main window.
     virtual void DISABLE_BUTTONS() = 0;
