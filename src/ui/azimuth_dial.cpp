@@ -170,11 +170,13 @@ void AzimuthDial::paintEvent(QPaintEvent*)
         p.drawEllipse(at, R * 0.06, R * 0.06);
     }
 
-    // The target while the rotor turns there: a dot on the travel track.
+    // The target while the rotor turns there: a dot on the travel track, or on the outer one.
     if (m_reading.target) {
         p.setPen(Qt::NoPen);
         p.setBrush(pal.color(QPalette::Link));
-        p.drawEllipse(pointAt(*m_reading.target, travelTrack), R * 0.045, R * 0.045);
+        const double target = *m_reading.target;
+        const bool overlap = target >= 360.0 || target < 0.0;
+        p.drawEllipse(pointAt(target, overlap ? overlapTrack : travelTrack), R * 0.045, R * 0.045);
     }
 
     // The needle, from the hub to the position; into the outer track for a position in the overlap.

@@ -4,7 +4,8 @@
 // growing clockwise, exactly as the position and the go-to entry count them (no compass turn), with
 // - the needle at the position last received, in the text colour while the box is ready and in red
 //   while it is busy (grey when the state letter was neither);
-// - the go-to target as a dot on the travel track while the rotor turns there;
+// - the go-to target as a dot on the travel track while the rotor turns there (on the outer track
+//   for a target beyond 360°);
 // - the travel from the lower to the upper limit of the last parameter read as an arc just inside
 //   the rim; the part beyond 360° (or below 0°) as a second arc outside the rim, where the needle of a
 //   position in that overlap reaches too, so that 30° and 390° never look alike;
