@@ -185,6 +185,8 @@ void addViewMenuItems(MainWindow& window)
     action->setObjectName(actionName);
     action->setCheckable(true);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    // From the dial itself too: Ctrl+D closes it again.
+    action->setShortcutContext(Qt::ApplicationShortcut);
     action->setStatusTip(QStringLiteral("Show the rotor's position, target and travel on a dial"));
     QObject::connect(action, &QAction::toggled, &window, [&window, dial](bool on) {
         if (on == dial->isVisible())
