@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Writes docs/rotor.png: the main window of the built program as it stands after start-up, against
-# the simulated CBOX, on a virtual display. As scripts/run.sh does, the simulator is plugged in as
+# the simulated CBOX, on a virtual display; and beside it docs/dial.png, the azimuth dial opened
+# with Ctrl+D (View > Azimuth dial) showing what the start-up read. As scripts/run.sh does, the simulator is plugged in as
 # port 1 inside a private configuration folder. The connect prompt is answered with Enter; the
 # picture is taken once the simulator has sent the parameter block and the window has drawn it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-docs/rotor.png}
+dial_out=$(dirname "$out")/dial.png
 
 if [ -z "${ROTOR_SCREENSHOT_DISPLAY:-}" ]; then
     scripts/setup.sh xdotool imagemagick
@@ -67,3 +69,12 @@ window=$(visible_windows)
 mkdir -p "$(dirname "$out")"
 import -window "$window" "$out"
 echo "$out: $(identify -format '%wx%h' "$out")"
+
+# The dial: Ctrl+D in the main window opens it beside the window.
+xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+d
+dial_up() { [ -n "$(xdotool search --all --onlyvisible --pid "$app" --name '^Azimuth dial$' 2>/dev/null)" ]; }
+wait_for 50 dial_up || fail "the azimuth dial did not open"
+sleep 1
+dial=$(xdotool search --all --onlyvisible --pid "$app" --name '^Azimuth dial$' | head -n1)
+import -window "$dial" "$dial_out"
+echo "$dial_out: $(identify -format '%wx%h' "$dial_out")"

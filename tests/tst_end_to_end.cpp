@@ -10,6 +10,7 @@
 #include "support/sim_process.h"
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
+#include "ui/dial_window.h"
 #include "ui/main_window.h"
 #include "ui/parameter_files.h"
 
@@ -18,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -249,6 +251,7 @@ private slots:
     void stopHaltsRotor_data();
     void stopHaltsRotor();
     void monitorListsStatusFrames();
+    void dialFollowsGotoWhileMonitoring();
     void faultLeavesToolUsable_data();
     void faultLeavesToolUsable();
     void hangUpMidFrame();
@@ -679,6 +682,74 @@ void EndToEndTest::monitorListsStatusFrames()
     // The start sends S, ? and M; the S clicked meanwhile; the closing S.
     QCOMPARE(rig.receivedSince(before), (QStringList{frameText("AS"), frameText("A?"), frameText("AM"),
                                                      frameText("AS"), frameText("AS")}));
+}
+
+// The dial, open beside the window, follows a go-to sent while the monitor runs: its needle moves
+// with the box's status frames, busy and towards the target, until the rotor is there and ready.
+void EndToEndTest::dialFollowsGotoWhileMonitoring()
+{
+    Rig rig;
+    QVERIFY(rig.start({"--status-interval=50", "--speed=40"}));
+    QVERIFY(rig.startUp());
+    auto* open = rig.window->findChild<QAction*>(QStringLiteral("action_azimuth_dial"));
+    QVERIFY(open);
+    open->trigger();
+    DialWindow* dialWindowShown = dialWindow(*rig.window);
+    QVERIFY(dialWindowShown && dialWindowShown->isVisible());
+    const AzimuthDial* dial = dialWindowShown->dial();
+    // From the start-up's parameter read.
+    QCOMPARE(dial->reading().position, std::optional<int>(123));
+    QCOMPARE(dial->reading().state, RotorState::Ready);
+    QVERIFY(dial->reading().lowerLimit && dial->reading().upperLimit);
+    QVERIFY(rig.set(QStringLiteral("go_to_angle"), QStringLiteral("150")));
+
+    auto* frames = rig.window->findChild<QLabel*>(QStringLiteral("status_monitor"));
+    QVERIFY(frames);
+    bool executed = false;
+    QList<DialReading> seen;
+    QString framesWhileRunning;
+    Script script(rig, [&] {
+        if (!executed) {
+            if (rig.listing().size() < 2 || rig.window->exchangeLock().busy())
+                return false;
+            executed = rig.click(QStringLiteral("execute"));
+            return false;
+        }
+        const DialReading& now = dial->reading();
+        if (seen.isEmpty() || seen.last().position != now.position || seen.last().state != now.state
+            || seen.last().target != now.target)
+            seen << now;
+        if (now.position != 150 || now.state != RotorState::Ready || now.target)
+            return false;
+        framesWhileRunning = frames->isVisible() ? frames->text() : QString();
+        rig.button(QStringLiteral("cmd_monitor"))->click();
+        return true;
+    });
+    QVERIFY(rig.click(QStringLiteral("cmd_monitor")));  // returns when monitoring has ended
+
+    QVERIFY2(!script.timedOut, "the dial did not reach 150 and ready; the test stopped the monitor");
+    QCOMPARE(rig.messages.shown, QStringList());
+    QVERIFY(rig.sim->received().contains(frameText("AG150")));
+    // On the way: busy, the target shown, the needle between the start and the target, never back.
+    int between = 0;
+    int last = 123;
+    for (const DialReading& r : seen) {
+        QVERIFY(r.position);
+        QVERIFY2(*r.position >= last, "the needle went back");
+        last = *r.position;
+        if (*r.position > 123 && *r.position < 150) {
+            ++between;
+            QCOMPARE(r.state, RotorState::Busy);
+            QCOMPARE(r.target, std::optional<double>(150));
+        }
+    }
+    QVERIFY2(between >= 3, qPrintable(QStringLiteral("only %1 positions on the way").arg(between)));
+    QVERIFY2(QRegularExpression(QStringLiteral("^Monitor: [1-9]\\d* frames$")).match(framesWhileRunning).hasMatch(),
+             qPrintable(framesWhileRunning));
+    QVERIFY(!frames->isVisible());
+    QVERIFY(dial->accessibleDescription().startsWith(QStringLiteral("Position 150°  READY; No target")));
+    const QString problem = rig.unsettled();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void EndToEndTest::faultLeavesToolUsable_data()

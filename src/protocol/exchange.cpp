@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/exchange.h"
 
+#include "protocol/session_events.h"
 #include "protocol/view.h"
 #include "serial/messages.h"
+#include "serial/port_devices.h"
 #include "serial/serial_link.h"
 
 namespace envelope {
@@ -35,22 +37,34 @@ Exchange::Exchange(SerialLink& link, View& view) : m_link(link), m_view(view) {}
 
 bool Exchange::send(QChar letter, const QString& data)
 {
-    if (m_link.OPEN_PORT()) {
+    // The stops are told apart from a go-to by their data, as their messages do.
+    m_command = QStringLiteral("cmd ") + letter;
+    if (letter == QLatin1Char('G') && (data == QLatin1String("999") || data == QLatin1String("977")))
+        m_command += data;
+    const bool failed = m_link.OPEN_PORT();
+    if (SessionEvents* events = m_view.sessionEvents())
+        events->portInUse(m_link.portNumber,
+                          portDevice(m_link.portNumber, hostPlatform(), portLinksFolder(m_link.settingsPath)));
+    if (failed) {
         m_portFailed = true;
         return false;
     }
     QByteArray frame;
     frame.append('\x02').append('A').append(letter.toLatin1()).append(data.toLatin1()).append('\r');
     m_link.port().write(frame);
-    return m_view.repliesReadHere();
+    m_sinceSent.start();
+    m_readHere = m_view.repliesReadHere();
+    return m_readHere;
 }
 
 bool Exchange::waitHeader(const QString& timeoutMessage, AfterHeader after)
 {
     if (!m_link.waitForHeader()) {
+        m_headerTimedOut = true;
         fail(timeoutMessage);
         return false;
     }
+    m_headerCame = true;
     if (after == AfterHeader::DisarmTimer)
         m_link.disarmTimer();
     return true;
@@ -80,10 +94,27 @@ bool Exchange::terminator(const QString& message)
     return false;
 }
 
-void Exchange::fail(const QString& message) { m_link.messages().inform(message); }
+void Exchange::fail(const QString& message)
+{
+    m_failed = true;
+    m_link.messages().inform(message);
+}
 
 void Exchange::finish(bool lowerFlag)
 {
+    if (SessionEvents* events = m_view.sessionEvents(); events && !m_command.isEmpty()) {
+        // A character that did not come in time raised the flag after the header wait lowered it.
+        ExchangeOutcome outcome = ExchangeOutcome::Answered;
+        if (m_portFailed)
+            outcome = ExchangeOutcome::PortFailed;
+        else if (!m_readHere)
+            outcome = ExchangeOutcome::LeftToMonitor;
+        else if (m_headerTimedOut && !m_headerCame)
+            outcome = ExchangeOutcome::NoReply;
+        else if (m_headerTimedOut || m_failed || m_link.timeoutFlag)
+            outcome = ExchangeOutcome::Faulty;
+        events->exchangeEnded(m_command, outcome, m_sinceSent.isValid() ? m_sinceSent.elapsed() : 0);
+    }
     m_link.disarmTimer();
     if (lowerFlag)
         m_link.timeoutFlag = false;

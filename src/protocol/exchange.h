@@ -4,6 +4,7 @@
 // the reply's STX, the reply envelope "A" "," letter ",", the terminator and the clean-up. Each
 // command family composes these steps with its own data and messages.
 
+#include <QElapsedTimer>
 #include <QString>
 
 class View;
@@ -60,6 +61,13 @@ private:
     SerialLink& m_link;
     View& m_view;
     bool m_portFailed = false;
+    // What the session's watchers are told when the exchange ends (see session_events.h).
+    QString m_command;
+    QElapsedTimer m_sinceSent;
+    bool m_readHere = false;
+    bool m_headerCame = false;
+    bool m_headerTimedOut = false;
+    bool m_failed = false;
 };
 
 // The code of a received character in decimal, or nothing when none came.

@@ -6,6 +6,7 @@
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
+#include "protocol/session_events.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
@@ -23,7 +24,10 @@ void stop(SerialLink& link, View& view, Field button, const QString& data, const
     Exchange exchange(link, view);
     if (view.monitorEnding())
         ++repliesLeftToClosingS;
-    if (exchange.send(QLatin1Char('G'), data) && exchange.waitHeader(timeoutMessage, AfterHeader::DisarmTimer)
+    const bool readHere = exchange.send(QLatin1Char('G'), data);
+    if (SessionEvents* events = view.sessionEvents(); events && !exchange.portFailed())
+        events->targetDropped();
+    if (readHere && exchange.waitHeader(timeoutMessage, AfterHeader::DisarmTimer)
         && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
         const QString result = link.GET_CHAR();
         if (result == QLatin1String("E"))
@@ -44,13 +48,19 @@ void Commands::CMD_GOTO()
     const QString angle = m_view.text(Field::go_to_angle);
     if (goToAngleValid(angle)) {
         Exchange exchange(m_link, m_view);
-        if (exchange.send(QLatin1Char('G'), trimmedText(angle))
+        const bool readHere = exchange.send(QLatin1Char('G'), trimmedText(angle));
+        SessionEvents* events = m_view.sessionEvents();
+        if (events && !exchange.portFailed())
+            events->targetSent(entryValue(angle));
+        if (readHere
             && exchange.waitHeader(QStringLiteral("cmd G: communication timeout on <header>"), AfterHeader::DisarmTimer)
             && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
             const QString result = m_link.GET_CHAR();
             if (result == QLatin1String("E")) {
                 m_view.setText(replay, QStringLiteral("WRONG"));
                 m_view.setBackground(replay, Colour::InvalidRed);
+                if (events)
+                    events->targetDropped();
                 // The rest of a refusal, up to two characters, is read and not judged; a CR ends
                 // it early, so that a refusal "E" CR does not wait a whole period for more.
                 const QString rest = m_link.GET_CHAR();

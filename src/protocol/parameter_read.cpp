@@ -5,6 +5,7 @@
 #include "protocol/commands.h"
 #include "protocol/exchange.h"
 #include "protocol/parameter_codec.h"
+#include "protocol/session_events.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
@@ -79,6 +80,8 @@ void Commands::CMD_READ_PARAMS()
             m_lastBlock = sink.received;
         if (result.ok && onParametersRead)
             onParametersRead(sink.received);
+        if (SessionEvents* events = m_view.sessionEvents(); result.ok && events)
+            events->parametersRead(sink.received);
     }
     exchange.finish(false);
     m_view.ENABLE_BUTTONS();

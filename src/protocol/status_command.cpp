@@ -8,6 +8,7 @@
 #include "protocol/button_off.h"
 #include "protocol/commands.h"
 #include "protocol/exchange.h"
+#include "protocol/session_events.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
@@ -35,6 +36,10 @@ void Commands::CMD_STATUS()
                     // The state is left as it was; the terminator is still read and tested.
                     exchange.fail(QStringLiteral("? cmd, <data>(R or B) invalid, received:") + state);
                 }
+                if (SessionEvents* events = m_view.sessionEvents())
+                    events->positionReceived(angle, state == QLatin1String("B")   ? RotorState::Busy
+                                                    : state == QLatin1String("R") ? RotorState::Ready
+                                                                                  : RotorState::Unknown);
                 exchange.terminator(QStringLiteral("? cmd, <return> invalid, received ASC:"));
             }
         }

@@ -6,6 +6,8 @@
 
 #include "protocol/field.h"
 
+class SessionEvents;
+
 #include <QString>
 
 enum class Colour {
@@ -35,6 +37,9 @@ public:
     // Whether an exchange reads its own reply and closes the port after it: neither while the
     // monitor runs nor while it ends.
     bool repliesReadHere() const { return monitorIdle() && !monitorEnding(); }
+
+    // Who is told what the session receives and sends beside the window; none by default.
+    virtual SessionEvents* sessionEvents() const { return nullptr; }
 
     // The button groups of the main window.
     virtual void DISABLE_BUTTONS() = 0;

@@ -5,14 +5,18 @@
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
 #include "ui/dialogs.h"
+#include "ui/dial_window.h"
 #include "ui/parameter_files.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
 #include "ui/port_and_help_menus.h"
 #include "ui/refused_click.h"
+#include "ui/session_signals.h"
+#include "ui/session_status_bar.h"
 #include "ui/set_panel.h"
 #include "ui/tooltips.h"
 #include "ui/window_layout.h"
+#include "serial/port_devices.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -54,8 +58,9 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_lock(m_session.lock()),
       m_monitor(std::make_unique<Monitor>(*this))
 {
-    // The panels keep their places on a form of their own, below the menu bar; the window is
-    // as large as the two together and cannot be resized.
+    m_sessionSignals = new SessionSignals(this);
+    // The panels keep their places on a form of their own, below the menu bar and above the
+    // status bar; the window is as large as the three together and cannot be resized.
     auto* form = new QWidget;
     buildMainWindowControls(form);
     setObjectName(form->objectName());
@@ -66,6 +71,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     resolveControls(this, false);
     applyTooltips(this);
     buildMenus();
+    addSessionStatusBar(*this);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     fitFormToScreen(this);
     m_link.selectedOption = [this] { return selectedPortOption(); };
@@ -86,6 +92,8 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
             m_portJustSelected = true;
             QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
             m_link.SELECT_PORT();
+            m_sessionSignals->portInUse(m_link.portNumber, portDevice(m_link.portNumber, hostPlatform(),
+                                                                      portLinksFolder(m_link.settingsPath)));
         });
         connect(option, &QAbstractButton::clicked, this, [this] {
             if (!m_portJustSelected)
@@ -366,6 +374,7 @@ void MainWindow::startUp()
 {
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
     // sent right after it.
+    restoreDial(*this);
     m_lock.run([this] { runStartUp(StartUp::From::Prompt); });
     afterStartUp(*this);
 }
@@ -403,8 +412,13 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    saveDialState(*this);
+    if (DialWindow* dial = dialWindow(*this))
+        dial->hide();
     event->accept();
 }
+
+SessionEvents* MainWindow::sessionEvents() const { return m_sessionSignals; }
 
 void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs = dialogs ? dialogs : m_desktopDialogs.get(); }
 
@@ -415,6 +429,9 @@ void MainWindow::buildMenus()
     addFileMenuItems(*this);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
+    m_viewMenu = menuBar()->addMenu(tr("&View"));
+    m_viewMenu->setObjectName(QStringLiteral("menu_view"));
+    addViewMenuItems(*this);
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
     addPortAndHelpItems(*this);

@@ -23,6 +23,7 @@ class QAbstractButton;
 class QCloseEvent;
 class QMenu;
 class Monitor;
+class SessionSignals;
 
 class MainWindow : public QMainWindow, public View {
     Q_OBJECT
@@ -53,6 +54,11 @@ public:
     QMenu* fileMenu() const { return m_fileMenu; }
     QMenu* portMenu() const { return m_portMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
+    QMenu* viewMenu() const { return m_viewMenu; }
+
+    // The session's news for the watchers beside the window (the azimuth dial, the status bar).
+    SessionSignals& sessionSignals() const { return *m_sessionSignals; }
+    SessionEvents* sessionEvents() const override;
 
     // View
     QString text(Field field) const override;
@@ -107,6 +113,8 @@ private:
     QMenu* m_fileMenu = nullptr;
     QMenu* m_portMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    SessionSignals* m_sessionSignals = nullptr;
     // A close asked for while an exchange waits: the window closes once the exchange has ended.
     bool m_closeRequested = false;
     // A port option has just become selected: the click that did it runs no second choice.

@@ -2,6 +2,7 @@
 #include "ui/monitor.h"
 
 #include "protocol/exchange.h"
+#include "protocol/session_events.h"
 #include "serial/messages.h"
 #include "ui/main_window.h"
 #include "ui/refused_click.h"
@@ -168,6 +169,8 @@ void Monitor::start()
     m_frameCounter = 1;
     link.OPEN_PORT();
     m_line.clear();
+    if (SessionEvents* events = window.sessionEvents())
+        events->monitorFrames(0, true);
 
     // While the monitor waits for a header, the exchange lock is free: a command clicked then only
     // sends its frame (the caption reads "STOP") and its reply is listed here. While a frame is
@@ -210,6 +213,8 @@ void Monitor::start()
         lock.dropHeld();
     window.setEnabled(Field::goto_replay, true);
     window.ENABLE_BUTTONS();
+    if (SessionEvents* events = window.sessionEvents())
+        events->monitorFrames(m_frameCounter - 1, false);
 }
 
 void Monitor::stop()
@@ -245,6 +250,8 @@ bool Monitor::readFrame()
     SerialLink& link = m_window.link();
     m_line = QString::number(m_frameCounter) + QStringLiteral(": <h|");
     ++m_frameCounter;
+    if (SessionEvents* events = m_window.sessionEvents())
+        events->monitorFrames(m_frameCounter - 1, true);
     // A character wait that ran out in an earlier frame says nothing about this one.
     link.timeoutFlag = false;
 
@@ -309,6 +316,10 @@ void Monitor::MONITOR_STATUS_LINE()
         } else {
             showLive(status, QStringLiteral("???"));
         }
+        if (SessionEvents* events = m_window.sessionEvents())
+            events->positionReceived(angle, state == QLatin1String("B")   ? RotorState::Busy
+                                            : state == QLatin1String("R") ? RotorState::Ready
+                                                                          : RotorState::Unknown);
         c = link.GET_CHAR();
         if (c == CR) {
             m_line += QStringLiteral("|r>");

@@ -1,0 +1,255 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/dial_window.h"
+
+#include "serial/messages.h"
+#include "ui/main_window.h"
+#include "ui/session_signals.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QSaveFile>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString actionName = QStringLiteral("action_azimuth_dial");
+
+// A number the box sent, when it is one.
+std::optional<int> number(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+RotorState stateOf(const QString& letter)
+{
+    if (letter == QLatin1String("B"))
+        return RotorState::Busy;
+    if (letter == QLatin1String("R"))
+        return RotorState::Ready;
+    return RotorState::Unknown;
+}
+
+QAction* dialAction(const MainWindow& window) { return window.findChild<QAction*>(actionName); }
+
+// Saving while the state file is being read back would only write what was just read.
+bool restoring = false;
+
+}  // namespace
+
+QString dialStatePath(const QString& settingsPath)
+{
+    return QFileInfo(settingsPath).absoluteDir().filePath(QStringLiteral("dial.ini"));
+}
+
+std::optional<DialState> parseDialState(const QByteArray& contents)
+{
+    DialState state;
+    for (QByteArray line : contents.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty())
+            continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            return std::nullopt;
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if (key == "open" && (value == "0" || value == "1")) {
+            state.open = value == "1";
+        } else if (key == "geometry") {
+            const QList<QByteArray> parts = value.split(',');
+            if (parts.size() != 4)
+                return std::nullopt;
+            int v[4];
+            for (int i = 0; i < 4; ++i) {
+                bool ok = false;
+                v[i] = parts[i].trimmed().toInt(&ok);
+                if (!ok)
+                    return std::nullopt;
+            }
+            if (v[2] <= 0 || v[3] <= 0 || v[2] > 10000 || v[3] > 10000)
+                return std::nullopt;
+            state.geometry = QRect(v[0], v[1], v[2], v[3]);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return state;
+}
+
+QByteArray formatDialState(const DialState& state)
+{
+    QByteArray text = "open=" + QByteArray(state.open ? "1" : "0") + "\n";
+    if (const auto& g = state.geometry)
+        text += QStringLiteral("geometry=%1,%2,%3,%4\n").arg(g->x()).arg(g->y()).arg(g->width()).arg(g->height()).toLatin1();
+    return text;
+}
+
+bool writeDialState(const QString& path, const DialState& state, QString* error)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    const QByteArray text = formatDialState(state);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+DialWindow::DialWindow(SessionSignals& session, QWidget* parent) : QWidget(parent, Qt::Window), m_dial(new AzimuthDial)
+{
+    setObjectName(QStringLiteral("dial_window"));
+    setWindowTitle(QStringLiteral("Azimuth dial"));
+    // The main window's close ends the program, whether the dial is open or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_dial);
+    setFocusProxy(m_dial);
+
+    connect(&session, &SessionSignals::position, this, &DialWindow::onPosition);
+    connect(&session, &SessionSignals::parameters, this, &DialWindow::onParameters);
+    connect(&session, &SessionSignals::target, this, [this](double angle) {
+        DialReading reading = m_dial->reading();
+        reading.target = angle;
+        m_busySinceTarget = false;
+        m_dial->setReading(reading);
+    });
+    connect(&session, &SessionSignals::targetGone, this, [this] {
+        DialReading reading = m_dial->reading();
+        reading.target.reset();
+        m_dial->setReading(reading);
+    });
+}
+
+void DialWindow::onPosition(const QString& angle, RotorState state)
+{
+    DialReading reading = m_dial->reading();
+    const std::optional<int> position = number(angle);
+    if (position == reading.position && state == reading.state)
+        return;  // frames repeat the same while the rotor stands still: nothing to draw
+    reading.position = position;
+    reading.state = state;
+    // The turn has ended once the box is ready again after it was busy, or ready at the target.
+    if (reading.target && state == RotorState::Busy)
+        m_busySinceTarget = true;
+    if (reading.target && state == RotorState::Ready
+        && (m_busySinceTarget || (position && std::lround(*reading.target) == *position)))
+        reading.target.reset();
+    m_dial->setReading(reading);
+}
+
+void DialWindow::onParameters(const QStringList& block)
+{
+    if (block.size() < 5)
+        return;
+    DialReading reading = m_dial->reading();
+    reading.position = number(block[0]);
+    reading.state = stateOf(block[1]);
+    static const QStringList modes{QStringLiteral("North-stop"), QStringLiteral("South-stop"), QStringLiteral("Absolute")};
+    const std::optional<int> mode = number(block[2]);
+    reading.stopMode = mode && *mode >= 0 && *mode < modes.size() ? modes[*mode] : QString();
+    reading.lowerLimit = number(block[3]);
+    reading.upperLimit = number(block[4]);
+    m_dial->setReading(reading);
+}
+
+void DialWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    emit visibilityChanged(true);
+}
+
+void DialWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    emit visibilityChanged(false);
+}
+
+void addViewMenuItems(MainWindow& window)
+{
+    auto* dial = new DialWindow(window.sessionSignals(), &window);
+    QObject::connect(dial->dial(), &AzimuthDial::angleChosen, &window,
+                     [&window](int angle) { window.setText(Field::go_to_angle, QString::number(angle)); });
+
+    QAction* action = window.viewMenu()->addAction(QStringLiteral("&Azimuth dial"));
+    action->setObjectName(actionName);
+    action->setCheckable(true);
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    // From the dial itself too: Ctrl+D closes it again.
+    action->setShortcutContext(Qt::ApplicationShortcut);
+    action->setStatusTip(QStringLiteral("Show the rotor's position, target and travel on a dial"));
+    QObject::connect(action, &QAction::toggled, &window, [&window, dial](bool on) {
+        if (on == dial->isVisible())
+            return;
+        if (on) {
+            if (!dial->property("placed").toBool()) {
+                // First shown beside the main window, to its right.
+                dial->resize(dial->sizeHint());
+                dial->move(window.frameGeometry().topRight() + QPoint(8, 0));
+            }
+            dial->setProperty("placed", true);
+            dial->show();
+            dial->raise();
+        } else {
+            dial->hide();
+        }
+        saveDialState(window);
+    });
+    // Closed by its own title bar: the menu item follows, and the state is kept.
+    QObject::connect(dial, &DialWindow::visibilityChanged, action, [action, &window](bool visible) {
+        if (!visible && action->isChecked() && window.isVisible())
+            action->setChecked(false);
+    });
+}
+
+DialWindow* dialWindow(const MainWindow& window) { return window.findChild<DialWindow*>(QStringLiteral("dial_window")); }
+
+void restoreDial(MainWindow& window)
+{
+    const QString path = dialStatePath(window.link().settingsPath);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > 4096)
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const std::optional<DialState> state = parseDialState(file.readAll());
+    DialWindow* dial = dialWindow(window);
+    if (!state || !dial)
+        return;
+    // A place on no screen any more (a display unplugged) is not kept: the dial opens beside the window.
+    if (state->geometry) {
+        for (const QScreen* screen : QGuiApplication::screens())
+            if (screen->availableGeometry().intersects(*state->geometry)) {
+                dial->setGeometry(*state->geometry);
+                dial->setProperty("placed", true);
+                break;
+            }
+    }
+    restoring = true;
+    dialAction(window)->setChecked(state->open);
+    restoring = false;
+}
+
+void saveDialState(MainWindow& window)
+{
+    DialWindow* dial = dialWindow(window);
+    if (restoring || !dial || !dial->property("placed").toBool())
+        return;
+    const DialState state{dial->isVisible(), dial->geometry()};
+    QString error;
+    const QString path = dialStatePath(window.link().settingsPath);
+    if (!writeDialState(path, state, &error))
+        window.messages().inform(QStringLiteral("The azimuth dial's place could not be kept in %1: %2")
+                                     .arg(QDir::toNativeSeparators(path), error));
+}

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The main window's status bar, below the specified form: the port in use ("COM 1 → /dev/ttyUSB0"),
+// how the last exchange ended in words ("cmd ? answered in 18 ms", "cmd S: no reply in 3.3 s") and,
+// while the monitor runs, the frames it has counted. It learns all of it from the session's news,
+// never from the window's texts; the message boxes are not touched.
+
+#include "protocol/session_events.h"
+
+#include <QString>
+
+class MainWindow;
+
+// Makes the status bar of `window` and connects it to the window's session signals.
+void addSessionStatusBar(MainWindow& window);
+
+// The words for an exchange that has ended.
+QString exchangeOutcomeText(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs);
+// "COM n → device".
+QString portInUseText(int number, const QString& device);
