@@ -12,7 +12,7 @@
 #include "ui/colours.h"
 #include "ui/dial_window.h"
 #include "ui/main_window.h"
-#include "ui/parameter_files.h"
+#include "ui/file_menu.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -428,7 +428,7 @@ void EndToEndTest::savedSetWritesTheSameLinesAgain()
     QVERIFY(rig.start(simArgs));
     rig.window->setDialogs(&dialogs);
     QVERIFY(rig.startUp());
-    auto* files = rig.window->findChild<ParameterFiles*>(QStringLiteral("parameter_files"));
+    auto* files = rig.window->findChild<FileMenu*>(QStringLiteral("parameter_files"));
     QVERIFY(files && files->lastReading());
     const QStringList blockAtStart = files->lastReading()->block;
     for (const QString& edit : edits) {

@@ -2,7 +2,7 @@
 // The parameter file on its own: what the writer writes, what the reader accepts, and the one
 // message, naming its line, with which it refuses everything else.
 
-#include "protocol/parameter_file.h"
+#include "storage/parameter_file.h"
 #include "protocol/set_panel_entries.h"
 
 #include <QTest>

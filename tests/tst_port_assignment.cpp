@@ -3,7 +3,7 @@
 // by-id names, the all-or-nothing writing of link and settings file, and the words that say why a
 // port would not open.
 
-#include "serial/port_assignment.h"
+#include "storage/port_assignment.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_link.h"
 #include "serial/serial_port.h"

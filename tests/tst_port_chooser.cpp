@@ -4,7 +4,7 @@
 // no exchange), the chooser a first start opens, the options' hints and Help > About rotor.
 
 #include "support/test_window.h"
-#include "ui/port_and_help_menus.h"
+#include "ui/port_menu.h"
 #include "ui/port_chooser.h"
 
 #include <QAction>

@@ -6,10 +6,11 @@
 #include "ui/colours.h"
 #include "ui/dialogs.h"
 #include "ui/dial_window.h"
-#include "ui/parameter_files.h"
+#include "ui/file_menu.h"
 #include "protocol/entry_checks.h"
 #include "ui/monitor.h"
-#include "ui/port_and_help_menus.h"
+#include "ui/about.h"
+#include "ui/port_menu.h"
 #include "ui/refused_click.h"
 #include "ui/session_signals.h"
 #include "ui/session_status_bar.h"
@@ -429,12 +430,13 @@ void MainWindow::buildMenus()
     addFileMenuItems(*this);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
+    addPortItems(*this);
     m_viewMenu = menuBar()->addMenu(tr("&View"));
     m_viewMenu->setObjectName(QStringLiteral("menu_view"));
     addViewMenuItems(*this);
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
-    addPortAndHelpItems(*this);
+    addHelpItems(*this);
 }
 
 CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.get(); }

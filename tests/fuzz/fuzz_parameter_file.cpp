@@ -3,7 +3,7 @@
 // file, or accepts a set that the writer writes and the reader reads back to the same file, and
 // that fills the set panel with nothing typing could not give (at most 32 characters, no control
 // character in an entry).
-#include "protocol/parameter_file.h"
+#include "storage/parameter_file.h"
 #include "protocol/set_panel_entries.h"
 
 #include <cstddef>

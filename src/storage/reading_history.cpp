@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/reading_history.h"
+#include "storage/reading_history.h"
 
 #include "serial/atomic_file.h"
 #include "serial/settings_file.h"

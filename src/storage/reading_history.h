@@ -10,7 +10,7 @@
 // read or removed. "Differs from the last one kept" compares with the newest file in the folder,
 // so it holds across runs.
 
-#include "protocol/parameter_file.h"
+#include "storage/parameter_file.h"
 
 #include <QString>
 #include <QStringList>

@@ -8,8 +8,8 @@
 // the set with "cmd W" as always. The items that open a dialog wait while an exchange or the
 // monitor runs: a modal dialog would hold up its waits.
 
-#include "protocol/parameter_file.h"
-#include "ui/reading_history.h"
+#include "storage/parameter_file.h"
+#include "storage/reading_history.h"
 
 #include <QObject>
 #include <optional>
@@ -17,11 +17,11 @@
 class MainWindow;
 class QMenu;
 
-class ParameterFiles : public QObject {
+class FileMenu : public QObject {
     Q_OBJECT
 public:
     // Hooks itself to the window's parameter and version reads and adds its items to the File menu.
-    explicit ParameterFiles(MainWindow& window);
+    explicit FileMenu(MainWindow& window);
 
     ReadingHistory& history() { return m_history; }
     // The last parameter read of this run that ended well, if any.

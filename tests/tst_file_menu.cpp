@@ -3,11 +3,11 @@
 // reading history kept from the parameter reads, the listing saved, and Quit.
 
 #include "protocol/set_panel_entries.h"
-#include "serial/port_assignment.h"
+#include "storage/port_assignment.h"
 #include "support/test_window.h"
 #include "ui/colours.h"
-#include "ui/parameter_files.h"
-#include "ui/port_and_help_menus.h"
+#include "ui/file_menu.h"
+#include "ui/port_menu.h"
 
 #include <QAction>
 #include <QDir>
@@ -44,7 +44,7 @@ const QStringList checkedEntries{"offset_write", "pwm_min_duty", "lower_limit", 
 struct Rig : TestWindow {
     Rig()
     {
-        files = window->findChild<ParameterFiles*>(QStringLiteral("parameter_files"));
+        files = window->findChild<FileMenu*>(QStringLiteral("parameter_files"));
         files->history().setFolder(dir.filePath(QStringLiteral("history")));
     }
 
@@ -87,7 +87,7 @@ struct Rig : TestWindow {
     }
 
     QTemporaryDir dir;
-    ParameterFiles* files = nullptr;
+    FileMenu* files = nullptr;
 };
 
 bool writeFile(const QString& path, const QByteArray& contents)
@@ -676,4 +676,4 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
 }
 
 QTEST_MAIN(ParameterFilesTest)
-#include "tst_parameter_files.moc"
+#include "tst_file_menu.moc"

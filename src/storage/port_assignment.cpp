@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "serial/port_assignment.h"
+#include "storage/port_assignment.h"
 
 #include "serial/port_discovery.h"
 #include "serial/settings_file.h"

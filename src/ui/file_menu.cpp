@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/parameter_files.h"
+#include "ui/file_menu.h"
 
 #include "protocol/set_panel_entries.h"
 #include "serial/atomic_file.h"
@@ -29,7 +29,7 @@ QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 }  // namespace
 
-ParameterFiles::ParameterFiles(MainWindow& window) : QObject(&window), m_window(window)
+FileMenu::FileMenu(MainWindow& window) : QObject(&window), m_window(window)
 {
     setObjectName(QStringLiteral("parameter_files"));
     Commands& commands = window.commands();
@@ -37,19 +37,19 @@ ParameterFiles::ParameterFiles(MainWindow& window) : QObject(&window), m_window(
     commands.onParametersRead = [this](const QStringList& block) { onParametersRead(block); };
 
     QMenu* file = window.fileMenu();
-    const auto item = [this, file](const QString& text, const char* name, void (ParameterFiles::*slot)()) {
+    const auto item = [this, file](const QString& text, const char* name, void (FileMenu::*slot)()) {
         QAction* action = file->addAction(text, this, slot);
         action->setObjectName(QLatin1String(name));
         return action;
     };
     QList<QAction*> needIdle;
-    needIdle << item(tr("&Save parameters\u2026"), "file_save_parameters", &ParameterFiles::saveParameters);
-    needIdle << item(tr("&Load parameters\u2026"), "file_load_parameters", &ParameterFiles::loadParameters);
+    needIdle << item(tr("&Save parameters\u2026"), "file_save_parameters", &FileMenu::saveParameters);
+    needIdle << item(tr("&Load parameters\u2026"), "file_load_parameters", &FileMenu::loadParameters);
     m_recent = file->addMenu(tr("Open &recent box reading"));
     m_recent->setObjectName(QStringLiteral("file_recent_readings"));
-    connect(m_recent, &QMenu::aboutToShow, this, &ParameterFiles::refreshRecentMenu);
+    connect(m_recent, &QMenu::aboutToShow, this, &FileMenu::refreshRecentMenu);
     needIdle << m_recent->menuAction();
-    needIdle << item(tr("Save &monitor listing\u2026"), "file_save_listing", &ParameterFiles::saveListing);
+    needIdle << item(tr("Save &monitor listing\u2026"), "file_save_listing", &FileMenu::saveListing);
     file->addSeparator();
     QAction* quit = file->addAction(tr("&Quit"), &window, &QWidget::close);
     quit->setObjectName(QStringLiteral("file_quit"));
@@ -63,7 +63,7 @@ ParameterFiles::ParameterFiles(MainWindow& window) : QObject(&window), m_window(
     });
 }
 
-void ParameterFiles::onParametersRead(const QStringList& block)
+void FileMenu::onParametersRead(const QStringList& block)
 {
     m_lastReading = BoxReading{QDateTime::currentDateTime(), m_firmware, block};
     // The file is written once the exchange has ended: the read closes the port and restores its
@@ -72,7 +72,7 @@ void ParameterFiles::onParametersRead(const QStringList& block)
         this, [this, reading = *m_lastReading] { keepInHistory(reading); }, Qt::QueuedConnection);
 }
 
-void ParameterFiles::keepInHistory(const BoxReading& reading)
+void FileMenu::keepInHistory(const BoxReading& reading)
 {
     QString error;
     if (m_history.keep(reading, &error) || m_historyFailureShown)
@@ -85,7 +85,7 @@ void ParameterFiles::keepInHistory(const BoxReading& reading)
             .arg(native(m_history.folder()), error));
 }
 
-bool ParameterFiles::refuseWhileBusy() const
+bool FileMenu::refuseWhileBusy() const
 {
     if (m_window.exchangeLock().busy() || !m_window.monitorIdle()) {
         QApplication::beep();
@@ -94,7 +94,7 @@ bool ParameterFiles::refuseWhileBusy() const
     return false;
 }
 
-bool ParameterFiles::writeAtomically(const QString& path, const QByteArray& contents, const QString& what)
+bool FileMenu::writeAtomically(const QString& path, const QByteArray& contents, const QString& what)
 {
     QString error;
     if (writeFileAtomically(path, contents, &error))
@@ -105,7 +105,7 @@ bool ParameterFiles::writeAtomically(const QString& path, const QByteArray& cont
     return false;
 }
 
-void ParameterFiles::saveParameters()
+void FileMenu::saveParameters()
 {
     if (refuseWhileBusy())
         return;
@@ -138,7 +138,7 @@ void ParameterFiles::saveParameters()
     writeAtomically(path, writeParameterFile(file), tr("parameters"));
 }
 
-void ParameterFiles::loadParameters()
+void FileMenu::loadParameters()
 {
     if (refuseWhileBusy())
         return;
@@ -150,7 +150,7 @@ void ParameterFiles::loadParameters()
     loadFrom(path);
 }
 
-bool ParameterFiles::loadFrom(const QString& path)
+bool FileMenu::loadFrom(const QString& path)
 {
     const auto refuse = [this, &path](const QString& why) {
         m_window.messages().inform(tr("The parameters were not loaded from %1.\n\n%2\n\nThe PARAMETERS SET panel is "
@@ -186,7 +186,7 @@ bool ParameterFiles::loadFrom(const QString& path)
     return true;
 }
 
-void ParameterFiles::saveListing()
+void FileMenu::saveListing()
 {
     if (refuseWhileBusy())
         return;
@@ -203,7 +203,7 @@ void ParameterFiles::saveListing()
     writeAtomically(path, text.toUtf8(), tr("monitor listing"));
 }
 
-void ParameterFiles::refreshRecentMenu()
+void FileMenu::refreshRecentMenu()
 {
     m_recent->clear();
     const QStringList files = m_history.files();
@@ -232,4 +232,4 @@ void ParameterFiles::refreshRecentMenu()
     browse->setObjectName(QStringLiteral("file_recent_browse"));
 }
 
-void addFileMenuItems(MainWindow& window) { new ParameterFiles(window); }
+void addFileMenuItems(MainWindow& window) { new FileMenu(window); }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/port_and_help_menus.h"
+#include "ui/port_menu.h"
 
 #include "serial/messages.h"
-#include "serial/port_assignment.h"
+#include "storage/port_assignment.h"
 #include "serial/port_discovery.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -14,11 +14,7 @@
 #include <QFileInfo>
 #include <QMenu>
 
-#ifndef ROTOR_VERSION
-#define ROTOR_VERSION "unknown"
-#endif
-
-void addPortAndHelpItems(MainWindow& window)
+void addPortItems(MainWindow& window)
 {
     QAction* choose = window.portMenu()->addAction(QStringLiteral("&Choose serial port\u2026"));
     choose->setObjectName(QStringLiteral("action_choose_port"));
@@ -27,13 +23,6 @@ void addPortAndHelpItems(MainWindow& window)
     // Links may be changed from outside (by hand, by the simulator): the hints are read again
     // whenever the operator looks at the Port menu.
     QObject::connect(window.portMenu(), &QMenu::aboutToShow, &window, [&window] { refreshPortOptionHints(window); });
-
-    QAction* about = window.helpMenu()->addAction(QStringLiteral("&About rotor"));
-    about->setObjectName(QStringLiteral("action_about"));
-    about->setMenuRole(QAction::AboutRole);
-    QObject::connect(about, &QAction::triggered, &window, [&window] {
-        window.dialogs().about(&window, QStringLiteral("About rotor"), aboutText(window.link()));
-    });
 
     refreshPortOptionHints(window);
 }
@@ -108,21 +97,4 @@ void refreshPortOptionHints(MainWindow& window)
         option->setToolTip(hint);
         option->setAccessibleDescription(hint);
     }
-}
-
-QString aboutText(const SerialLink& link)
-{
-    const QFileInfo settings(link.settingsPath);
-    QStringList lines{
-        QStringLiteral("rotor %1").arg(QStringLiteral(ROTOR_VERSION)),
-        QStringLiteral("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
-        QString(),
-        QStringLiteral("Configuration folder: %1").arg(QDir::toNativeSeparators(settings.absolutePath())),
-        QStringLiteral("Settings file: %1%2")
-            .arg(QDir::toNativeSeparators(settings.absoluteFilePath()),
-                 settings.exists() ? QString() : QStringLiteral(" (not written yet)")),
-    };
-    if (hostPlatform() == Platform::Posix)
-        lines << QStringLiteral("Port links: %1").arg(portLinksFolder(link.settingsPath));
-    return lines.join(QLatin1Char('\n'));
 }

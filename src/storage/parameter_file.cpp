@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "protocol/parameter_file.h"
+#include "storage/parameter_file.h"
 
 #include "protocol/parameter_codec.h"
 #include "protocol/set_panel_entries.h"

@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The Port and Help menus of the main window, and what goes with them: the port chooser and the
-// assignment it makes, the chooser that a first start opens, the hint on each COM option naming the
-// device it opens, and the about box.
+// The Port menu of the main window, and what goes with it: the port chooser and the assignment it
+// makes, the chooser that a first start opens, and the hint on each COM option naming the device it
+// opens.
 
 #include <QString>
 
 class MainWindow;
-class SerialLink;
 
-// Fills the Port menu ("Choose serial port…") and the Help menu ("About rotor").
-void addPortAndHelpItems(MainWindow& window);
+// Fills the Port menu ("Choose serial port…").
+void addPortItems(MainWindow& window);
 
 // Port > Choose serial port…: the chooser, and on OK the device assigned (see port_assignment.h),
 // the matching option selected and the hints renewed. No exchange runs; the next one opens the
@@ -24,5 +23,3 @@ void afterStartUp(MainWindow& window);
 // Each COM option's tooltip and accessible description: the device its port number opens now.
 void refreshPortOptionHints(MainWindow& window);
 
-// The text of Help > About rotor: versions, configuration folder and settings file.
-QString aboutText(const SerialLink& link);

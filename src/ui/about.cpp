@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/about.h"
+
+#include "serial/port_devices.h"
+#include "serial/serial_link.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+#ifndef ROTOR_VERSION
+#define ROTOR_VERSION "unknown"
+#endif
+
+void addHelpItems(MainWindow& window)
+{
+    QAction* about = window.helpMenu()->addAction(QStringLiteral("&About rotor"));
+    about->setObjectName(QStringLiteral("action_about"));
+    about->setMenuRole(QAction::AboutRole);
+    QObject::connect(about, &QAction::triggered, &window, [&window] {
+        window.dialogs().about(&window, QStringLiteral("About rotor"), aboutText(window.link()));
+    });
+}
+
+QString aboutText(const SerialLink& link)
+{
+    const QFileInfo settings(link.settingsPath);
+    QStringList lines{
+        QStringLiteral("rotor %1").arg(QStringLiteral(ROTOR_VERSION)),
+        QStringLiteral("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
+        QString(),
+        QStringLiteral("Configuration folder: %1").arg(QDir::toNativeSeparators(settings.absolutePath())),
+        QStringLiteral("Settings file: %1%2")
+            .arg(QDir::toNativeSeparators(settings.absoluteFilePath()),
+                 settings.exists() ? QString() : QStringLiteral(" (not written yet)")),
+    };
+    if (hostPlatform() == Platform::Posix)
+        lines << QStringLiteral("Port links: %1").arg(portLinksFolder(link.settingsPath));
+    return lines.join(QLatin1Char('\n'));
+}
