@@ -81,6 +81,11 @@ private slots:
         const Command& cmd = commands().at(command);
         TestWindow t(period);
         t.edit(QStringLiteral("go_to_angle"))->setText(QStringLiteral("45"));
+        if (cmd.write) {
+            // The write refuses a panel of placeholders before anything is sent.
+            t.messages.answers << true;
+            t.click(QStringLiteral("set_default"));
+        }
         QAbstractButton* button = nullptr;
         if (cmd.calibration) {
             t.click(QStringLiteral("calib"));

@@ -2,13 +2,13 @@
 // "?": the rotor's angle and whether the CBOX is busy or ready.
 //
 // Status data: a three-digit angle, ",", then "B" (busy) or "R" (ready). The angle goes to
-// `fast_pos` with a degree sign, the state to `fast_status`. The monitor decodes status frames
-// that arrive while it runs into the same two fields.
+// `fast_pos` with a degree sign, the state to `fast_status` (status_data.h). The monitor decodes
+// status frames that arrive while it runs into the same two fields.
 
 #include "protocol/button_off.h"
 #include "protocol/commands.h"
 #include "protocol/exchange.h"
-#include "protocol/session_events.h"
+#include "protocol/status_data.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
@@ -22,24 +22,18 @@ void Commands::CMD_STATUS()
         // An angle that does not come in time ends the exchange without a word.
         const QString angle = m_link.GET_NUM03S();
         if (!angle.isEmpty()) {
-            m_view.setText(Field::fast_pos, angle + QChar(0x00B0));
+            m_view.setText(Field::fast_pos, positionText(angle));
             if (exchange.expect(QLatin1Char(','), QStringLiteral("? cmd, <Separator>#3 invalid, received:"))) {
-                const QString state = m_link.GET_CHAR();
-                const Field status = Field::fast_status;
-                if (state == QLatin1String("B")) {
-                    m_view.setText(status, QStringLiteral("BUSY"));
-                    m_view.setBackground(status, Colour::InvalidRed);
-                } else if (state == QLatin1String("R")) {
-                    m_view.setText(status, QStringLiteral("READY"));
-                    m_view.setBackground(status, Colour::Window);
-                } else {
+                const QString letter = m_link.GET_CHAR();
+                const RotorState state = rotorState(letter);
+                if (state == RotorState::Unknown) {
                     // The state is left as it was; the terminator is still read and tested.
-                    exchange.fail(QStringLiteral("? cmd, <data>(R or B) invalid, received:") + state);
+                    exchange.fail(QStringLiteral("? cmd, <data>(R or B) invalid, received:") + letter);
+                } else {
+                    m_view.setText(Field::fast_status, rotorStateText(state));
+                    m_view.setBackground(Field::fast_status, rotorStateColour(state));
                 }
-                if (SessionEvents* events = m_view.sessionEvents())
-                    events->positionReceived(angle, state == QLatin1String("B")   ? RotorState::Busy
-                                                    : state == QLatin1String("R") ? RotorState::Ready
-                                                                                  : RotorState::Unknown);
+                tellPosition(m_view, angle, state);
                 exchange.terminator(QStringLiteral("? cmd, <return> invalid, received ASC:"));
             }
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/monitor.h"
 
-#include "protocol/exchange.h"
+#include "protocol/monitor_frame.h"
 #include "protocol/session_events.h"
 #include "serial/messages.h"
 #include "ui/main_window.h"
@@ -23,22 +23,8 @@
 namespace {
 
 const QString STX = QStringLiteral("\x02");
-const QString CR = QStringLiteral("\r");
 const QString idleCaption = QStringLiteral("START...");
 const QString runningCaption = QStringLiteral("STOP");
-
-// A character as the listing shows it: a space contributes nothing, and every other character
-// below code 32 is shown by its code, so that nothing the box sent is hidden and one frame stays
-// one line.
-QString listed(const QString& c)
-{
-    if (c.isEmpty() || c == QLatin1String(" "))
-        return {};
-    const char16_t code = c.front().unicode();
-    if (code < 32)
-        return QLatin1Char('<') + QString::number(code) + QLatin1Char('>');
-    return c;
-}
 
 }  // namespace
 
@@ -247,114 +233,16 @@ bool Monitor::awaitHeader()
 
 bool Monitor::readFrame()
 {
-    SerialLink& link = m_window.link();
-    m_line = QString::number(m_frameCounter) + QStringLiteral(": <h|");
-    ++m_frameCounter;
+    const int number = m_frameCounter++;
     if (SessionEvents* events = m_window.sessionEvents())
-        events->monitorFrames(m_frameCounter - 1, true);
-    // A character wait that ran out in an earlier frame says nothing about this one.
-    link.timeoutFlag = false;
-
-    QString c = link.GET_CHAR();
-    if (c != QLatin1String("A")) {
-        MONITOR_RAW_LINE();
-        return false;
+        events->monitorFrames(number, true);
+    MonitorFrameReader reader(m_window.link(), m_window);
+    const MonitorFrame frame = reader.read(number);
+    if (!frame.line.isEmpty()) {
+        m_line = frame.line;
+        writeLine(frame.status);
     }
-    m_line += c;
-    c = link.GET_CHAR();
-    if (c != QLatin1String(",")) {
-        MONITOR_RAW_LINE();
-        return false;
-    }
-    m_line += c;
-    c = link.GET_CHAR();
-    m_line += listed(c);
-    if (c == QLatin1String("?"))
-        MONITOR_STATUS_LINE();
-    else
-        MONITOR_RAW_LINE();
-    return true;
-}
-
-QString Monitor::readChar()
-{
-    const QString c = m_window.link().GET_CHAR();
-    m_line += listed(c);
-    return c;
-}
-
-void Monitor::MONITOR_STATUS_LINE()
-{
-    SerialLink& link = m_window.link();
-    Messages& messages = m_window.messages();
-    // Every character read is added to the line before it is tested; the line is written however
-    // far the frame was read.
-    const auto decode = [&] {
-        QString c = readChar();
-        if (c != QLatin1String(",")) {
-            messages.inform(QStringLiteral("<Separator> invalid, received:") + c);
-            return;
-        }
-        const QString angle = link.GET_NUM03S();
-        m_line += angle;
-        if (angle.isEmpty())
-            return;
-        showLive(Field::fast_pos, angle + QChar(0x00B0));
-        c = readChar();
-        if (c != QLatin1String(",")) {
-            messages.inform(QStringLiteral("Separator invalid, received:") + c);
-            return;
-        }
-        const QString state = readChar();
-        const Field status = Field::fast_status;
-        if (state == QLatin1String("B")) {
-            showLive(status, QStringLiteral("BUSY"));
-            m_window.setBackground(status, Colour::InvalidRed);
-        } else if (state == QLatin1String("R")) {
-            showLive(status, QStringLiteral("READY"));
-            m_window.setBackground(status, Colour::Window);
-        } else {
-            showLive(status, QStringLiteral("???"));
-        }
-        if (SessionEvents* events = m_window.sessionEvents())
-            events->positionReceived(angle, state == QLatin1String("B")   ? RotorState::Busy
-                                            : state == QLatin1String("R") ? RotorState::Ready
-                                                                          : RotorState::Unknown);
-        c = link.GET_CHAR();
-        if (c == CR) {
-            m_line += QStringLiteral("|r>");
-        } else {
-            m_line += listed(c);
-            // nothing after the colon when the terminator did not come in time
-            messages.inform(QStringLiteral("Terminator invalid, received ASC:") + characterCode(c));
-        }
-    };
-    decode();
-    writeLine(true);
-}
-
-void Monitor::MONITOR_RAW_LINE()
-{
-    SerialLink& link = m_window.link();
-    for (;;) {
-        const QString c = link.GET_CHAR();
-        if (c.isEmpty())
-            return;  // the frame stopped short: nothing is listed for it
-        if (c == CR) {
-            m_line += QStringLiteral("|r>");
-            writeLine(false);
-            return;
-        }
-        m_line += listed(c);
-    }
-}
-
-void Monitor::showLive(Field field, const QString& text)
-{
-    // Frames repeat what the field shows while the rotor stands still; setting the same text
-    // again would only lay it out and draw it, and the panel behind it, once more.
-    if (m_window.text(field) != text)
-        m_window.setText(field, text);
+    return !frame.endsMonitoring;
 }
 
 void Monitor::writeLine(bool bounded)

@@ -55,16 +55,9 @@ private:
     bool awaitHeader();
     // Reads and lists one frame after its STX; false when the frame ends monitoring.
     bool readFrame();
-    // The rest of a status frame after its command letter "?", then the line is written.
-    void MONITOR_STATUS_LINE();
-    // The rest of any other frame up to its CR, then the line is written; dropped on a timeout.
-    void MONITOR_RAW_LINE();
-    // Shows a status frame's angle or state in its live field.
-    void showLive(Field field, const QString& text);
     // Appends the current line and a line end at the end of the listing, which keeps its end in
     // view; the line waits for the next drawing of the window, or for a reader.
     void writeLine(bool bounded);
-    QString readChar();
 
     class PaintPacer;
 
