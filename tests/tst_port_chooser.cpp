@@ -335,7 +335,7 @@ private slots:
         QCOMPARE(fileBytes(t.window->link().settingsPath), assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
         QCOMPARE(linkOf(t, 1), assigned ? QStringLiteral("/dev/ttyUSB0") : QStringLiteral("<none>"));
         // Once the port is assigned the run goes on as after a normal start.
-        QCOMPARE(t.window->link().startupFlag, !assigned);
+        QCOMPARE(t.window->link().startUpPhase() == SerialLink::StartUpPhase::SettingsMissing, !assigned);
 
         // A chooser opened later from the menu runs no exchange.
         const qsizetype sent = t.port.writes.size();

@@ -23,11 +23,11 @@ class SerialLinkTest : public QObject {
         FakePort port;
         RecordingMessages messages;
         SerialLink link{port, messages, period};
-        int option = 1;
         QTemporaryDir dir;
+        // The COM option the window has selected, as it tells the link.
+        void select(int option) { link.setSelectedOption(option); }
         Rig()
         {
-            link.selectedOption = [this] { return option; };
             link.settingsPath = dir.filePath(QStringLiteral("rotor.ini"));
             port.open();
         }
@@ -126,8 +126,8 @@ private slots:
     {
         Rig rig;
         rig.port.close();
-        rig.link.startupFlag = true;
-        rig.option = 3;
+        rig.link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
+        rig.select(3);
         QVERIFY(!rig.link.OPEN_PORT());
         QCOMPARE(int(rig.link.portNumber), 3);
         QCOMPARE(rig.port.portNumber, 3);
@@ -136,15 +136,15 @@ private slots:
 
         // No option selected: the stored number is used as it is.
         rig.port.close();
-        rig.option = 0;
+        rig.select(0);
         rig.link.portNumber = 7;
         QVERIFY(!rig.link.OPEN_PORT());
         QCOMPARE(rig.port.portNumber, 7);
 
         // Afterwards an exchange only opens the port.
         rig.port.close();
-        rig.link.startupFlag = false;
-        rig.option = 2;
+        rig.link.setStartUpPhase(SerialLink::StartUpPhase::Over);
+        rig.select(2);
         QVERIFY(!rig.link.OPEN_PORT());
         QCOMPARE(rig.port.portNumber, 7);
         QCOMPARE(rig.port.settingsApplied, 2);
@@ -154,8 +154,7 @@ private slots:
     void portChoiceIsStored()
     {
         Rig rig;
-        rig.option = 2;
-        rig.link.SELECT_PORT();
+        rig.link.SELECT_PORT(2);
         QFile file(rig.link.settingsPath);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\x20\x32\x20\x0D\x0A"));
@@ -167,10 +166,8 @@ private slots:
     void portChoiceDuringStartUpStoresNothing()
     {
         Rig rig;
-        rig.link.startupRunning = true;
-        rig.link.startupFlag = true;
-        rig.option = 4;
-        rig.link.SELECT_PORT();
+        rig.link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
+        rig.link.SELECT_PORT(4);
         QVERIFY(!QFile::exists(rig.link.settingsPath));
         QCOMPARE(rig.port.portNumber, -1);
     }
@@ -180,10 +177,8 @@ private slots:
         // A start-up that found no settings file leaves the start-up flag raised; once the
         // sequence has ended, a port choice must still be stored, or it never could be.
         Rig rig;
-        rig.link.startupFlag = true;
-        rig.link.startupRunning = false;
-        rig.option = 3;
-        rig.link.SELECT_PORT();
+        rig.link.setStartUpPhase(SerialLink::StartUpPhase::SettingsMissing);
+        rig.link.SELECT_PORT(3);
         QCOMPARE(readPortNumber(rig.link.settingsPath), std::optional<qint16>(3));
     }
 
@@ -194,7 +189,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         rig.link.settingsPath = rig.dir.filePath(QStringLiteral("blocker/rotor.ini"));
-        rig.link.SELECT_PORT();
+        rig.link.SELECT_PORT(1);
         QCOMPARE(rig.messages.shown.size(), 1);
         QVERIFY(rig.messages.shown.first().startsWith(QStringLiteral("The port choice could not be saved in ")));
         QCOMPARE(rig.port.portNumber, 1);  // the choice still applies to this run

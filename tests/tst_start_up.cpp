@@ -137,7 +137,7 @@ private slots:
         QVERIFY(!t.port.isOpen());
         // The flags are down once the sequence has ended.
         QVERIFY(!t.window->commands().fillingPanel());
-        QVERIFY(!t.window->link().startupFlag);
+        QCOMPARE(t.window->link().startUpPhase(), SerialLink::StartUpPhase::Over);
         QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
     }
 
@@ -241,7 +241,7 @@ private slots:
                 if (!t.window->exchangeLock().busy())
                     return;  // the sequence ended without a wait
                 during << QStringLiteral("form on: %1").arg(t.find(QStringLiteral("form"))->isEnabled())
-                       << QStringLiteral("start-up: %1").arg(t.window->link().startupRunning);
+                       << QStringLiteral("start-up: %1").arg(t.window->session().startUp().running());
                 QTest::keyClicks(t.edit(QStringLiteral("pwm_period")), QStringLiteral("7"));
                 t.click(QStringLiteral("COM3"));
             });
@@ -325,7 +325,7 @@ private slots:
         QVERIFY(t.port.written.isEmpty());
         QCOMPARE(selectedPortOption(t), option);
         QCOMPARE(t.edit(QStringLiteral("firm_version"))->text(), QStringLiteral("???.??"));
-        QVERIFY(!t.window->link().startupFlag);
+        QCOMPARE(t.window->link().startUpPhase(), SerialLink::StartUpPhase::Over);
     }
 
     void storedPortChoice_data()

@@ -14,12 +14,16 @@ StartUp::StartUp(SerialLink& link, Commands& commands, View& view, Messages& mes
 
 void StartUp::run(From from)
 {
+    using Phase = SerialLink::StartUpPhase;
     m_running = true;
-    m_link.startupRunning = true;
+    // After a port choice the settings are still missing: the port opens with the option just
+    // chosen, applied in full.
+    m_link.setStartUpPhase(from == From::PortChoice ? Phase::Configuring : Phase::Running);
     if (onRunning)
         onRunning(true);
     const auto end = [this] {
-        m_link.startupRunning = false;
+        if (m_link.startUpPhase() != Phase::SettingsMissing)
+            m_link.setStartUpPhase(Phase::Over);
         m_running = false;
         if (onRunning)
             onRunning(false);
@@ -29,17 +33,18 @@ void StartUp::run(From from)
         m_messages.inform(
             QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));
         m_link.port().discard();
-        m_link.startupFlag = true;
+        m_link.setStartUpPhase(Phase::Configuring);
         m_settingsMissing = !m_link.LOAD_SETTINGS();
-        if (m_settingsMissing)
+        if (m_settingsMissing) {
+            // For the rest of the run the port comes from the options, configured in full.
+            m_link.setStartUpPhase(Phase::SettingsMissing);
             return end();
+        }
         for (int n = 1; n <= 4; ++n)
             m_view.setChecked(portOption(n), m_link.portNumber == n);
     }
-    // After a port choice the start-up flag is still raised from the settings that could not be
-    // loaded: the port opens with the option just chosen, applied in full.
     m_link.OPEN_PORT();
-    m_link.startupFlag = false;
+    m_link.setStartUpPhase(Phase::Running);
     m_settingsMissing = false;
     if (m_commands.CMD_S() || m_commands.CMD_VERSION())
         return end();

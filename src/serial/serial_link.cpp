@@ -118,11 +118,9 @@ bool SerialLink::OPEN_PORT()
             return false;
         return m_port.open();
     };
-    if (startupFlag) {
-        if (selectedOption) {
-            if (const int option = selectedOption(); option >= 1 && option <= 4)
-                portNumber = qint16(option);
-        }
+    if (m_phase == StartUpPhase::Configuring || m_phase == StartUpPhase::SettingsMissing) {
+        if (m_selectedOption >= 1 && m_selectedOption <= 4)
+            portNumber = qint16(m_selectedOption);
         m_port.setPortNumber(portNumber);
         failed = !m_port.applyLineSettings() || !open();
     } else if (!m_port.isOpen()) {
@@ -139,15 +137,14 @@ bool SerialLink::OPEN_PORT()
     return false;
 }
 
-void SerialLink::SELECT_PORT()
+void SerialLink::SELECT_PORT(int option)
 {
+    m_selectedOption = option;
     // Only the start-up sequence itself (which selects the stored option) stores nothing.
-    if (startupRunning)
+    if (!portChoiceStored())
         return;
-    if (selectedOption) {
-        if (const int option = selectedOption(); option >= 1 && option <= 4)
-            portNumber = qint16(option);
-    }
+    if (option >= 1 && option <= 4)
+        portNumber = qint16(option);
     QString error;
     if (!writePortNumber(settingsPath, portNumber, &error))
         m_messages.inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(settingsPath, error));

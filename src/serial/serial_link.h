@@ -36,17 +36,33 @@ public:
     bool timeoutFlag = false;    // raised by the tick, lowered only by the readers and exchanges
     QString receiveText;         // built by GET_CHAR and the numeric readers
     qint16 portNumber = 0;
-    bool startupFlag = false;    // while raised, OPEN_PORT applies the full configuration
-    bool startupRunning = false; // while the start-up sequence runs, a port choice stores nothing
-    // The COM option selected in the window: 1 to 4, or 0 when none is.
-    std::function<int()> selectedOption;
     // The settings file; by default the platform's place for it.
     QString settingsPath;
 
+    // Where the start-up sequence stands, as far as the port choice is concerned. The sequence
+    // tells the link each step; nothing else does.
+    enum class StartUpPhase {
+        Over,             // OPEN_PORT opens the port as configured; a port choice is stored
+        Running,          // the sequence runs with the port configured: a port choice stores nothing
+        Configuring,      // the sequence runs and opens the port next: OPEN_PORT takes the port from
+                          // the options and applies the whole configuration; a choice stores nothing
+        SettingsMissing,  // the settings could not be loaded: for the rest of the run OPEN_PORT
+                          // configures in full from the options, while a port choice is stored
+    };
+    void setStartUpPhase(StartUpPhase phase) { m_phase = phase; }
+    StartUpPhase startUpPhase() const { return m_phase; }
+    // Whether a port choice would be stored now (not while the start-up sequence runs).
+    bool portChoiceStored() const { return m_phase == StartUpPhase::Over || m_phase == StartUpPhase::SettingsMissing; }
+
+    // The COM option selected in the window, 1 to 4, or 0 when none is; the window tells every
+    // change of selection.
+    void setSelectedOption(int option) { m_selectedOption = option; }
+    int selectedOption() const { return m_selectedOption; }
+
     // Opens the port unless it is open; true when that failed (the operator has been told).
     bool OPEN_PORT();
-    // A click on one of the COM options: remember the choice and configure the port.
-    void SELECT_PORT();
+    // A click on the COM option `option` (1 to 4): remember the choice and configure the port.
+    void SELECT_PORT(int option);
     // Reads the stored port number; false when the file is missing, unreadable or out of range.
     bool LOAD_SETTINGS();
 
@@ -87,6 +103,8 @@ private:
 
     Port& m_port;
     Messages& m_messages;
+    StartUpPhase m_phase = StartUpPhase::Over;
+    int m_selectedOption = 1;  // COM1 is selected when the window is built
     bool m_wakePending = false;
     bool m_aborted = false;
     QElapsedTimer m_sinceEvents;  // since the window's events were last processed by a wait

@@ -75,7 +75,6 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     addSessionStatusBar(*this);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     fitFormToScreen(this);
-    m_link.selectedOption = [this] { return selectedPortOption(); };
     m_lock.onIdle = [this] {
         if (m_closeRequested) {
             m_closeRequested = false;
@@ -85,20 +84,25 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
 
     // A port option runs its choice whenever it becomes selected, by the mouse, the keyboard or
     // an assistive tool's toggle, and on a click while already selected; never twice for one click.
+    // The link is told of every change of selection, for the opens that take the port from the
+    // options.
+    m_link.setSelectedOption(selectedPortOption());
     for (int n = 1; n <= 4; ++n) {
         QAbstractButton* option = button(portOption(n));
-        connect(option, &QAbstractButton::toggled, this, [this](bool selected) {
-            if (!selected)
+        connect(option, &QAbstractButton::toggled, this, [this, n](bool selected) {
+            if (!selected) {
+                m_link.setSelectedOption(selectedPortOption());
                 return;
+            }
             m_portJustSelected = true;
             QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
-            m_link.SELECT_PORT();
+            m_link.SELECT_PORT(n);
             m_sessionSignals->portInUse(m_link.portNumber, portDevice(m_link.portNumber, hostPlatform(),
                                                                       portLinksFolder(m_link.settingsPath)));
         });
-        connect(option, &QAbstractButton::clicked, this, [this] {
+        connect(option, &QAbstractButton::clicked, this, [this, n] {
             if (!m_portJustSelected)
-                m_link.SELECT_PORT();
+                m_link.SELECT_PORT(n);
         });
     }
 

@@ -31,13 +31,13 @@ bool choosePort(MainWindow& window, bool firstStart)
 {
     SerialLink& link = window.link();
     // While the start-up sequence runs the port is not to be chosen (its panel is off too).
-    if (link.startupRunning) {
+    if (window.session().startUp().running()) {
         QApplication::beep();
         return false;
     }
     const Platform platform = hostPlatform();
     const QString linksFolder = portLinksFolder(link.settingsPath);
-    const int option = link.selectedOption ? link.selectedOption() : 0;
+    const int option = link.selectedOption();
     // The chooser starts with what the port in question opens now.
     const int shown = platform == Platform::Windows ? int(link.portNumber) : (option >= 1 ? option : 1);
     const QString current = shown >= 1 ? portDevice(shown, platform, linksFolder) : QString();
