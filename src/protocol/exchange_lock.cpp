@@ -3,31 +3,32 @@
 
 bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
 {
-    if (m_busy) {
-        if (kind != Kind::Stop && !m_queueEveryClick)
+    switch (m_state) {
+    case State::Running:
+        if (kind != Kind::Stop)
             return false;
+        [[fallthrough]];
+    case State::ReadingFrame:
+    case State::EndingMonitoring:
         m_queued.append({exchange, kind});
         return true;
+    case State::Idle:
+        break;
     }
-    m_busy = true;
-    m_queueEveryClick = kind == Kind::MonitorFrame;
+    m_state = kind == Kind::MonitorFrame ? State::ReadingFrame : State::Running;
     exchange();
     // What was queued runs now, in order; what is clicked while it runs is refused or queued by
-    // the ordinary rule (while the monitor runs, a queued exchange only sends its frame).
-    m_queueEveryClick = false;
-    if (m_hold) {
-        m_hold = false;
-        for (qsizetype i = 0; i < m_queued.size();) {
-            if (m_queued.at(i).kind == Kind::Stop)
-                m_queued.takeAt(i).exchange();
-            else
-                ++i;
-        }
-    } else {
-        while (!m_queued.isEmpty())
-            m_queued.takeFirst().exchange();
+    // the ordinary rule (while the monitor runs, a queued exchange only sends its frame). After a
+    // frame that ended monitoring, only the stops run now.
+    const bool stopsOnly = m_state == State::EndingMonitoring;
+    m_state = State::Running;
+    for (qsizetype i = 0; i < m_queued.size();) {
+        if (!stopsOnly || m_queued.at(i).kind == Kind::Stop)
+            m_queued.takeAt(i).exchange();
+        else
+            ++i;
     }
-    m_busy = false;
+    m_state = State::Idle;
     if (onIdle)
         onIdle();
     return true;

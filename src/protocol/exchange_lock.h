@@ -27,23 +27,33 @@ public:
     // Runs `exchange` now when no other exchange runs, then every exchange queued meanwhile, in
     // the order clicked. Returns false when the click was refused; a stop is never refused.
     bool run(const std::function<void()>& exchange, Kind kind = Kind::Ordinary);
-    bool busy() const { return m_busy; }
+    bool busy() const { return m_state != State::Idle; }
     // Called from inside a monitor frame that ends monitoring: when the frame has ended only the
     // stops queued behind it run; the other clicks wait, in order, behind the next exchange run.
-    void holdQueuedUntilNextExchange() { m_hold = true; }
+    void holdQueuedUntilNextExchange()
+    {
+        if (m_state == State::ReadingFrame)
+            m_state = State::EndingMonitoring;
+    }
     // Forgets the clicks held back (the application is quitting and no closing exchange comes).
     void dropHeld() { m_queued.clear(); }
     // Called each time the running exchange, and those queued behind it, have ended.
     std::function<void()> onIdle;
 
 private:
+    enum class State {
+        Idle,              // nothing runs: the next click runs at once
+        Running,           // an exchange runs: a stop is queued, any other click refused
+        ReadingFrame,      // the monitor reads a frame: every click is queued behind it
+        EndingMonitoring,  // the frame read ends monitoring: every click is queued; after it
+                           // only the stops run, the rest waits for the next exchange
+    };
     struct Queued {
         std::function<void()> exchange;
         Kind kind;
     };
 
-    bool m_busy = false;
-    bool m_queueEveryClick = false;
-    bool m_hold = false;
+    State m_state = State::Idle;
+    // What waits: clicked while something ran, or held back for the exchange after monitoring.
     QList<Queued> m_queued;
 };
