@@ -282,21 +282,10 @@ int Run::write(const QString& path)
         return status == Done ? BoxFailed : status;
     const QStringList& block = m_reading->block;
     QStringList differences;
-    for (int line = 1; line <= 15; ++line) {
-        const QString value = encode_write_lines(line, sent);
-        if (line == 1 && value.isEmpty())  // neither stop option: the box keeps its own
-            continue;
-        const QString back = block.value(line + 1);
-        if (entryValue(value) == entryValue(back))
-            continue;
-        QString name;
-        for (const SetPanelEntry& entry : setPanelEntries)
-            if (entry.writeLine == line)
-                name = entry.kind == SetPanelEntry::Kind::StopOption ? QStringLiteral("stop") : fieldName(entry.field);
-        differences << QStringLiteral("field %1%2: sent %3, read back %4")
-                           .arg(line + 2)
-                           .arg(name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name), value, back);
-    }
+    for (const WriteLineDifference& difference : writeLineDifferences(sent, block))
+        differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
+                           .arg(difference.line + 2)
+                           .arg(difference.name, difference.sent, difference.held);
     if (!differences.isEmpty()) {
         printError(QStringLiteral("The CBOX read back different values:\n") + differences.join(QLatin1Char('\n')));
         return BoxFailed;
@@ -460,7 +449,7 @@ QString subcommandHelp()
 {
     QString text = QStringLiteral("Subcommands (no window, no display needed):\n");
     for (const Subcommand& sub : Subcommands) {
-        text += QStringLiteral("  %1 %2 %3").arg(QLatin1String(ProgramName), QLatin1String(sub.name),
+        text += QStringLiteral("  ") + QStringLiteral("%1 %2 %3").arg(QLatin1String(ProgramName), QLatin1String(sub.name),
                                                  QLatin1String(sub.arguments)).trimmed() + QLatin1Char('\n');
         // Wrapped to fit a terminal of 100 columns.
         QString line = QStringLiteral("     ");
