@@ -40,12 +40,14 @@ bool ConsoleMessages::askYesNo(const QString& text, const QString& title)
     return askYesNoWithDetails(text, title, {});
 }
 
+bool ConsoleMessages::willAsk() const { return !m_assumeYes && isatty(fileno(stdin)) && isatty(fileno(stderr)); }
+
 bool ConsoleMessages::askYesNoWithDetails(const QString& text, const QString& title, const QString& details)
 {
     if (m_assumeYes)
         return true;
     // Only a person at a terminal can answer; a script that means yes says --yes.
-    if (!isatty(fileno(stdin)) || !isatty(fileno(stderr))) {
+    if (!willAsk()) {
         m_couldNotAsk = true;
         printError(QStringLiteral("%1: %2\nNo terminal to ask on: nothing was sent. Give --yes to answer yes.")
                        .arg(title, text));

@@ -16,6 +16,8 @@ public:
     bool askYesNo(const QString& text, const QString& title) override;
     bool askYesNoWithDetails(const QString& text, const QString& title, const QString& details) override;
 
+    // Whether a question will be put to a person at the terminal (no --yes, and a terminal).
+    bool willAsk() const;
     // Whether any message has been shown.
     bool shown() const { return m_shown; }
     // Whether a question was answered No on the terminal, or could not be asked at all.

@@ -268,6 +268,12 @@ int Run::write(const QString& path)
     if (const int status = selectPort(); status != Done)
         return status;
 
+    // A person asked sees what the write changes, as the window's question shows it after a read.
+    if (m_messages.willAsk()) {
+        exchange([this] { commands().CMD_READ_PARAMS(); });
+        if (const int status = outcome(); status != Done)
+            return status;
+    }
     exchange([this] { commands().CMD_WRITE_PARAMS(); });
     if (m_messages.couldNotAsk() || m_messages.declined())
         return Usage;
