@@ -11,7 +11,6 @@
 #include "ui/message_boxes.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
 
 int main(int argc, char* argv[])
@@ -33,13 +32,6 @@ int main(int argc, char* argv[])
     window.show();
     // A file named on the command line is loaded as File > Load parameters loads it, once the
     // start-up sequence has ended, whatever its outcome (its panel fill would overwrite it).
-    if (!file.isEmpty())
-        file = QFileInfo(file).absoluteFilePath();
-    QTimer::singleShot(0, &window, [&window, file] {
-        window.startUp();
-        if (!file.isEmpty())
-            if (auto* menu = window.findChild<FileMenu*>())
-                menu->loadFrom(file);
-    });
+    QTimer::singleShot(0, &window, [&window, file] { startUpLoading(window, file); });
     return app.exec();
 }

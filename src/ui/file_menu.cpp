@@ -211,4 +211,13 @@ void FileMenu::refreshRecentMenu()
     browse->setObjectName(QStringLiteral("file_recent_browse"));
 }
 
+void startUpLoading(MainWindow& window, const QString& path)
+{
+    window.startUp();
+    if (path.isEmpty())
+        return;
+    if (auto* files = window.findChild<FileMenu*>(QStringLiteral("parameter_files")))
+        files->loadFrom(QFileInfo(path).absoluteFilePath());
+}
+
 void addFileMenuItems(MainWindow& window) { new FileMenu(window); }
