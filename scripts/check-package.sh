@@ -3,14 +3,15 @@
 # Builds the Debian package (scripts/package.sh) and checks it as a desktop would meet it: the
 # desktop entry and the AppStream metainfo validate, lintian finds no error, and the programs it
 # unpacks run: rotor --version, also started as the desktop entry's Exec line says, with no
-# display, and rotor-cbox-sim --help.
+# display, rotor-cbox-sim --help, and rotor read --json against that simulator with no display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh desktop-file-utils appstream lintian
 
 fail() { echo "check-package: $*" >&2; exit 1; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+sim_pid=
+trap '[ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 echo "== Package"
 scripts/package.sh >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; fail "the package was not built"; }
@@ -62,5 +63,19 @@ out=$("${headless[@]}" "$root/usr/bin/$(basename "$program")" "${args[@]}" --ver
 echo "Exec=${exec_line[*]} --version: $out"
 help=$("$root/usr/bin/rotor-cbox-sim" --help)
 echo "usr/bin/rotor-cbox-sim --help: ${help%%$'\n'*}"
+# The two together with no display: the simulator plugged in as port 1 in a private folder, and
+# rotor read there on the port of that folder's settings file.
+sim_dir=$work/sim
+mkdir -p "$sim_dir/rotor"
+printf ' 1 \r\n' >"$sim_dir/rotor/rotor.ini"
+"$root/usr/bin/rotor-cbox-sim" --fast --plug 1 --config-dir "$sim_dir" --log "$sim_dir/cbox-sim.log" \
+    >"$sim_dir/device" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$sim_dir/device" ] && break; sleep 0.1; done
+[ -s "$sim_dir/device" ] || fail "rotor-cbox-sim did not come up: $(cat "$sim_dir/device")"
+json=$("${headless[@]}" XDG_CONFIG_HOME="$sim_dir" "$root/usr/bin/rotor" read --json) \
+    || fail "rotor read --json ended with status $?"
+[[ $json == *'"firmware":"003.22"'* && $json == *'"curr_pos":"123°"'* ]] || fail "rotor read --json said: $json"
+echo "usr/bin/rotor read --json: ${json:0:72}..."
 
 echo "== Package checks passed: $deb"

@@ -201,6 +201,8 @@ private slots:
     void fileItemsWaitWhileMonitorRuns();
     void keptFilesStayWholeLoadsAreTypeable_data();
     void keptFilesStayWholeLoadsAreTypeable();
+    void fileNamedAtStartLoadsAfterStartUp_data();
+    void fileNamedAtStartLoadsAfterStartUp();
 };
 
 void ParameterFilesTest::loadFillsPanelAndItsChecks_data()
@@ -673,6 +675,52 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
                                       QRegularExpression::DotMatchesEverythingOption);
     QVERIFY2(expected.match(got).hasMatch(), qPrintable(got));
     QVERIFY(whole);
+}
+
+void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp_data()
+{
+    QTest::addColumn<bool>("boxAnswers");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QStringList>("shown");
+
+    const QString prompt =
+        QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
+    QTest::newRow("start-up answered") << true
+                                       << QByteArray("\x02" "AS\r\x02" "AV\r\x02" "AL\r") << QStringList{prompt};
+    QTest::newRow("box silent") << false << QByteArray("\x02" "AS\r")
+                                << QStringList{prompt, QStringLiteral("cmd S, Communication timeout on <header>")};
+}
+
+void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
+{
+    QFETCH(bool, boxAnswers);
+    QFETCH(QByteArray, wire);
+    QFETCH(QStringList, shown);
+    Rig rig;
+    QVERIFY(writeFile(rig.window->link().settingsPath, " 1 \r\n"));
+    if (boxAnswers) {
+        rig.port.expect(frame("S"), reply('S', "R"));
+        rig.port.expect(frame("V"), reply('V', "00322"));
+        rig.port.expect(frame("L"), reply('L', factoryData));
+    }
+    // A file that differs from the block in every text entry and check box.
+    ParameterFile file;
+    file.panel = panelFromBlock(factoryBlock);
+    for (const SetPanelEntry& entry : setPanelEntries) {
+        if (entry.text)
+            file.panel.*entry.text = QStringLiteral("7");
+        else
+            file.panel.*entry.checked = !(file.panel.*entry.checked);
+    }
+    QVERIFY(writeFile(rig.path(QStringLiteral("named.rotor")), writeParameterFile(file)));
+
+    startUpLoading(*rig.window, rig.path(QStringLiteral("named.rotor")));
+
+    QCOMPARE(rig.port.written, wire);
+    QCOMPARE(rig.messages.shown, shown);
+    QCOMPARE(panelState(*rig.window).upperLimit, QStringLiteral("7"));
+    QCOMPARE(panelState(*rig.window).pwmOn, file.panel.pwmOn);
+    QCOMPARE(panelState(*rig.window).southStop, file.panel.southStop);
 }
 
 QTEST_MAIN(ParameterFilesTest)

@@ -453,26 +453,34 @@ private slots:
         QTest::addColumn<bool>("read");
         QTest::addColumn<QStringList>("edits");
         QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("heldOffset");  // the block's field 14, as the box sends it
         QTest::newRow("not read") << false << QStringList()
-                                  << "The CBOX has not been read since rotor started: what it holds now is not known.";
-        QTest::newRow("read, nothing changed") << true << QStringList() << "The CBOX already holds these values, as read last.";
+                                  << "The CBOX has not been read since rotor started: what it holds now is not known." << "00000";
+        QTest::newRow("read, nothing changed") << true << QStringList() << "The CBOX already holds these values, as read last." << "00000";
         QTest::newRow("read, three changed")
             << true << QStringList{"upper_limit", " 450", "rot_timeout", "60", "north_stop", "on"}
             << "What the write changes in the CBOX, as read last:\nStop mode: 1 → 0\nUpper Limit: 500 → 450\n"
-               "Rot. Timeout (ticks): 3049 → 36585";
+               "Rot. Timeout (ticks): 3049 → 36585" << "00000";
         QTest::newRow("read, a value written alike is no change")
-            << true << QStringList{"upper_limit", "0500", "pwm_period", "49.5"} << "The CBOX already holds these values, as read last.";
+            << true << QStringList{"upper_limit", "0500", "pwm_period", "49.5"} << "The CBOX already holds these values, as read last." << "00000";
+        // The offset comes back as 16-bit two's complement: 65531 is the -5 written.
+        QTest::newRow("read, a negative offset held alike is no change")
+            << true << QStringList{"offset_write", "-5"} << "The CBOX already holds these values, as read last." << "65531";
+        QTest::newRow("read, a negative offset changed")
+            << true << QStringList{"offset_write", "-7"} << "What the write changes in the CBOX, as read last:\nOffset: -5 → -7" << "65531";
     }
     void theQuestionSaysWhatTheWriteChanges()
     {
         QFETCH(bool, read);
         QFETCH(QStringList, edits);
         QFETCH(QString, details);
+        QFETCH(QString, heldOffset);
         Window<FakePort> t;
         t.setDefaults();
         if (read) {
-            t.port.expect(frame("L"), reply('L', "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,"
-                                                 "01829,00000,00000,00002,03049,00000,01000"));
+            t.port.expect(frame("L"), reply('L', QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,"
+                                                            "00001,01829,")
+                                                     + heldOffset.toLatin1() + ",00000,00002,03049,00000,01000"));
             t.click(QStringLiteral("read_info"));
             QVERIFY(t.messages.shown.isEmpty());
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
 
+#include "cli/headless.h"
+
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -76,14 +78,16 @@ QString missingDisplay(const QCommandLineParser& parser)
 
 } // namespace
 
-std::optional<int> answerCommandLine(int argc, char* argv[])
+std::optional<int> answerCommandLine(int argc, char* argv[], QString* file)
 {
     QCommandLineParser parser;
     // "-platform" is one option, not -p -l -a ...; so is "-v".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QStringLiteral(
         "Reads, sets and exercises the configuration of an antenna-rotator control box (the CBOX)\n"
-        "over a serial line. Without options it opens its window on the configured port.\n"
+        "over a serial line. Without options it opens its window on the configured port; given a\n"
+        "parameter file (rotor FILE.rotor) it loads that file into the PARAMETERS SET panel once the\n"
+        "start-up has ended. Given a subcommand (rotor read ...) it answers without a window.\n"
         "Qt's own options, such as -platform and -style, are taken as in every Qt program."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
@@ -100,7 +104,14 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     }
 
     const bool parsed = parser.parse(arguments(argc, argv));
+    if (parsed && parser.positionalArguments().size() > 1) {
+        print(stderr, QStringLiteral("%1: one parameter file at most, or a subcommand first\nTry '%1 --help'.\n")
+                          .arg(QLatin1String(ProgramName)));
+        return 2;
+    }
     if (parsed && !parser.isSet(help) && !parser.isSet(version)) {
+        if (file && !parser.positionalArguments().isEmpty())
+            *file = parser.positionalArguments().first();
         if (const QString missing = missingDisplay(parser); !missing.isEmpty()) {
             print(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(ProgramName), missing));
             return 1;
@@ -122,6 +133,6 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     QByteArray coreName(ProgramName);
     char* coreArgv[] = {coreName.data(), nullptr};
     QCoreApplication core(coreArgc, coreArgv);
-    print(stdout, parser.helpText());
+    print(stdout, parser.helpText() + QLatin1Char('\n') + subcommandHelp());
     return 0;
 }

@@ -5,8 +5,11 @@
 // as it always has.
 #pragma once
 
+#include <QString>
+
 #include <optional>
 
 // The exit code when the command line has been answered (help, version, or a mistaken option);
 // nothing when the program is to start its window.
-std::optional<int> answerCommandLine(int argc, char* argv[]);
+// `file` receives the parameter file named on the command line, if any (empty when none is).
+std::optional<int> answerCommandLine(int argc, char* argv[], QString* file = nullptr);

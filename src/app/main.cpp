@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program: the main window on the real serial port, its start-up once it is shown, and the
-// event loop until the last window closes. --help and --version are answered before that.
+// event loop until the last window closes. --help and --version are answered before that, and
+// a subcommand (rotor read, write, ...) runs without any window.
 
 #include "command_line.h"
+#include "cli/headless.h"
 #include "serial/serial_port.h"
+#include "ui/file_menu.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 
@@ -12,7 +15,10 @@
 
 int main(int argc, char* argv[])
 {
-    if (const std::optional<int> answered = answerCommandLine(argc, argv))
+    if (argc > 1 && isSubcommand(QString::fromLocal8Bit(argv[1])))
+        return runSubcommand(argc, argv);
+    QString file;
+    if (const std::optional<int> answered = answerCommandLine(argc, argv, &file))
         return *answered;
 
     QApplication app(argc, argv);
@@ -24,6 +30,8 @@ int main(int argc, char* argv[])
     MessageBoxes messages;
     MainWindow window(port, messages);
     window.show();
-    QTimer::singleShot(0, &window, &MainWindow::startUp);
+    // A file named on the command line is loaded as File > Load parameters loads it, once the
+    // start-up sequence has ended, whatever its outcome (its panel fill would overwrite it).
+    QTimer::singleShot(0, &window, [&window, file] { startUpLoading(window, file); });
     return app.exec();
 }

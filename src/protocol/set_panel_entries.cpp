@@ -52,6 +52,16 @@ PanelState panelState(const View& view)
     return panel;
 }
 
+void fillSetPanel(View& view, const PanelState& panel)
+{
+    for (const SetPanelEntry& entry : setPanelEntries) {
+        if (entry.text)
+            view.setText(entry.field, panel.*entry.text);
+        else
+            view.setChecked(entry.field, panel.*entry.checked);
+    }
+}
+
 std::optional<QChar> controlCharacterIn(const QString& text)
 {
     for (QChar c : text)

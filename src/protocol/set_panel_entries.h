@@ -41,6 +41,9 @@ extern const std::array<SetPanelEntry, 16> setPanelEntries;
 // The panel's values as the view shows them now.
 class View;
 PanelState panelState(const View& view);
+// Fills the view's panel with `panel` in Set Default's order, so that the live checks end as they
+// do after Set Default (each assignment fires its entry's check as any program assignment does).
+void fillSetPanel(View& view, const PanelState& panel);
 
 // What typing can put into an entry of the panel: at most this many characters, and no control
 // character (a line break, a tab, an escape ...). Loading a file gives nothing more.

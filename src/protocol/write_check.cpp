@@ -31,6 +31,8 @@ QString label(Field field)
 }
 
 // What each value line carries, as the changes list names it.
+constexpr int offsetLine = 12;
+
 const char* const lineNames[15] = {
     "Stop mode",  "Lower Limit", "Upper Limit", "Rev. Delay (ticks)", "PWM", "PWM on-time (ticks)",
     "PWM off-time (ticks)", "PWM:ramp", "PWM min. time (ticks)", "OPTIMIZE", "Preset Delay (ticks)",
@@ -154,19 +156,30 @@ QString writeRefusalText(const QList<RefusedEntry>& refused)
     return lines.join(QLatin1Char('\n'));
 }
 
+QList<WriteLineDifference> writeLineDifferences(const PanelState& panel, const QStringList& block)
+{
+    QList<WriteLineDifference> differences;
+    for (int line = 1; line <= 15; ++line) {
+        const QString sent = encode_write_lines(line, panel);
+        if (sent.isEmpty())
+            continue;  // an empty stop-mode line has nothing to compare
+        QString held = block.value(line + 1);
+        // The offset comes back as a 16-bit two's-complement number: 65531 is the -5 written.
+        if (line == offsetLine && entryValue(held) > 32767)
+            held = decimalText(entryValue(held) - 65536);
+        if (entryValue(sent) != entryValue(held))
+            differences.append({line, QString::fromUtf8(lineNames[line - 1]), held, sent});
+    }
+    return differences;
+}
+
 QString writeChangesText(const PanelState& panel, const QStringList& lastBlock)
 {
     if (lastBlock.size() < 17)
         return QStringLiteral("The CBOX has not been read since rotor started: what it holds now is not known.");
     QStringList changes;
-    for (int line = 1; line <= 15; ++line) {
-        const QString sent = encode_write_lines(line, panel);
-        if (sent.isEmpty())
-            continue;  // an empty stop-mode line has nothing to compare
-        const QString held = lastBlock.at(line + 1);
-        if (entryValue(sent) != entryValue(held))
-            changes << QStringLiteral("%1: %2 → %3").arg(QString::fromUtf8(lineNames[line - 1]), held, sent);
-    }
+    for (const WriteLineDifference& change : writeLineDifferences(panel, lastBlock))
+        changes << QStringLiteral("%1: %2 → %3").arg(change.name, change.held, change.sent);
     if (changes.isEmpty())
         return QStringLiteral("The CBOX already holds these values, as read last.");
     changes.prepend(QStringLiteral("What the write changes in the CBOX, as read last:"));

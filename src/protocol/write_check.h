@@ -40,6 +40,18 @@ QList<RefusedEntry> refusedWriteEntries(const PanelState& panel);
 // The one message that refuses the write.
 QString writeRefusalText(const QList<RefusedEntry>& refused);
 
+// A value line that differs, by value, from its field of a block: its number (1 to 15), its name,
+// the field as held and the line as sent.
+struct WriteLineDifference {
+    int line;
+    QString name;
+    QString held;
+    QString sent;
+};
+// The value lines of `panel` that differ numerically from fields 3 to 17 of `block` (19 fields);
+// an empty stop-mode line has nothing to compare.
+QList<WriteLineDifference> writeLineDifferences(const PanelState& panel, const QStringList& block);
+
 // What the write changes in the box: each value line compared numerically with its field (3 to
 // 17) of the block read last, one line per difference ("Upper Limit: 500 → 450"). `lastBlock` holds
 // the block's 19 fields; when it is empty the box has not been read, and the text says so.

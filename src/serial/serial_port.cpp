@@ -74,7 +74,7 @@ bool SerialPort::open()
     if (m_port.isOpen())
         return true;
     // The device is looked up at every open: a port assigned anew is used from the next exchange on.
-    const QString device = portDeviceName(m_number);
+    const QString device = m_fixedDevice.isEmpty() ? portDeviceName(m_number) : m_fixedDevice;
     if (device.isEmpty()) {  // ports/comN is not a link: nothing to open
         m_device.clear();
         m_failure = PortOpenFailure::Other;

@@ -23,6 +23,9 @@ public:
     explicit SerialPort(QObject* parent = nullptr);
 
     void setPortNumber(int n) override;
+    // Opens `device` whatever the port number, for the life of this object: a device named on the
+    // command line for one run, stored nowhere. Empty: the port number's device again.
+    void setDevice(const QString& device) { m_fixedDevice = device; }
     bool applyLineSettings() override;
     bool open() override;
     void close() override;
@@ -40,6 +43,7 @@ private:
 
     QSerialPort m_port;
     int m_number = 0;
+    QString m_fixedDevice;
     QString m_device;
     PortOpenFailure m_failure = PortOpenFailure::None;
 };

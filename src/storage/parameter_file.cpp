@@ -4,6 +4,8 @@
 #include "protocol/parameter_codec.h"
 #include "protocol/set_panel_entries.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -480,20 +482,9 @@ QByteArray writeParameterFile(const ParameterFile& file)
         out += savedKey + QStringLiteral(" = ") + dateText(file.saved) + QLatin1Char('\n');
 
     out += QStringLiteral("\n[") + setSection + QStringLiteral("]\n");
-    const PanelState& panel = file.panel;
-    for (const SetPanelEntry& entry : setPanelEntries) {
-        QString value;
-        switch (entry.kind) {
-        case Kind::Text: value = encodeValue(panel.*entry.text); break;
-        case Kind::CheckBox: value = QLatin1String(panel.*entry.checked ? "on" : "off"); break;
-        case Kind::StopOption:
-            if (entry.field != Field::south_stop)  // one key for both options
-                continue;
-            // North wins when both are on, as in the write.
-            value = QLatin1String(panel.northStop ? "north" : panel.southStop ? "south" : "none");
-            break;
-        }
-        out += keyOf(entry) + QStringLiteral(" =") + (value.isEmpty() ? QString() : QLatin1Char(' ') + value) + QLatin1Char('\n');
+    for (const auto& [key, value] : parameterSetValues(file.panel)) {
+        const QString encoded = encodeValue(value);
+        out += key + QStringLiteral(" =") + (encoded.isEmpty() ? QString() : QLatin1Char(' ') + encoded) + QLatin1Char('\n');
     }
 
     if (file.reading) {
@@ -518,6 +509,47 @@ QByteArray writeParameterFile(const ParameterFile& file)
 std::variant<ParameterFile, ParameterFileError> readParameterFile(const QByteArray& contents)
 {
     return FileReader().read(contents);
+}
+
+std::variant<ParameterFile, QString> loadParameterFile(const QString& path)
+{
+    // A FIFO or a device would hold the program up waiting for data: only a regular file (links
+    // followed) is opened.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("The file cannot be read: it is not a regular file but %1.")
+            .arg(info.isDir() ? QStringLiteral("a folder") : QStringLiteral("a FIFO, socket or device"));
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return QStringLiteral("The file cannot be read: %1.").arg(in.errorString());
+    // Never more than a parameter file can be: the reader refuses what goes beyond.
+    const QByteArray contents = in.read(parameterFileMaxSize + 1);
+    if (in.error() != QFileDevice::NoError)
+        return QStringLiteral("The file cannot be read: %1.").arg(in.errorString());
+    auto result = readParameterFile(contents);
+    if (const auto* error = std::get_if<ParameterFileError>(&result))
+        return error->message();
+    return std::get<ParameterFile>(std::move(result));
+}
+
+QList<std::pair<QString, QString>> parameterSetValues(const PanelState& panel)
+{
+    QList<std::pair<QString, QString>> values;
+    for (const SetPanelEntry& entry : setPanelEntries) {
+        QString value;
+        switch (entry.kind) {
+        case Kind::Text: value = panel.*entry.text; break;
+        case Kind::CheckBox: value = QLatin1String(panel.*entry.checked ? "on" : "off"); break;
+        case Kind::StopOption:
+            if (entry.field != Field::south_stop)  // one key for both options
+                continue;
+            // North wins when both are on, as in the write.
+            value = QLatin1String(panel.northStop ? "north" : panel.southStop ? "south" : "none");
+            break;
+        }
+        values.append({keyOf(entry), value});
+    }
+    return values;
 }
 
 PanelState panelFromBlock(const QStringList& block)

@@ -74,6 +74,12 @@ struct ParameterFileError {
 
 QByteArray writeParameterFile(const ParameterFile& file);
 std::variant<ParameterFile, ParameterFileError> readParameterFile(const QByteArray& contents);
+// Reads and judges the file at `path`: only a regular file (links followed), never more than a
+// parameter file can be. On refusal, why, in a sentence for the operator.
+std::variant<ParameterFile, QString> loadParameterFile(const QString& path);
+
+// The "[parameters set]" section's keys and values (not yet quoted), in the order written.
+QList<std::pair<QString, QString>> parameterSetValues(const PanelState& panel);
 
 // The set panel as a block fills it at start-up (stop "none" for "Absolute").
 PanelState panelFromBlock(const QStringList& block);

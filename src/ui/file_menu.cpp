@@ -158,31 +158,10 @@ bool FileMenu::loadFrom(const QString& path)
                                        .arg(native(path), why));
         return false;
     };
-    // A FIFO or a device would hold the program up waiting for data: only a regular file (links
-    // followed) is opened.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return refuse(tr("The file cannot be read: it is not a regular file but %1.")
-                          .arg(info.isDir() ? tr("a folder") : tr("a FIFO, socket or device")));
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        return refuse(tr("The file cannot be read: %1.").arg(in.errorString()));
-    // Never more than a parameter file can be: the reader refuses what goes beyond.
-    const QByteArray contents = in.read(parameterFileMaxSize + 1);
-    if (in.error() != QFileDevice::NoError)
-        return refuse(tr("The file cannot be read: %1.").arg(in.errorString()));
-    const auto result = readParameterFile(contents);
-    if (const auto* error = std::get_if<ParameterFileError>(&result))
-        return refuse(error->message());
-
-    // Set Default's order, so that the live checks end as they do after Set Default.
-    const PanelState& panel = std::get<ParameterFile>(result).panel;
-    for (const SetPanelEntry& entry : setPanelEntries) {
-        if (entry.text)
-            m_window.setText(entry.field, panel.*entry.text);
-        else
-            m_window.setChecked(entry.field, panel.*entry.checked);
-    }
+    const auto result = loadParameterFile(path);
+    if (const auto* why = std::get_if<QString>(&result))
+        return refuse(*why);
+    fillSetPanel(m_window, std::get<ParameterFile>(result).panel);
     return true;
 }
 
@@ -230,6 +209,15 @@ void FileMenu::refreshRecentMenu()
             loadFrom(path);
     });
     browse->setObjectName(QStringLiteral("file_recent_browse"));
+}
+
+void startUpLoading(MainWindow& window, const QString& path)
+{
+    window.startUp();
+    if (path.isEmpty())
+        return;
+    if (auto* files = window.findChild<FileMenu*>(QStringLiteral("parameter_files")))
+        files->loadFrom(QFileInfo(path).absoluteFilePath());
 }
 
 void addFileMenuItems(MainWindow& window) { new FileMenu(window); }

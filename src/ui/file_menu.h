@@ -56,5 +56,10 @@ private:
     bool m_historyFailureShown = false;
 };
 
+// The window's start-up, then, once the sequence has ended whatever its outcome, the parameter
+// file at `path` (unless empty) loaded as File > Load parameters loads it: the file named on the
+// command line, which the start-up's panel fill would otherwise overwrite.
+void startUpLoading(MainWindow& window, const QString& path);
+
 // Adds the File menu's items to the window; called once from the menu bar's construction.
 void addFileMenuItems(MainWindow& window);

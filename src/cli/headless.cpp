@@ -1,0 +1,557 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/headless.h"
+
+#include "cli/console_messages.h"
+#include "cli/console_view.h"
+#include "protocol/commands.h"
+#include "protocol/entry_checks.h"
+#include "protocol/entry_value.h"
+#include "protocol/session.h"
+#include "protocol/set_panel_entries.h"
+#include "protocol/write_check.h"
+#include "protocol/write_lines.h"
+#include "serial/atomic_file.h"
+#include "serial/port_devices.h"
+#include "serial/serial_port.h"
+#include "storage/parameter_file.h"
+#include "storage/reading_history.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScopeGuard>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+enum ExitStatus { Done = 0, BoxFailed = 1, Usage = 2, PortUnusable = 3 };
+
+const char* const ProgramName = "rotor";
+constexpr int defaultTimeoutS = 120;
+// The status query while the rotor turns: once a second, as an operator would click "?".
+constexpr int pollPeriodMs = 1000;
+
+struct Subcommand {
+    const char* name;
+    const char* arguments;    // as the usage line shows them
+    int positional;           // how many arguments it takes
+    const char* description;
+};
+
+constexpr Subcommand Subcommands[] = {
+    {"read", "[-o FILE]", 0,
+     "S, V and L as at start-up; shows the block as the PARAMETERS READ panel does. With -o, writes a parameter "
+     "file: its set as the start-up fills the panel, its box reading from this read."},
+    {"write", "FILE [--yes]", 1,
+     "Loads FILE as File > Load parameters does, refuses what the window's write refuses, asks for confirmation "
+     "(--yes answers it), writes with W, then reads the block back and compares fields 3 to 17."},
+    {"status", "", 0, "The position and state: \"?\"."},
+    {"firmware", "", 0, "The box's firmware version: V."},
+    {"goto", "ANGLE [--timeout S]", 1,
+     "Sends the rotor to ANGLE (0 to 359) and waits until it reports READY, asking \"?\" once a second, at most "
+     "S seconds (120). Ctrl+C meanwhile sends the fast stop."},
+    {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
+};
+
+const Subcommand* subcommandNamed(const QString& word)
+{
+    for (const Subcommand& sub : Subcommands)
+        if (word == QLatin1String(sub.name))
+            return &sub;
+    return nullptr;
+}
+
+QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+int usageError(const QString& text)
+{
+    printError(QStringLiteral("%1: %2\nTry '%1 --help'.").arg(QLatin1String(ProgramName), text));
+    return Usage;
+}
+
+// Key and value lines, the values aligned in one column.
+QString aligned(const QList<std::pair<QString, QString>>& rows)
+{
+    qsizetype width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size());
+    QString out;
+    for (const auto& [key, value] : rows)
+        out += key.leftJustified(width + 2) + value + QLatin1Char('\n');
+    return out;
+}
+
+QString dateText(const QDateTime& when)
+{
+    QDateTime local = when;
+    local.setOffsetFromUtc(when.offsetFromUtc());
+    return local.toString(Qt::ISODate);
+}
+
+// One session on the real port with the console in place of the window.
+class Run {
+public:
+    Run(const QCommandLineParser& parser, bool assumeYes)
+        : m_parser(parser), m_messages(assumeYes), m_session(m_port, m_messages, m_view)
+    {
+        m_json = parser.isSet(QStringLiteral("json"));
+        // Every good read is kept in the reading history, as the window keeps its reads.
+        commands().onVersionRead = [this](const QString& version) { m_firmware = version; };
+        commands().onParametersRead = [this](const QStringList& block) {
+            m_reading = BoxReading{QDateTime::currentDateTime(), m_firmware, block};
+            keepInHistory(*m_reading);
+        };
+    }
+
+    int read(const QString& output);
+    int write(const QString& path);
+    int status();
+    int firmware();
+    int goTo(const QString& angle, int timeoutS);
+    int stop(bool soft);
+
+    // Chooses the port as the options say and tries it once, so that a port that cannot be used
+    // ends the run before anything is asked or sent. Done or PortUnusable (or Usage).
+    int selectPort();
+
+private:
+    Commands& commands() { return m_session.commands(); }
+    void exchange(const std::function<void()>& run, ExchangeLock::Kind kind = ExchangeLock::Kind::Ordinary)
+    {
+        m_session.lock().run(run, kind);
+    }
+    // What the exchanges so far have come to.
+    int outcome() const
+    {
+        if (m_view.portFailed())
+            return PortUnusable;
+        if (m_messages.shown() || m_view.unanswered())
+            return BoxFailed;
+        return Done;
+    }
+    void keepInHistory(const BoxReading& reading);
+    void print(const QList<std::pair<QString, QString>>& rows, QJsonObject json = {});
+
+    const QCommandLineParser& m_parser;
+    bool m_json = false;
+    ConsoleView m_view;
+    ConsoleMessages m_messages;
+    SerialPort m_port;
+    Session m_session;
+    QString m_firmware;
+    std::optional<BoxReading> m_reading;
+    bool m_historyFailureShown = false;
+};
+
+void Run::keepInHistory(const BoxReading& reading)
+{
+    ReadingHistory history;
+    QString error;
+    if (history.keep(reading, &error) || m_historyFailureShown)
+        return;
+    m_historyFailureShown = true;
+    printError(QStringLiteral("The parameters just read could not be kept in the reading history (%1): %2.")
+                   .arg(native(history.folder()), error));
+}
+
+void Run::print(const QList<std::pair<QString, QString>>& rows, QJsonObject json)
+{
+    if (!m_json) {
+        printOut(aligned(rows));
+        return;
+    }
+    for (const auto& [key, value] : rows)
+        if (!json.contains(key))
+            json.insert(key, value);
+    printOut(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+}
+
+int Run::selectPort()
+{
+    SerialLink& link = m_session.link();
+    const QString device = m_parser.value(QStringLiteral("device"));
+    const QString number = m_parser.value(QStringLiteral("port"));
+    if (!device.isEmpty() && !number.isEmpty())
+        return usageError(QStringLiteral("give either --port or --device, not both"));
+    if (!device.isEmpty()) {
+        // This run only: the device is opened whatever the settings say, and nothing is stored.
+        m_port.setDevice(device);
+        link.portNumber = 0;
+        m_port.setPortNumber(0);
+        if (!m_port.applyLineSettings() || !m_port.open()) {
+            printError(QStringLiteral("The device %1 cannot be opened.\n%2")
+                           .arg(native(device), portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
+                                                                    m_port.errorText(), hostPlatform())));
+            return PortUnusable;
+        }
+        m_port.close();
+        return Done;
+    }
+    if (!number.isEmpty()) {
+        bool ok = false;
+        const int n = number.toInt(&ok);
+        if (!ok || n < 1 || n > 255)
+            return usageError(QStringLiteral("--port takes a port number from 1 to 255, not '%1'").arg(number));
+        link.portNumber = qint16(n);
+    } else if (!link.LOAD_SETTINGS()) {
+        printError(QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
+                                  "--device PATH, or choose the port in the window with Port > Choose serial port\u2026")
+                       .arg(native(link.settingsPath)));
+        return PortUnusable;
+    }
+    // Opened as the start-up opens it, with the whole configuration, then closed again: every
+    // exchange opens it for itself, as in the window.
+    link.startupFlag = true;
+    const bool failed = link.OPEN_PORT();
+    link.startupFlag = false;
+    if (failed)
+        return PortUnusable;
+    m_port.close();
+    return Done;
+}
+
+int Run::read(const QString& output)
+{
+    exchange([this] { m_session.startUp().run(StartUp::From::PortChoice); });
+    if (const int status = outcome(); status != Done || !m_reading)
+        return status == Done ? BoxFailed : status;
+
+    const BoxReading& reading = *m_reading;
+    QList<std::pair<QString, QString>> rows{{QStringLiteral("read"), dateText(reading.read)},
+                                            {QStringLiteral("firmware"), reading.firmware},
+                                            {QStringLiteral("block"), reading.block.join(QLatin1Char(','))}};
+    for (const auto& [field, text] : shownFromBlock(reading.block))
+        rows.append({fieldName(field), text});
+    QJsonObject json;
+    json.insert(QStringLiteral("block"), QJsonArray::fromStringList(reading.block));
+
+    if (!output.isEmpty()) {
+        ParameterFile file;
+        file.panel = panelState(m_view);  // as the start-up filled the panel
+        file.saved = QDateTime::currentDateTime();
+        file.reading = reading;
+        QString error;
+        if (!writeFileAtomically(output, writeParameterFile(file), &error)) {
+            printError(QStringLiteral("The parameters could not be saved to %1: %2.").arg(native(output), error));
+            return Usage;
+        }
+        rows.append({QStringLiteral("file"), native(output)});
+    }
+    print(rows, json);
+    return Done;
+}
+
+int Run::write(const QString& path)
+{
+    // Loaded as File > Load parameters loads, refused as the window's write refuses, before the
+    // port is even tried.
+    const auto loaded = loadParameterFile(path);
+    if (const auto* why = std::get_if<QString>(&loaded)) {
+        printError(QStringLiteral("The parameters were not loaded from %1.\n\n%2").arg(native(path), *why));
+        return Usage;
+    }
+    fillSetPanel(m_view, std::get<ParameterFile>(loaded).panel);
+    if (const QList<RefusedEntry> refused = refusedWriteEntries(panelState(m_view)); !refused.isEmpty()) {
+        printError(writeRefusalText(refused));
+        return Usage;
+    }
+    if (const int status = selectPort(); status != Done)
+        return status;
+
+    // A person asked sees what the write changes, as the window's question shows it after a read.
+    if (m_messages.willAsk()) {
+        exchange([this] { commands().CMD_READ_PARAMS(); });
+        if (const int status = outcome(); status != Done)
+            return status;
+    }
+    exchange([this] { commands().CMD_WRITE_PARAMS(); });
+    if (m_messages.couldNotAsk() || m_messages.declined())
+        return Usage;
+    if (const int status = outcome(); status != Done)
+        return status;
+
+    // What went is compared with what the box holds now, line by line, by value.
+    const PanelState sent = panelState(m_view);
+    m_reading.reset();
+    exchange([this] { commands().CMD_READ_PARAMS(); });
+    if (const int status = outcome(); status != Done || !m_reading)
+        return status == Done ? BoxFailed : status;
+    const QStringList& block = m_reading->block;
+    QStringList differences;
+    for (const WriteLineDifference& difference : writeLineDifferences(sent, block))
+        differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
+                           .arg(difference.line + 2)
+                           .arg(difference.name, difference.sent, difference.held);
+    if (!differences.isEmpty()) {
+        printError(QStringLiteral("The CBOX read back different values:\n") + differences.join(QLatin1Char('\n')));
+        return BoxFailed;
+    }
+    print({{QStringLiteral("file"), native(path)},
+           {QStringLiteral("written"), QStringLiteral("yes")},
+           {QStringLiteral("read back"), QStringLiteral("equal")},
+           {QStringLiteral("block"), block.join(QLatin1Char(','))}},
+          {{QStringLiteral("block"), QJsonArray::fromStringList(block)}});
+    return Done;
+}
+
+int Run::status()
+{
+    exchange([this] { commands().CMD_STATUS(); });
+    if (const int status = outcome(); status != Done)
+        return status;
+    print({{fieldName(Field::fast_pos), m_view.text(Field::fast_pos)},
+           {fieldName(Field::fast_status), m_view.text(Field::fast_status)}});
+    return Done;
+}
+
+int Run::firmware()
+{
+    exchange([this] { commands().CMD_VERSION(); });
+    if (const int status = outcome(); status != Done)
+        return status;
+    print({{QStringLiteral("firmware"), m_view.text(Field::firm_version)}});
+    return Done;
+}
+
+int Run::stop(bool soft)
+{
+    exchange([this, soft] { soft ? commands().CMD_SOFT_STOP() : commands().CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
+    if (const int status = outcome(); status != Done)
+        return status;
+    print({{QStringLiteral("stop"), QLatin1String(soft ? "soft" : "fast")}});
+    return Done;
+}
+
+#ifdef Q_OS_UNIX
+// Ctrl+C while the rotor turns: the handler only writes to a pipe; the event loop reads it.
+int interruptPipe[2] = {-1, -1};
+void onInterrupt(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto written = ::write(interruptPipe[1], &c, 1);
+}
+#endif
+
+int Run::goTo(const QString& angle, int timeoutS)
+{
+    m_view.setText(Field::go_to_angle, angle);
+    bool interrupted = false;
+    QEventLoop loop;
+    enum { Ready, Failed, TimedOut, Interrupted };
+    const auto interrupt = [this, &interrupted, &loop] {
+        if (interrupted)
+            return;
+        interrupted = true;
+        // A safety action, sent as soon as whatever exchange runs has ended, as STOP! is.
+        exchange([this] { commands().CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
+        loop.exit(Interrupted);
+    };
+#ifdef Q_OS_UNIX
+    std::unique_ptr<QSocketNotifier> notifier;
+    struct sigaction previous = {};
+    if (::pipe(interruptPipe) == 0) {
+        ::fcntl(interruptPipe[1], F_SETFL, O_NONBLOCK);
+        notifier = std::make_unique<QSocketNotifier>(interruptPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [interrupt] {
+            char c;
+            [[maybe_unused]] const auto got = ::read(interruptPipe[0], &c, 1);
+            interrupt();
+        });
+        struct sigaction action = {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &previous);
+    }
+    const auto restore = qScopeGuard([&] {
+        if (notifier) {
+            ::sigaction(SIGINT, &previous, nullptr);
+            notifier.reset();
+            ::close(interruptPipe[0]);
+            ::close(interruptPipe[1]);
+        }
+    });
+#endif
+
+    exchange([this] { commands().CMD_GOTO(); });
+    int ending = Ready;
+    if (interrupted) {
+        ending = Interrupted;
+    } else if (const int status = outcome(); status != Done) {
+        return status;
+    } else if (m_view.text(Field::goto_replay) == QLatin1String("WRONG")) {
+        printError(QStringLiteral("The CBOX refused the angle %1: WRONG.").arg(angle));
+        return BoxFailed;
+    } else {
+        QTimer poll;
+        poll.setSingleShot(true);
+        poll.setInterval(pollPeriodMs);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            m_view.setText(Field::fast_status, QString());
+            exchange([this] { commands().CMD_STATUS(); });
+            if (interrupted)
+                return;
+            if (outcome() != Done)
+                loop.exit(Failed);
+            else if (m_view.text(Field::fast_status) == QLatin1String("READY"))
+                loop.exit(Ready);
+            else
+                poll.start();
+        });
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [&] {
+            if (!interrupted)
+                loop.exit(TimedOut);
+        });
+        poll.start();
+        deadline.start(timeoutS * 1000);
+        ending = loop.exec();
+    }
+    switch (ending) {
+    case Interrupted:
+        // Let the stop queued behind a running exchange go out before the run ends.
+        while (m_session.lock().busy())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        printError(QStringLiteral("Interrupted: the fast stop was sent."));
+        return outcome() == PortUnusable ? PortUnusable : BoxFailed;
+    case TimedOut:
+        printError(QStringLiteral("The rotor did not report READY within %1 s.").arg(timeoutS));
+        return BoxFailed;
+    case Failed:
+        return outcome();
+    default:
+        break;
+    }
+    print({{fieldName(Field::go_to_angle), angle},
+           {fieldName(Field::goto_replay), m_view.text(Field::goto_replay)},
+           {fieldName(Field::fast_pos), m_view.text(Field::fast_pos)},
+           {fieldName(Field::fast_status), m_view.text(Field::fast_status)}});
+    return Done;
+}
+
+QStringList arguments(int argc, char* argv[])
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+}  // namespace
+
+bool isSubcommand(const QString& word) { return subcommandNamed(word) != nullptr; }
+
+QString subcommandHelp()
+{
+    QString text = QStringLiteral("Subcommands (no window, no display needed):\n");
+    for (const Subcommand& sub : Subcommands) {
+        text += QStringLiteral("  ") + QStringLiteral("%1 %2 %3").arg(QLatin1String(ProgramName), QLatin1String(sub.name),
+                                                 QLatin1String(sub.arguments)).trimmed() + QLatin1Char('\n');
+        // Wrapped to fit a terminal of 100 columns.
+        QString line = QStringLiteral("     ");
+        for (const QString& word : QString::fromLatin1(sub.description).split(QLatin1Char(' '))) {
+            if (line.size() + 1 + word.size() > 98) {
+                text += line + QLatin1Char('\n');
+                line = QStringLiteral("     ");
+            }
+            line += QLatin1Char(' ') + word;
+        }
+        text += line + QLatin1Char('\n');
+    }
+    text += QStringLiteral(
+        "Options of the subcommands:\n"
+        "  --port N         Port N as the settings file numbers it (its port link included); not stored.\n"
+        "  --device PATH    Opens PATH for this run only; nothing is stored.\n"
+        "                   Without either: the port of the settings file.\n"
+        "  --json           One JSON object per command, keys named as in the parameter file.\n"
+        "A first argument that names a subcommand is one; to open a file of that name, give a path (./read).\n"
+        "\n"
+        "Exit status:\n"
+        "  0  done\n"
+        "  1  the box refused, did not answer, or read back different (the message on standard error)\n"
+        "  2  usage, a file that loading refuses, a write that the panel check refuses, or a confirmation\n"
+        "     refused or that cannot be asked (no terminal and no --yes)\n"
+        "  3  the port: none configured, cannot be opened, or in use\n");
+    return text;
+}
+
+int runSubcommand(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QLatin1String(ProgramName));
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show the help."));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port N."), QStringLiteral("N"));
+    const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Device PATH."), QStringLiteral("PATH"));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("JSON output."));
+    const QCommandLineOption output(QStringLiteral("o"), QStringLiteral("Parameter file to write."), QStringLiteral("FILE"));
+    const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Answer the confirmation yes."));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Seconds to wait."), QStringLiteral("S"));
+    const QCommandLineOption soft(QStringLiteral("soft"), QStringLiteral("The soft stop."));
+    parser.addOptions({help, port, device, json, output, yes, timeout, soft});
+
+    if (!parser.parse(arguments(argc, argv)))
+        return usageError(parser.errorText());
+    QStringList positional = parser.positionalArguments();
+    const Subcommand* sub = subcommandNamed(positional.value(0));
+    positional.removeFirst();
+    if (parser.isSet(help)) {
+        printOut(QStringLiteral("Usage: %1 [--port N | --device PATH] [--json]\n\n")
+                     .arg(QStringLiteral("%1 %2 %3").arg(QLatin1String(ProgramName), QLatin1String(sub->name),
+                                                         QLatin1String(sub->arguments)).simplified())
+                 + subcommandHelp());
+        return Done;
+    }
+    const QString name = QLatin1String(sub->name);
+    // Each option belongs to one subcommand; elsewhere it is a mistake, not silently ignored.
+    const std::pair<const QCommandLineOption*, const char*> owned[] = {
+        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&soft, "stop"}};
+    for (const auto& [option, owner] : owned)
+        if (parser.isSet(*option) && name != QLatin1String(owner))
+            return usageError(QStringLiteral("-%1%2 is for '%3' only")
+                                  .arg(option->names().first().size() > 1 ? QStringLiteral("-") : QString(),
+                                       option->names().first(), QLatin1String(owner)));
+    if (positional.size() != sub->positional)
+        return usageError(sub->positional == 0 ? QStringLiteral("'%1' takes no argument").arg(name)
+                                               : QStringLiteral("'%1' takes one argument: %2").arg(name, QLatin1String(sub->arguments)));
+
+    int timeoutS = defaultTimeoutS;
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        timeoutS = parser.value(timeout).toInt(&ok);
+        if (!ok || timeoutS < 1 || timeoutS > 24 * 3600)
+            return usageError(QStringLiteral("--timeout takes whole seconds from 1 to 86400"));
+    }
+    if (name == QLatin1String("goto") && !goToAngleValid(positional.first()))
+        return usageError(QStringLiteral("the angle %1 is out of range: give 0 to 359").arg(positional.first()));
+
+    Run run(parser, parser.isSet(yes));
+    // A file is judged before the port is tried: a refused file is the operator's to mend.
+    if (name != QLatin1String("write"))
+        if (const int status = run.selectPort(); status != Done)
+            return status;
+    if (name == QLatin1String("read"))
+        return run.read(parser.value(output));
+    if (name == QLatin1String("write"))
+        return run.write(positional.first());
+    if (name == QLatin1String("status"))
+        return run.status();
+    if (name == QLatin1String("firmware"))
+        return run.firmware();
+    if (name == QLatin1String("goto"))
+        return run.goTo(positional.first(), timeoutS);
+    return run.stop(parser.isSet(soft));
+}

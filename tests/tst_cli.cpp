@@ -1,0 +1,366 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The subcommands end to end: the built program, run with no display at all (DISPLAY,
+// WAYLAND_DISPLAY and QT_QPA_PLATFORM unset), against the simulated CBOX plugged in as port 1 in a
+// private configuration folder. What went over the line is read from the simulator's log; what a
+// script sees is the exit status, standard output and standard error.
+
+#include "protocol/write_check.h"
+#include "storage/parameter_file.h"
+#include "support/sim_process.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString Program = QStringLiteral(ROTOR_BUILD_DIR "/src/app/rotor");
+const QString SimProgram = QStringLiteral(ROTOR_BUILD_DIR "/sim/cbox-sim");
+constexpr int Patience = 30000;
+
+QString frameText(const QString& body) { return QStringLiteral("<STX>") + body + QStringLiteral("<CR>"); }
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The simulator in a private configuration folder, and the program run there without a display.
+class Rig {
+public:
+    bool start(const QStringList& simArgs)
+    {
+        if (!config.isValid())
+            return false;
+        sim = std::make_unique<SimProcess>(SimProgram, config.path(), 1);
+        return sim->start(simArgs);
+    }
+    // The settings file, as the window's port choice writes it.
+    bool storePort(int n)
+    {
+        QDir(config.path()).mkpath(QStringLiteral("rotor"));
+        QFile file(config.filePath(QStringLiteral("rotor/rotor.ini")));
+        return file.open(QIODevice::WriteOnly) && file.write(QStringLiteral(" %1 \r\n").arg(n).toLatin1()) > 0;
+    }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        return env;
+    }
+    void launch(QProcess& program, const QStringList& args) const
+    {
+        program.setProcessEnvironment(environment());
+        program.setWorkingDirectory(config.path());
+        program.setStandardInputFile(QProcess::nullDevice());
+        program.start(Program, args);
+    }
+    Result run(const QStringList& args) const
+    {
+        QProcess program;
+        launch(program, args);
+        Result result;
+        if (!program.waitForFinished(Patience) || program.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.status = program.exitCode();
+        result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        result.err = QString::fromLocal8Bit(program.readAllStandardError());
+        return result;
+    }
+    QString path(const QString& name) const { return config.filePath(name); }
+    QStringList framesSent() const
+    {
+        QStringList frames;
+        for (const QString& line : sim->received())
+            if (line.startsWith(QLatin1String("<STX>")))
+                frames << line;
+        return frames;
+    }
+
+    QTemporaryDir config;
+    std::unique_ptr<SimProcess> sim;
+};
+
+QString describe(const Result& result)
+{
+    return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(result.status).arg(result.out, result.err);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+}  // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void readWriteReadBackEqual_data();
+    void readWriteReadBackEqual();
+    void goToWaitsUntilReady_data();
+    void goToWaitsUntilReady();
+    void interruptSendsFastStop();
+    void exitStatus_data();
+    void exitStatus();
+    void refusedWriteSendsNothing_data();
+    void refusedWriteSendsNothing();
+};
+
+void CliTest::initTestCase()
+{
+    QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program + QStringLiteral(" is not built")));
+    QVERIFY2(QFileInfo(SimProgram).isExecutable(), qPrintable(SimProgram + QStringLiteral(" is not built")));
+}
+
+void CliTest::readWriteReadBackEqual_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("shownKey");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("line");         // the value line of the W dialogue
+    QTest::addColumn<QString>("sent");     // as sent
+    QTest::addColumn<QString>("blockValue");  // its field of the block read back (line + 2)
+
+    QTest::newRow("upper limit") << "upper_limit" << "450" << "read_upper_limit" << "450°" << 3 << "450" << "450";
+    QTest::newRow("reversal delay in ticks") << "inv_delay" << "5" << "read_inv_delay" << "5sec" << 4 << "3049" << "3049";
+    QTest::newRow("north stop") << "stop" << "north" << "mode_msg" << "North-stop" << 1 << "0" << "0";
+    QTest::newRow("negative offset, read back in 16 bits")
+        << "offset_write" << "-5" << "offset_read" << "-5°" << 12 << "-5" << "65531";
+}
+
+void CliTest::readWriteReadBackEqual()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, shownKey);
+    QFETCH(QString, shown);
+    QFETCH(int, line);
+    QFETCH(QString, sent);
+    QFETCH(QString, blockValue);
+
+    Rig rig;
+    QVERIFY(rig.start({}));
+    QVERIFY(rig.storePort(1));
+
+    // Read into a file: S, V and L, the box reading and the set as the start-up fills the panel.
+    const QString file = rig.path(QStringLiteral("box.rotor"));
+    Result read = rig.run({QStringLiteral("read"), QStringLiteral("-o"), file});
+    QVERIFY2(read.status == 0, qPrintable(describe(read)));
+    QCOMPARE(rig.framesSent(), (QStringList{frameText("AS"), frameText("AV"), frameText("AL")}));
+    QVERIFY2(read.out.contains(QRegularExpression(QStringLiteral("^curr_pos +123°$"),
+                                                  QRegularExpression::MultilineOption)),
+             qPrintable(read.out));
+    const auto loaded = readParameterFile(readAll(file));
+    QVERIFY(std::holds_alternative<ParameterFile>(loaded));
+    const ParameterFile& kept = std::get<ParameterFile>(loaded);
+    QVERIFY(kept.reading);
+    QCOMPARE(kept.reading->firmware, QStringLiteral("003.22"));
+    QCOMPARE(kept.panel.upperLimit, QStringLiteral("500"));
+    QCOMPARE(kept.panel.southStop, true);
+    // Kept in the reading history as the window keeps its reads.
+    QCOMPARE(QDir(rig.path(QStringLiteral("rotor/history"))).entryList({QStringLiteral("*.rotor")}).size(), 1);
+
+    // The file edited and written: W with its 15 lines, then L to read back.
+    QByteArray contents = readAll(file);
+    const QRegularExpression keyLine(QStringLiteral("^%1 = .*$").arg(key), QRegularExpression::MultilineOption);
+    QString text = QString::fromUtf8(contents);
+    QVERIFY(text.contains(keyLine));
+    text.replace(keyLine, QStringLiteral("%1 = %2").arg(key, value));
+    QVERIFY(writeAll(file, text.toUtf8()));
+    const qsizetype before = rig.framesSent().size();
+    Result write = rig.run({QStringLiteral("write"), file, QStringLiteral("--yes")});
+    QVERIFY2(write.status == 0, qPrintable(describe(write)));
+    QCOMPARE(rig.framesSent().mid(before), (QStringList{frameText("AS"), frameText("AW"), frameText("AL")}));
+    QVERIFY(rig.sim->log().contains(QStringLiteral("rx %1<CR>  (W value line %2)").arg(sent).arg(line)));
+
+    // Read again, as JSON: the box holds what the file said.
+    Result again = rig.run({QStringLiteral("read"), QStringLiteral("--json")});
+    QVERIFY2(again.status == 0, qPrintable(describe(again)));
+    const QJsonObject json = QJsonDocument::fromJson(again.out.toUtf8()).object();
+    QCOMPARE(json.value(shownKey).toString(), shown);
+    QCOMPARE(json.value(QStringLiteral("block")).toArray().at(line + 1).toString(), blockValue);
+    QCOMPARE(json.value(QStringLiteral("firmware")).toString(), QStringLiteral("003.22"));
+}
+
+void CliTest::goToWaitsUntilReady_data()
+{
+    QTest::addColumn<QString>("angle");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("up") << "200" << "200°";
+    QTest::newRow("down, with a blank") << " 60" << "60°";
+}
+
+void CliTest::goToWaitsUntilReady()
+{
+    QFETCH(QString, angle);
+    QFETCH(QString, shown);
+
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--speed"), QStringLiteral("40")}));
+    Result result = rig.run({QStringLiteral("goto"), angle, QStringLiteral("--port"), QStringLiteral("1"),
+                             QStringLiteral("--json")});
+    QVERIFY2(result.status == 0, qPrintable(describe(result)));
+    const QJsonObject json = QJsonDocument::fromJson(result.out.toUtf8()).object();
+    QCOMPARE(json.value(QStringLiteral("fast_status")).toString(), QStringLiteral("READY"));
+    QCOMPARE(json.value(QStringLiteral("fast_pos")).toString(), shown);
+    QCOMPARE(json.value(QStringLiteral("goto_replay")).toString(), QStringLiteral("CORRECT"));
+    // The angle went as typed less its blanks, then "?" until READY: more than once while turning.
+    const QStringList frames = rig.framesSent();
+    QCOMPARE(frames.first(), frameText(QStringLiteral("AG") + angle.trimmed()));
+    QVERIFY2(frames.count(frameText("A?")) >= 2, qPrintable(frames.join(QLatin1Char(' '))));
+    QCOMPARE(frames.size(), 1 + frames.count(frameText("A?")));
+    // Nothing stored: --port is for this run.
+    QVERIFY(!QFileInfo::exists(rig.path(QStringLiteral("rotor/rotor.ini"))));
+}
+
+void CliTest::interruptSendsFastStop()
+{
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--speed"), QStringLiteral("1")}));
+    QProcess program;
+    rig.launch(program, {QStringLiteral("goto"), QStringLiteral("300"), QStringLiteral("--port"), QStringLiteral("1")});
+    QVERIFY(program.waitForStarted(Patience));
+    QVERIFY(rig.sim->waitForLog(QStringLiteral("rx <STX>A?<CR>"), Patience));
+    ::kill(program.processId(), SIGINT);
+    QVERIFY(program.waitForFinished(Patience));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY(QString::fromLocal8Bit(program.readAllStandardError()).contains(QLatin1String("fast stop")));
+    QCOMPARE(rig.framesSent().last(), frameText("AG999"));
+}
+
+void CliTest::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("simArgs");  // empty: no simulator
+    QTest::addColumn<bool>("settings");        // the settings file names port 1
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("holdPort");        // another program holds the device
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");          // a pattern standard output matches
+    QTest::addColumn<QString>("err");          // a pattern standard error matches
+
+    const QStringList sim{QStringLiteral("--position"), QStringLiteral("42")};
+    QTest::newRow("status") << sim << true << QStringList{"status"} << false << 0
+                            << "^fast_pos +42°\nfast_status +READY\n$" << "^$";
+    QTest::newRow("firmware, json") << sim << false << QStringList{"firmware", "--port", "1", "--json"} << false << 0
+                                    << "^\\{\"firmware\":\"003.22\"\\}\n$" << "^$";
+    QTest::newRow("fast stop") << sim << true << QStringList{"stop"} << false << 0 << "^stop +fast\n$" << "^$";
+    QTest::newRow("soft stop") << sim << true << QStringList{"stop", "--soft"} << false << 0 << "^stop +soft\n$" << "^$";
+    QTest::newRow("box silent") << QStringList{"--fault-silent"} << true << QStringList{"status"} << false << 1 << "^$"
+                                << "^cmd \\?, Communication timeout on <header>\n$";
+    QTest::newRow("box busy on write")
+        << QStringList{"--fault-busy"} << true << QStringList{"write", "set.rotor", "--yes"} << false << 1 << "^$"
+        << "^CBOX Busy, parameters cannot be updated!\n$";
+    QTest::newRow("unknown option") << sim << true << QStringList{"status", "--bogus"} << false << 2 << "^$"
+                                    << "^rotor: Unknown option 'bogus'\\.\n";
+    QTest::newRow("angle out of range") << sim << true << QStringList{"goto", "360"} << false << 2 << "^$"
+                                        << "^rotor: the angle 360 is out of range: give 0 to 359\n";
+    QTest::newRow("file refused") << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2
+                                  << "^$" << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
+    QTest::newRow("no confirmation possible") << sim << true << QStringList{"write", "set.rotor"} << false << 2 << "^$"
+                                              << "No terminal to ask on: nothing was sent";
+    QTest::newRow("no port configured") << sim << false << QStringList{"status"} << false << 3 << "^$"
+                                        << "^No port is configured: .*rotor\\.ini is missing";
+    QTest::newRow("no such device") << QStringList() << false << QStringList{"status", "--device", "/nonexistent/tty"}
+                                    << false << 3 << "^$" << "^The device /nonexistent/tty cannot be opened\\.\nDevice tried: "
+                                                             "/nonexistent/tty\nNo such device";
+    QTest::newRow("port in use") << sim << true << QStringList{"read"} << true << 3 << "^$"
+                                 << "^ERROR OPENING COM PORT # 1\nDevice tried: .*\nThe device is in use by another program";
+}
+
+void CliTest::exitStatus()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(bool, settings);
+    QFETCH(QStringList, args);
+    QFETCH(bool, holdPort);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    Rig rig;
+    QVERIFY(rig.config.isValid());
+    if (!simArgs.isEmpty())
+        QVERIFY(rig.start(simArgs));
+    if (settings)
+        QVERIFY(rig.storePort(1));
+    // A parameter set the write may send.
+    ParameterFile set;
+    set.panel = panelFromBlock(QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(','));
+    QVERIFY(writeAll(rig.path(QStringLiteral("set.rotor")), writeParameterFile(set)));
+    QSerialPort holder;
+    if (holdPort) {
+        holder.setPortName(rig.sim->device());
+        QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+    }
+
+    const Result result = rig.run(args);
+    QVERIFY2(result.status == status, qPrintable(describe(result)));
+    QVERIFY2(QRegularExpression(out).match(result.out).hasMatch(), qPrintable(describe(result)));
+    QVERIFY2(QRegularExpression(err).match(result.err).hasMatch(), qPrintable(describe(result)));
+    // A refusal before the port, or a port that cannot be used, sends nothing.
+    if (rig.sim && (status == 2 || status == 3))
+        QCOMPARE(rig.framesSent(), QStringList());
+}
+
+void CliTest::refusedWriteSendsNothing_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+
+    QTest::newRow("ramp not a number") << "ramp" << "1x0";
+    QTest::newRow("offset beyond 16 bits") << "offset_write" << "40000";
+    QTest::newRow("leading plus") << "upper_limit" << "+450";
+}
+
+void CliTest::refusedWriteSendsNothing()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+
+    Rig rig;
+    QVERIFY(rig.start({}));
+    ParameterFile set;
+    set.panel = panelFromBlock(QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(','));
+    QString text = QString::fromUtf8(writeParameterFile(set));
+    text.replace(QRegularExpression(QStringLiteral("^%1 = .*$").arg(key), QRegularExpression::MultilineOption),
+                 QStringLiteral("%1 = %2").arg(key, value));
+    QVERIFY(writeAll(rig.path(QStringLiteral("set.rotor")), text.toUtf8()));
+    const auto loaded = readParameterFile(text.toUtf8());
+    QVERIFY(std::holds_alternative<ParameterFile>(loaded));
+    const QList<RefusedEntry> refused = refusedWriteEntries(std::get<ParameterFile>(loaded).panel);
+    QVERIFY(!refused.isEmpty());
+
+    // The window's refusal, word for word, and nothing on the line.
+    const Result result = rig.run({QStringLiteral("write"), QStringLiteral("set.rotor"), QStringLiteral("--port"),
+                                   QStringLiteral("1"), QStringLiteral("--yes")});
+    QVERIFY2(result.status == 2, qPrintable(describe(result)));
+    QCOMPARE(result.err, writeRefusalText(refused) + QLatin1Char('\n'));
+    QCOMPARE(rig.framesSent(), QStringList());
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
