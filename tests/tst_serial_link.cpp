@@ -28,6 +28,7 @@ class SerialLinkTest : public QObject {
         void select(int option) { link.setSelectedOption(option); }
         Rig()
         {
+            select(1);  // as the window is built
             link.settingsPath = dir.filePath(QStringLiteral("rotor.ini"));
             port.open();
         }

@@ -212,9 +212,9 @@ int Run::selectPort()
     }
     // Opened as the start-up opens it, with the whole configuration, then closed again: every
     // exchange opens it for itself, as in the window.
-    link.startupFlag = true;
+    link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
     const bool failed = link.OPEN_PORT();
-    link.startupFlag = false;
+    link.setStartUpPhase(SerialLink::StartUpPhase::Over);
     if (failed)
         return PortUnusable;
     m_port.close();

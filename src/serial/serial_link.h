@@ -104,7 +104,7 @@ private:
     Port& m_port;
     Messages& m_messages;
     StartUpPhase m_phase = StartUpPhase::Over;
-    int m_selectedOption = 1;  // COM1 is selected when the window is built
+    int m_selectedOption = 0;  // none without a window
     bool m_wakePending = false;
     bool m_aborted = false;
     QElapsedTimer m_sinceEvents;  // since the window's events were last processed by a wait
