@@ -3,6 +3,7 @@
 // event loop until the last window closes. --help and --version are answered before that.
 
 #include "command_line.h"
+#include "rotor/version.h"
 #include "serial/serial_port.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
