@@ -3,56 +3,22 @@
 // check, the fast and the soft stop, the button groups around them, the monitor's short cut, and
 // how a stop clicked during another exchange is kept out of that exchange.
 
-#include "support/test_window.h"
+#include "support/watched_window.h"
 #include "ui/colours.h"
 #include "ui/refused_click.h"
 
 #include <QElapsedTimer>
 #include <QToolTip>
 #include <QtTest>
-#include <functional>
 
 namespace {
 
-// The scripted port, which also tells how many received characters were still unread when it
-// was last closed, and lets a test look at the window at the moment a frame goes out.
-class WatchedPort : public FakePort {
-public:
-    using FakePort::FakePort;
-    qint64 unreadAtClose = -1;
-    std::function<void(const QByteArray&)> onWrite;
+// The main window on the watched port, with the colours of its controls at hand.
+struct Rig : WatchedWindow {
+    using WatchedWindow::WatchedWindow;
 
-    void close() override
-    {
-        if (isOpen())
-            unreadAtClose = pendingCount();
-        FakePort::close();
-    }
-    void write(const QByteArray& bytes) override
-    {
-        if (onWrite)
-            onWrite(bytes);
-        FakePort::write(bytes);
-    }
-};
-
-// The main window on the watched port, with recorded messages and a short reply period.
-struct Rig {
-    explicit Rig(int periodMs = TestWindow::replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
-    {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
-    }
-
-    QAbstractButton* button(const QString& name) const { return window->findChild<QAbstractButton*>(name); }
-    QLineEdit* edit(const QString& name) const { return window->findChild<QLineEdit*>(name); }
-    void click(const QString& name) const { button(name)->click(); }
     QColor colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
     QColor background(const QString& field) const { return colours::background(window->findChild<QWidget*>(field)); }
-
-    QTemporaryDir settingsDir;
-    WatchedPort port;
-    RecordingMessages messages;
-    std::unique_ptr<MainWindow> window;
 };
 
 const QString angle = QStringLiteral("go_to_angle");

@@ -4,12 +4,11 @@
 // without a message) leaving the later fields as they were, the monitor's short cut, the buttons
 // around the read, and the set panel left alone outside start-up.
 
-#include "support/test_window.h"
+#include "support/watched_window.h"
 #include "ui/colours.h"
 
 #include <QLabel>
 #include <QtTest>
-#include <functional>
 
 namespace {
 
@@ -72,30 +71,6 @@ QStringList setPanelState(const TestWindow& t)
 }
 
 const char* const commandGroup[] = {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"};
-
-// A port that calls the test back each time the program takes a character off it, before the
-// character is taken, so that the test sees what the window showed at that moment.
-class WatchedPort : public FakePort {
-public:
-    std::function<void()> beforeTake;
-    QByteArray readOne() override
-    {
-        if (pendingCount() > 0 && beforeTake)
-            beforeTake();
-        return FakePort::readOne();
-    }
-};
-
-struct WatchedWindow {
-    WatchedWindow() : window(std::make_unique<MainWindow>(port, messages, TestWindow::replyPeriodMs))
-    {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
-    }
-    QTemporaryDir settingsDir;
-    WatchedPort port;
-    RecordingMessages messages;
-    std::unique_ptr<MainWindow> window;
-};
 
 // For each block field, the index in the reply of the last byte that must have been taken before
 // the window may show it: the field's last character, or for field 9 the separator after it.
