@@ -319,34 +319,6 @@ private slots:
         QVERIFY(!t.port.isOpen());
     }
 
-    void monitorRunningOnlySends_data()
-    {
-        QTest::addColumn<char>("letter");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("C") << 'C' << frame("C");
-        QTest::newRow("c") << 'c' << frame("c");
-        QTest::newRow("F") << 'F' << frame("F5000");
-        QTest::newRow("K") << 'K' << frame("K90");
-    }
-    void monitorRunningOnlySends()
-    {
-        QFETCH(char, letter);
-        QFETCH(QByteArray, sent);
-        Rig t;
-        t.openCalibration();
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
-        const QByteArray answer = reply(letter, "B");
-        t.port.expect(sent, answer);
-        t.clickCalibration(buttonFor(letter));
-        QTest::qWait(20);
-        QCOMPARE(t.port.written, sent);
-        QVERIFY(t.messages.shown.isEmpty());
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.closes, 0);
-        QCOMPARE(t.port.pendingCount(), qint64(answer.size()));  // left for the monitor
-    }
-
     void noButtonIsSwitchedOffDuringAnExchange_data()
     {
         QTest::addColumn<char>("letter");

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The motion commands through the scripted port and the real window: go to an angle with its live
-// check, the fast and the soft stop, the button groups around them, the monitor's short cut, and
-// how a stop clicked during another exchange is kept out of that exchange.
+// check, the fast and the soft stop, the button groups around them, and how a stop clicked during
+// another exchange is kept out of that exchange. (The commands while the monitor runs: tst_exchange.)
 
 #include "support/watched_window.h"
 #include "ui/colours.h"
@@ -452,34 +452,6 @@ private slots:
             QVERIFY(t.button(button)->isEnabled());
             QCOMPARE(t.colour(button), stopOrange);
         }
-    }
-
-    void monitorRunningOnlySends_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("go to") << "execute" << frame("G123");
-        QTest::newRow("fast stop") << "fast_stop" << frame("G999");
-        QTest::newRow("soft stop") << "soft_stop" << frame("G977");
-    }
-    void monitorRunningOnlySends()
-    {
-        QFETCH(QString, button);
-        QFETCH(QByteArray, sent);
-        Rig t;
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        t.edit(angle)->setText(QStringLiteral("123"));
-        const QByteArray answer = reply('G', "R");
-        t.port.expect(sent, answer);
-        t.click(button);
-        QTest::qWait(20);
-        QCOMPARE(t.port.written, sent);
-        QVERIFY(t.messages.shown.isEmpty());
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.closes, 0);
-        QCOMPARE(t.port.pendingCount(), qint64(answer.size()));  // left for the monitor
-        QCOMPARE(t.edit(replay)->text(), replayAtStart);
-        QVERIFY(t.button(button)->isEnabled());
     }
 
     // Esc anywhere in either window clicks STOP!, whatever has the focus.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter read "L" on the wire and in the window: every field of the block shown in the
 // "PARAMETERS READ" panel at the moment it has been decoded, the reads that end early (with or
-// without a message) leaving the later fields as they were, the monitor's short cut, the buttons
-// around the read, and the set panel left alone outside start-up.
+// without a message) leaving the later fields as they were, the buttons around the read, and the
+// set panel left alone outside start-up. (The read while the monitor runs: tst_exchange.)
 
 #include "support/watched_window.h"
 #include "ui/colours.h"
@@ -321,25 +321,6 @@ private slots:
         QCOMPARE(colours::textColour(t.edit(QStringLiteral("dipsw"))), expected);
         QCOMPARE(colours::textColour(t.find<QLabel>(QStringLiteral("label_dipsw"))), expected);
         QCOMPARE(t.messages.shown, QStringList());
-    }
-
-    void monitorRunningOnlySends()
-    {
-        TestWindow t;
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        QVERIFY(t.port.open());  // the monitor holds the port open
-        const QByteArray answer = envelopeL + exampleData + '\r';
-        t.port.arrive(answer);
-        QTRY_COMPARE(t.port.pendingCount(), answer.size());
-        const QStringList before = readPanelTexts(t);
-
-        t.click(QStringLiteral("read_info"));
-        QCOMPARE(t.port.written, frame("L"));
-        QCOMPARE(t.port.pendingCount(), answer.size());  // left to the monitor
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.closes, 0);
-        QCOMPARE(t.messages.shown, QStringList());
-        QCOMPARE(readPanelTexts(t), before);
     }
 
     void portThatCannotBeOpened()
