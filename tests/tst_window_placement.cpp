@@ -28,7 +28,6 @@ private slots:
     {
         QTest::addColumn<QRect>("main");
         QTest::addColumn<QPoint>("at");
-        const QRect screen(0, 0, 1366, 768);
         QTest::newRow("room on the right") << QRect(100, 50, 540, 590) << QPoint(640, 50);
         QTest::newRow("room on the left only") << QRect(800, 50, 540, 590) << QPoint(500, 50);
         QTest::newRow("no room either side") << QRect(200, 50, 1000, 590) << QPoint(1066, 50);
@@ -38,7 +37,8 @@ private slots:
     {
         QFETCH(QRect, main);
         QFETCH(QPoint, at);
-        QCOMPARE(besideMainWindow(main, QSize(300, 200), QRect(0, 0, 1366, 768)), at);
+        const QRect screen(0, 0, 1366, 768);
+        QCOMPARE(besideMainWindow(main, QSize(300, 200), screen), at);
     }
 
     // Only the first opening places it: where the operator moved it, it opens again.
