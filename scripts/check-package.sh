@@ -14,7 +14,8 @@ sim_pid=
 trap '[ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 echo "== Package"
-scripts/package.sh >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; fail "the package was not built"; }
+# Built as CI builds everything: a warning is an error.
+ROTOR_WERROR=ON scripts/package.sh >"$work/package.log" 2>&1 || { cat "$work/package.log" >&2; fail "the package was not built"; }
 grep -A3 'warning:' "$work/package.log" || true
 deb=$(tail -n1 "$work/package.log")
 version=$(dpkg-deb -f "$deb" Version)

@@ -5,7 +5,7 @@
 # As root it installs them; otherwise it prints the one apt-get line to run.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-serialport-dev
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format-14 qt6-base-dev qt6-serialport-dev
           fonts-dejavu-core fonts-liberation fontconfig xvfb xauth "$@")
 
 missing=()

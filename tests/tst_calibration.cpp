@@ -3,7 +3,7 @@
 // often it is opened, the frames C, c, F and K, the acknowledgement and its failures, the live
 // range marks of the two entries, and the window's life beside the main window.
 
-#include "support/test_window.h"
+#include "support/watched_window.h"
 #include "ui/colours.h"
 
 #include <QApplication>
@@ -13,27 +13,9 @@
 
 namespace {
 
-// The scripted port, which also tells how many received characters were still unread when it
-// was last closed.
-class WatchedPort : public FakePort {
-public:
-    using FakePort::FakePort;
-    qint64 unreadAtClose = -1;
-
-    void close() override
-    {
-        if (isOpen())
-            unreadAtClose = pendingCount();
-        FakePort::close();
-    }
-};
-
-// The main window on the watched port, with recorded messages and a short reply period.
-struct Rig {
-    explicit Rig(int periodMs = TestWindow::replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
-    {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
-    }
+// The main window on the watched port, with the calibration window's controls at hand.
+struct Rig : WatchedWindow {
+    using WatchedWindow::WatchedWindow;
 
     // Opens the calibration window with the main window's `calib` button.
     CalibrationWindow* openCalibration() const
@@ -50,11 +32,6 @@ struct Rig {
     void clickCalibration(const QString& name) const { calibrationControl<QAbstractButton>(name)->click(); }
     QLineEdit* entry(const QString& name) const { return calibrationControl<QLineEdit>(name); }
     QColor background(const QString& name) const { return colours::background(entry(name)); }
-
-    QTemporaryDir settingsDir;
-    WatchedPort port;
-    RecordingMessages messages;
-    std::unique_ptr<MainWindow> window;
 };
 
 // Windows closed with WA_DeleteOnClose go at the next turn of the event loop.
@@ -340,34 +317,6 @@ private slots:
         QVERIFY(t.port.unexpected.isEmpty());
         QVERIFY(t.messages.shown.isEmpty());
         QVERIFY(!t.port.isOpen());
-    }
-
-    void monitorRunningOnlySends_data()
-    {
-        QTest::addColumn<char>("letter");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("C") << 'C' << frame("C");
-        QTest::newRow("c") << 'c' << frame("c");
-        QTest::newRow("F") << 'F' << frame("F5000");
-        QTest::newRow("K") << 'K' << frame("K90");
-    }
-    void monitorRunningOnlySends()
-    {
-        QFETCH(char, letter);
-        QFETCH(QByteArray, sent);
-        Rig t;
-        t.openCalibration();
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
-        const QByteArray answer = reply(letter, "B");
-        t.port.expect(sent, answer);
-        t.clickCalibration(buttonFor(letter));
-        QTest::qWait(20);
-        QCOMPARE(t.port.written, sent);
-        QVERIFY(t.messages.shown.isEmpty());
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.closes, 0);
-        QCOMPARE(t.port.pendingCount(), qint64(answer.size()));  // left for the monitor
     }
 
     void noButtonIsSwitchedOffDuringAnExchange_data()

@@ -3,6 +3,8 @@
 // output, a mistaken option on standard error with exit status 2, and Qt's own options are taken
 // for what they are. None of it may reach for the window system.
 
+#include "rotor/version.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>

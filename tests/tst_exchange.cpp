@@ -1,12 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command exchange shared by every command, proven on S, M and V through the scripted port:
 // the frame on the wire, the header wait, the envelope tests with their three message sets, the
-// terminator, the clean-up and the monitor's short cut.
+// terminator, the clean-up; and the monitor's short cut, proven on every command.
 
 #include "support/test_window.h"
 
 #include <QElapsedTimer>
+#include <QMap>
 #include <QtTest>
+#include <functional>
+
+namespace {
+
+// Something done to the window: a click, a typed entry, a command called.
+using Action = std::function<void(TestWindow&)>;
+// Field names with the text each shows.
+using Texts = QMap<QString, QString>;
+
+// Every entry of both windows, by name, with its text.
+QStringList entryTexts(const TestWindow& t)
+{
+    QList<QLineEdit*> entries = t.window->findChildren<QLineEdit*>();
+    if (t.window->calibrationWindow())
+        entries += t.window->calibrationWindow()->findChildren<QLineEdit*>();
+    QStringList texts;
+    for (const QLineEdit* entry : entries)
+        texts << entry->objectName() + QLatin1Char('=') + entry->text();
+    return texts;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Action)
 
 class ExchangeTest : public QObject {
     Q_OBJECT
@@ -146,17 +171,113 @@ private slots:
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("cmd S, Communication timeout on <header>")});
     }
 
+    // While the monitor runs (its button says STOP and it owns the line) every command only sends
+    // its frame: nothing is read, nothing is shown, the port stays open, and whatever the box has
+    // sent, before or after the frame, is left on the line for the monitor.
+    void monitorRunningOnlySends_data()
+    {
+        // What is done before the monitor is seen running, and the command given while it runs.
+        QTest::addColumn<Action>("prepare");
+        QTest::addColumn<Action>("command");
+        QTest::addColumn<QByteArray>("sent");
+        // The box's answer to the frame, and what already waits on the open line.
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("waiting");
+        // Fields that still show what they showed before any exchange, and buttons left on.
+        QTest::addColumn<Texts>("shows");
+        QTest::addColumn<QStringList>("enabled");
+
+        const Action nothing = [](TestWindow&) {};
+        const auto click = [](const char* button) {
+            return Action([name = QString::fromLatin1(button)](TestWindow& t) { t.click(name); });
+        };
+        const Texts noVersion{{QStringLiteral("firm_version"), QStringLiteral("???.??")}};
+        const Texts noStatus{{QStringLiteral("fast_pos"), QStringLiteral("???")},
+                             {QStringLiteral("fast_status"), QStringLiteral("???")}};
+        const Texts noReplay{{QStringLiteral("goto_replay"), QStringLiteral("????????")}};
+
+        // The exchange's own result when it only sends: no failure.
+        QTest::newRow("cmd S") << nothing << Action([](TestWindow& t) { QVERIFY(!t.window->commands().CMD_S()); })
+                               << frame("S") << QByteArray() << QByteArray() << noVersion << QStringList();
+        QTest::newRow("cmd V") << nothing << Action([](TestWindow& t) { QVERIFY(!t.window->commands().CMD_VERSION()); })
+                               << frame("V") << QByteArray() << QByteArray() << noVersion << QStringList();
+        QTest::newRow("cmd M") << nothing << Action([](TestWindow& t) { t.window->commands().CMD_M(); }) << frame("M")
+                               << QByteArray() << QByteArray() << noVersion << QStringList();
+
+        QTest::newRow("status") << nothing << Action([](TestWindow& t) { t.window->commands().CMD_STATUS(); })
+                                << frame("?") << reply('?', "045,B") << QByteArray() << noStatus << QStringList();
+
+        // A whole parameter block already waits: the read leaves it, and the read panel, as they are.
+        const QByteArray block = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,"
+                                 "00000,00002,03049,00000,01000";
+        QTest::newRow("parameter read") << nothing << click("read_info") << frame("L") << QByteArray()
+                                        << reply('L', block) << Texts() << QStringList();
+
+        const Action angle = [](TestWindow& t) {
+            t.edit(QStringLiteral("go_to_angle"))->setText(QStringLiteral("123"));
+        };
+        QTest::newRow("go to") << angle << click("execute") << frame("G123") << reply('G', "R") << QByteArray()
+                               << noReplay << QStringList{"execute"};
+        QTest::newRow("fast stop") << angle << click("fast_stop") << frame("G999") << reply('G', "R") << QByteArray()
+                                   << noReplay << QStringList{"fast_stop"};
+        QTest::newRow("soft stop") << angle << click("soft_stop") << frame("G977") << reply('G', "R") << QByteArray()
+                                   << noReplay << QStringList{"soft_stop"};
+
+        // The calibration window open, with a factor typed.
+        const Action calibration = [](TestWindow& t) {
+            t.window->findChild<QAbstractButton*>(QStringLiteral("calib"))->click();
+            t.window->calibrationWindow()->findChild<QLineEdit*>(QStringLiteral("cal_factor"))->setText(QStringLiteral("5000"));
+        };
+        // A button of the calibration window (both windows have a `calib` button).
+        const auto calibrationClick = [](const char* button) {
+            return Action([name = QString::fromLatin1(button)](TestWindow& t) {
+                t.window->calibrationWindow()->findChild<QAbstractButton*>(name)->click();
+            });
+        };
+        QTest::newRow("calibration C") << calibration << calibrationClick("calib360") << frame("C") << reply('C', "B")
+                                       << QByteArray() << Texts() << QStringList();
+        QTest::newRow("calibration c") << calibration << calibrationClick("calib_def") << frame("c") << reply('c', "B")
+                                       << QByteArray() << Texts() << QStringList();
+        QTest::newRow("calibration F") << calibration << calibrationClick("write_factor") << frame("F5000")
+                                       << reply('F', "B") << QByteArray() << Texts() << QStringList();
+        QTest::newRow("calibration K") << calibration << calibrationClick("calib") << frame("K90") << reply('K', "B")
+                                       << QByteArray() << Texts() << QStringList();
+    }
     void monitorRunningOnlySends()
     {
+        QFETCH(Action, prepare);
+        QFETCH(Action, command);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, waiting);
+        QFETCH(Texts, shows);
+        QFETCH(QStringList, enabled);
         TestWindow t;
+        prepare(t);
         t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        QVERIFY(!t.window->commands().CMD_S());
-        QVERIFY(!t.window->commands().CMD_VERSION());
-        t.window->commands().CMD_M();
-        QCOMPARE(t.port.written, frame("S") + frame("V") + frame("M"));
+        if (!waiting.isEmpty()) {
+            QVERIFY(t.port.open());  // the monitor holds the port open
+            t.port.arrive(waiting);
+            QTRY_COMPARE(t.port.pendingCount(), qint64(waiting.size()));
+        }
+        if (!answer.isEmpty())
+            t.port.expect(sent, answer);
+        const QStringList before = entryTexts(t);
+
+        command(t);
+        if (QTest::currentTestFailed())
+            return;
+        QTest::qWait(20);
+        QCOMPARE(t.port.written, sent);
         QVERIFY(t.messages.shown.isEmpty());
         QVERIFY(t.port.isOpen());
-        QCOMPARE(t.find<QLineEdit>(QStringLiteral("firm_version"))->text(), QStringLiteral("???.??"));
+        QCOMPARE(t.port.closes, 0);
+        QCOMPARE(t.port.pendingCount(), qint64(waiting.size() + answer.size()));  // left for the monitor
+        QCOMPARE(entryTexts(t), before);
+        for (auto it = shows.cbegin(); it != shows.cend(); ++it)
+            QCOMPARE(t.edit(it.key())->text(), it.value());
+        for (const QString& name : enabled)
+            QVERIFY2(t.button(name)->isEnabled(), qPrintable(name));
     }
 };
 

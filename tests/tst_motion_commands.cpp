@@ -1,58 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The motion commands through the scripted port and the real window: go to an angle with its live
-// check, the fast and the soft stop, the button groups around them, the monitor's short cut, and
-// how a stop clicked during another exchange is kept out of that exchange.
+// check, the fast and the soft stop, the button groups around them, and how a stop clicked during
+// another exchange is kept out of that exchange. (The commands while the monitor runs: tst_exchange.)
 
-#include "support/test_window.h"
+#include "support/watched_window.h"
 #include "ui/colours.h"
 #include "ui/refused_click.h"
 
 #include <QElapsedTimer>
 #include <QToolTip>
 #include <QtTest>
-#include <functional>
 
 namespace {
 
-// The scripted port, which also tells how many received characters were still unread when it
-// was last closed, and lets a test look at the window at the moment a frame goes out.
-class WatchedPort : public FakePort {
-public:
-    using FakePort::FakePort;
-    qint64 unreadAtClose = -1;
-    std::function<void(const QByteArray&)> onWrite;
+// The main window on the watched port, with the colours of its controls at hand.
+struct Rig : WatchedWindow {
+    using WatchedWindow::WatchedWindow;
 
-    void close() override
-    {
-        if (isOpen())
-            unreadAtClose = pendingCount();
-        FakePort::close();
-    }
-    void write(const QByteArray& bytes) override
-    {
-        if (onWrite)
-            onWrite(bytes);
-        FakePort::write(bytes);
-    }
-};
-
-// The main window on the watched port, with recorded messages and a short reply period.
-struct Rig {
-    explicit Rig(int periodMs = TestWindow::replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
-    {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
-    }
-
-    QAbstractButton* button(const QString& name) const { return window->findChild<QAbstractButton*>(name); }
-    QLineEdit* edit(const QString& name) const { return window->findChild<QLineEdit*>(name); }
-    void click(const QString& name) const { button(name)->click(); }
     QColor colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
     QColor background(const QString& field) const { return colours::background(window->findChild<QWidget*>(field)); }
-
-    QTemporaryDir settingsDir;
-    WatchedPort port;
-    RecordingMessages messages;
-    std::unique_ptr<MainWindow> window;
 };
 
 const QString angle = QStringLiteral("go_to_angle");
@@ -486,34 +452,6 @@ private slots:
             QVERIFY(t.button(button)->isEnabled());
             QCOMPARE(t.colour(button), stopOrange);
         }
-    }
-
-    void monitorRunningOnlySends_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("go to") << "execute" << frame("G123");
-        QTest::newRow("fast stop") << "fast_stop" << frame("G999");
-        QTest::newRow("soft stop") << "soft_stop" << frame("G977");
-    }
-    void monitorRunningOnlySends()
-    {
-        QFETCH(QString, button);
-        QFETCH(QByteArray, sent);
-        Rig t;
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        t.edit(angle)->setText(QStringLiteral("123"));
-        const QByteArray answer = reply('G', "R");
-        t.port.expect(sent, answer);
-        t.click(button);
-        QTest::qWait(20);
-        QCOMPARE(t.port.written, sent);
-        QVERIFY(t.messages.shown.isEmpty());
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.closes, 0);
-        QCOMPARE(t.port.pendingCount(), qint64(answer.size()));  // left for the monitor
-        QCOMPARE(t.edit(replay)->text(), replayAtStart);
-        QVERIFY(t.button(button)->isEnabled());
     }
 
     // Esc anywhere in either window clicks STOP!, whatever has the focus.

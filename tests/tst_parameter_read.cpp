@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter read "L" on the wire and in the window: every field of the block shown in the
 // "PARAMETERS READ" panel at the moment it has been decoded, the reads that end early (with or
-// without a message) leaving the later fields as they were, the monitor's short cut, the buttons
-// around the read, and the set panel left alone outside start-up.
+// without a message) leaving the later fields as they were, the buttons around the read, and the
+// set panel left alone outside start-up. (The read while the monitor runs: tst_exchange.)
 
-#include "support/test_window.h"
+#include "support/watched_window.h"
 #include "ui/colours.h"
 
 #include <QLabel>
 #include <QtTest>
-#include <functional>
 
 namespace {
 
@@ -72,30 +71,6 @@ QStringList setPanelState(const TestWindow& t)
 }
 
 const char* const commandGroup[] = {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"};
-
-// A port that calls the test back each time the program takes a character off it, before the
-// character is taken, so that the test sees what the window showed at that moment.
-class WatchedPort : public FakePort {
-public:
-    std::function<void()> beforeTake;
-    QByteArray readOne() override
-    {
-        if (pendingCount() > 0 && beforeTake)
-            beforeTake();
-        return FakePort::readOne();
-    }
-};
-
-struct WatchedWindow {
-    WatchedWindow() : window(std::make_unique<MainWindow>(port, messages, TestWindow::replyPeriodMs))
-    {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
-    }
-    QTemporaryDir settingsDir;
-    WatchedPort port;
-    RecordingMessages messages;
-    std::unique_ptr<MainWindow> window;
-};
 
 // For each block field, the index in the reply of the last byte that must have been taken before
 // the window may show it: the field's last character, or for field 9 the separator after it.
@@ -346,25 +321,6 @@ private slots:
         QCOMPARE(colours::textColour(t.edit(QStringLiteral("dipsw"))), expected);
         QCOMPARE(colours::textColour(t.find<QLabel>(QStringLiteral("label_dipsw"))), expected);
         QCOMPARE(t.messages.shown, QStringList());
-    }
-
-    void monitorRunningOnlySends()
-    {
-        TestWindow t;
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        QVERIFY(t.port.open());  // the monitor holds the port open
-        const QByteArray answer = envelopeL + exampleData + '\r';
-        t.port.arrive(answer);
-        QTRY_COMPARE(t.port.pendingCount(), answer.size());
-        const QStringList before = readPanelTexts(t);
-
-        t.click(QStringLiteral("read_info"));
-        QCOMPARE(t.port.written, frame("L"));
-        QCOMPARE(t.port.pendingCount(), answer.size());  // left to the monitor
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.closes, 0);
-        QCOMPARE(t.messages.shown, QStringList());
-        QCOMPARE(readPanelTexts(t), before);
     }
 
     void portThatCannotBeOpened()

@@ -3,11 +3,10 @@
 // byte for byte with PC and CBOX taking turns, every check of the dialogue stopping it at the
 // right line with its exact message, the monitor's refusal, and entries edited while it runs.
 
-#include "support/test_window.h"
+#include "support/watched_window.h"
 #include "ui/colours.h"
 
 #include <QtTest>
-#include <functional>
 
 namespace {
 
@@ -21,36 +20,8 @@ const QByteArray acceptW = "\x02" "A,W,R\rN";
 
 const char* const commandGroup[] = {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"};
 
-// A port that calls the test back at every write, before the write is answered, with what the
-// program has taken off the line so far.
-class WatchedPort : public FakePort {
-public:
-    std::function<void(const QByteArray&)> onWrite;
-    qsizetype taken = 0;
-    QByteArray readOne() override
-    {
-        const QByteArray c = FakePort::readOne();
-        taken += c.size();
-        return c;
-    }
-    void write(const QByteArray& bytes) override
-    {
-        if (onWrite)
-            onWrite(bytes);
-        FakePort::write(bytes);
-    }
-};
-
-template <typename P>
-struct Window {
-    Window() : window(std::make_unique<MainWindow>(port, messages, TestWindow::replyPeriodMs))
-    {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
-    }
-    QAbstractButton* button(const QString& name) const { return window->findChild<QAbstractButton*>(name); }
-    QLineEdit* edit(const QString& name) const { return window->findChild<QLineEdit*>(name); }
-    void click(const QString& name) const { button(name)->click(); }
-
+// The main window on the watched port, with the two clicks that answer a question.
+struct Window : WatchedWindow {
     // Fills the set panel with Set Default, answering Yes.
     void setDefaults()
     {
@@ -63,11 +34,6 @@ struct Window {
         messages.answers << yes;
         click(QStringLiteral("write_mode"));
     }
-
-    QTemporaryDir settingsDir;
-    P port;
-    RecordingMessages messages;
-    std::unique_ptr<MainWindow> window;
 };
 
 // The whole exchange of the worked example: S, then "AW" accepted, then each line answered.
@@ -99,7 +65,7 @@ private slots:
     // prompt for it, and the CBOX answers only when it has been written to.
     void workedExample()
     {
-        Window<WatchedPort> t;
+        Window t;
         t.setDefaults();
         scriptExample(t.port);
         QList<qsizetype> takenAtWrite;
@@ -208,7 +174,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(int, linesSent);
 
-        Window<FakePort> t;
+        Window t;
         t.setDefaults();
         t.port.expect(frame("S"), sReply, sReply.isEmpty() ? -1 : 0);
         t.port.expect(frame("W"), wReply, wReply.isEmpty() ? -1 : 0);
@@ -233,7 +199,7 @@ private slots:
 
     void portThatCannotBeOpened()
     {
-        Window<FakePort> t;
+        Window t;
         t.setDefaults();
         t.port.failOpen = true;
         t.window->link().portNumber = 2;
@@ -247,7 +213,7 @@ private slots:
 
     void monitorRunningRefusesTheWrite()
     {
-        Window<FakePort> t;
+        Window t;
         t.setDefaults();
         t.edit(QStringLiteral("inv_delay"))->setText(QStringLiteral("  4  "));
         t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
@@ -264,7 +230,7 @@ private slots:
 
     void answeringNoTouchesNothing()
     {
-        Window<FakePort> t;
+        Window t;
         t.setDefaults();
         t.edit(QStringLiteral("inv_delay"))->setText(QStringLiteral(" 3 "));
         QList<bool> enabled;
@@ -298,7 +264,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, trimmed);
         QFETCH(QByteArray, line4);
-        Window<FakePort> t;
+        Window t;
         t.setDefaults();
         t.edit(QStringLiteral("inv_delay"))->setText(typed);
         QList<QByteArray> lines = exampleLines;
@@ -318,7 +284,7 @@ private slots:
     // before "AW" was sent, keep what the panel held then.
     void entriesEditedDuringTheDialogue()
     {
-        Window<WatchedPort> t;
+        Window t;
         t.setDefaults();
         const QList<QByteArray> sent{"1", "0", "450", "1220", "1", "30", "0", "20", "15", "1", "610", "-5", "0", "7", "36585"};
         t.port.expect(frame("S"), reply('S', "R"));
@@ -415,7 +381,7 @@ private slots:
         QFETCH(bool, defaults);
         QFETCH(QStringList, edits);
         QFETCH(QStringList, refusal);
-        Window<FakePort> t;
+        Window t;
         if (defaults)
             t.setDefaults();
         for (qsizetype i = 0; i + 1 < edits.size(); i += 2)
@@ -475,7 +441,7 @@ private slots:
         QFETCH(QStringList, edits);
         QFETCH(QString, details);
         QFETCH(QString, heldOffset);
-        Window<FakePort> t;
+        Window t;
         t.setDefaults();
         if (read) {
             t.port.expect(frame("L"), reply('L', QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,"

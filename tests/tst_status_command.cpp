@@ -170,21 +170,6 @@ private slots:
         QVERIFY(t.port.written.isEmpty());
         QVERIFY(t.button(QStringLiteral("command_qm"))->isEnabled());
     }
-
-    void monitorRunningOnlySends()
-    {
-        TestWindow t;
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
-        t.port.expect(frame("?"), reply('?', "045,B"));
-        t.window->commands().CMD_STATUS();
-        QTest::qWait(20);
-        QCOMPARE(t.port.written, frame("?"));
-        QVERIFY(t.messages.shown.isEmpty());
-        QVERIFY(t.port.isOpen());
-        QCOMPARE(t.port.pendingCount(), qint64(reply('?', "045,B").size()));  // left for the monitor
-        QCOMPARE(t.edit(position)->text(), QStringLiteral("???"));
-        QCOMPARE(t.edit(status)->text(), QStringLiteral("???"));
-    }
 };
 
 QTEST_MAIN(StatusCommandTest)

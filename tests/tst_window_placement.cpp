@@ -38,7 +38,8 @@ private slots:
     {
         QFETCH(QRect, main);
         QFETCH(QPoint, at);
-        QCOMPARE(besideMainWindow(main, QSize(300, 200), QRect(0, 0, 1366, 768)), at);
+        const QRect screen(0, 0, 1366, 768);
+        QCOMPARE(besideMainWindow(main, QSize(300, 200), screen), at);
     }
 
     // Only the first opening places it: where the operator moved it, it opens again.

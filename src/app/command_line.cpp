@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
+#include "rotor/version.h"
 
 #include "cli/headless.h"
 

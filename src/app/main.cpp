@@ -5,6 +5,7 @@
 
 #include "command_line.h"
 #include "cli/headless.h"
+#include "rotor/version.h"
 #include "serial/serial_port.h"
 #include "ui/file_menu.h"
 #include "ui/main_window.h"

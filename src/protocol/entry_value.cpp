@@ -104,7 +104,9 @@ double decimalValue(const std::u16string& s)
     std::string normalised = whole.empty() ? std::string("0") : whole;
     if (!fraction.empty())
         normalised += "." + fraction;
-    normalised += "e" + std::to_string(exponent);
+    // Appended piece by piece: g++ 12 at -O3 takes "e" + std::string for an overlapping copy (-Wrestrict).
+    normalised += 'e';
+    normalised += std::to_string(exponent);
     double magnitude = 0.0;
     const auto [end, error] =
         std::from_chars(normalised.data(), normalised.data() + normalised.size(), magnitude);
@@ -187,8 +189,10 @@ QString decimalText(double value)
     std::string out = negative ? "-" : "";
     if (exponent >= 15 || exponent <= -5) {
         out += digits.substr(0, 1);
-        if (digits.size() > 1)
-            out += "." + digits.substr(1);
+        if (digits.size() > 1) {
+            out += '.';
+            out += digits.substr(1);
+        }
         const int magnitude = std::abs(exponent);
         out += exponent < 0 ? "E-" : "E+";
         if (magnitude < 10)

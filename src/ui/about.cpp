@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/about.h"
 
+#include "rotor/version.h"
 #include "serial/port_devices.h"
 #include "serial/serial_link.h"
 #include "ui/dialogs.h"
@@ -10,10 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
-
-#ifndef ROTOR_VERSION
-#define ROTOR_VERSION "unknown"
-#endif
 
 void addHelpItems(MainWindow& window)
 {
