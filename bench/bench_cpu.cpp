@@ -135,8 +135,9 @@ int benchCpuMonitor(const BenchOptions& options)
                  .arg(fixed(wall1 - wall0, 3), fixed(1000 * (cpu1 - cpu0), 1), fixed(percents.last(), 3)));
     }
     const double m = median(percents);
-    printRow({QStringLiteral("1b. Processor time, monitor listening to a silent line (%1 s)").arg(fixed(seconds, 0)),
-              allRan ? QStringLiteral("%1 % (runs: %2)").arg(fixed(m, 3), listOf(percents, 3)) : QStringLiteral("not run"),
-              goalCpu, allRan ? cpuVerdict(m) : QStringLiteral("FAIL (monitor did not run)")});
+    printRow(
+        {QStringLiteral("1b. Processor time, monitor listening to a silent line (%1 s)").arg(fixed(seconds, 0)),
+         allRan ? QStringLiteral("%1 % (runs: %2)").arg(fixed(m, 3), listOf(percents, 3)) : QStringLiteral("not run"),
+         goalCpu, allRan ? cpuVerdict(m) : QStringLiteral("FAIL (monitor did not run)")});
     return allRan ? 0 : 1;
 }

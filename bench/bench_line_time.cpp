@@ -85,21 +85,26 @@ private:
     int m_fd = -1;
 };
 
-QByteArray commandFrame(char letter) { return QByteArray("\x02" "A") + letter + '\r'; }
+QByteArray commandFrame(char letter)
+{
+    return QByteArray("\x02"
+                      "A")
+           + letter + '\r';
+}
 
 // The start-up's three exchanges.
 bool minimalStartUp(MinimalClient& client)
 {
     return client.exchange(commandFrame('S'), "\r") && client.exchange(commandFrame('V'), "\r")
-        && client.exchange(commandFrame('L'), "\r");
+           && client.exchange(commandFrame('L'), "\r");
 }
 
 // S, then W, its reply with the first prompt, and the 15 value lines (the panel's default set),
 // each answered by a prompt, the last by CR.
 bool minimalWrite(MinimalClient& client)
 {
-    static const QByteArrayList lines = {"1", "0", "500", "1829", "1", "30", "0", "10", "15", "1", "1829", "0",
-                                         "0", "2", "3049"};
+    static const QByteArrayList lines = {"1",  "0", "500",  "1829", "1", "30", "0",   "10",
+                                         "15", "1", "1829", "0",    "0", "2",  "3049"};
     if (!client.exchange(commandFrame('S'), "\r") || !client.exchange(commandFrame('W'), "\rN"))
         return false;
     for (qsizetype k = 0; k < lines.size(); ++k) {
@@ -143,17 +148,18 @@ Row lineRow(const QString& name, const QList<Sample>& samples, const QList<doubl
     const double ratio = tool / reference;
     Row row;
     row.benchmark = name;
-    row.measured = QStringLiteral("%1 ms (runs: %2); line time %3 ms (%4 bytes out + %5 in) + simulator reaction %6 ms "
-                                  "(%7 ms × %8 replies) = %9 ms: **ratio %10**. Same exchanges by a minimal raw client "
-                                  "on the same line: %11 ms (tool/minimal %12, +%13 ms, of which %14 ms inside the port's open "
-                                  "and close)")
-                       .arg(fixed(tool, 1), listOf(walls, 1), fixed(both, 1))
-                       .arg(first.out)
-                       .arg(first.in)
-                       .arg(fixed(reaction, 1), fixed(reaction / replies, 2))
-                       .arg(replies)
-                       .arg(fixed(reference, 1), fixed(ratio, 3), fixed(least, 1), fixed(tool / least, 2),
-                            fixed(tool - least, 1), fixed(median(openCloses), 1));
+    row.measured =
+        QStringLiteral("%1 ms (runs: %2); line time %3 ms (%4 bytes out + %5 in) + simulator reaction %6 ms "
+                       "(%7 ms × %8 replies) = %9 ms: **ratio %10**. Same exchanges by a minimal raw client "
+                       "on the same line: %11 ms (tool/minimal %12, +%13 ms, of which %14 ms inside the port's open "
+                       "and close)")
+            .arg(fixed(tool, 1), listOf(walls, 1), fixed(both, 1))
+            .arg(first.out)
+            .arg(first.in)
+            .arg(fixed(reaction, 1), fixed(reaction / replies, 2))
+            .arg(replies)
+            .arg(fixed(reference, 1), fixed(ratio, 3), fixed(least, 1), fixed(tool / least, 2), fixed(tool - least, 1),
+                 fixed(median(openCloses), 1));
     row.goal = QStringLiteral("≤ 1.05 × (line time + simulator reaction)");
     row.verdict = !clean || minimal.isEmpty() ? QStringLiteral("FAIL (unexpected messages, byte counts or no baseline)")
                                               : (ratio <= 1.05 ? QStringLiteral("pass") : QStringLiteral("FAIL"));
@@ -222,8 +228,8 @@ int benchLineTime(const BenchOptions& options)
     if (!sim.running())
         note(QStringLiteral("line-time: ") + sim.endText());
     clean = clean && sim.running();
-    printRow(lineRow(QStringLiteral("2a. Start-up (S, V, L), simulator paced at 9600 baud"), startUps, minimalStartUps, 3,
-                     clean));
+    printRow(lineRow(QStringLiteral("2a. Start-up (S, V, L), simulator paced at 9600 baud"), startUps, minimalStartUps,
+                     3, clean));
 
     clean = true;
     QList<Sample> writes;

@@ -29,8 +29,8 @@
 
 namespace {
 
-constexpr qsizetype nearlyEmpty = 1500;   // characters: about the first 60 lines
-constexpr qsizetype nearlyFull = 63000;   // to the bound, about the last 80 lines
+constexpr qsizetype nearlyEmpty = 1500;  // characters: about the first 60 lines
+constexpr qsizetype nearlyFull = 63000;  // to the bound, about the last 80 lines
 constexpr double wholeToInsertionGoal = 4;
 constexpr double gapGoalMs = 10;
 
@@ -130,7 +130,8 @@ void insertLine(QPlainTextEdit* listing, const QString& line)
 
 int benchListingAppend(const BenchOptions& options)
 {
-    const QString wholeName = QStringLiteral("4a. One status line through the running monitor (scripted port, frames pending)");
+    const QString wholeName =
+        QStringLiteral("4a. One status line through the running monitor (scripted port, frames pending)");
     const QString wholeGoal =
         QStringLiteral("≤ %1 × 4b; events wait ≤ %2 ms").arg(fixed(wholeToInsertionGoal, 0), fixed(gapGoalMs, 0));
     StreamingPort port;
@@ -232,8 +233,9 @@ int benchListingAppend(const BenchOptions& options)
         emptyAlone << median(empty);
         fullAlone << median(full);
     }
-    const Row alone = insertionRow(QStringLiteral("4b. The listing's insertion alone, one line on its own (the monitor's steps)"),
-                                   emptyAlone, fullAlone, int(linesAlone));
+    const Row alone =
+        insertionRow(QStringLiteral("4b. The listing's insertion alone, one line on its own (the monitor's steps)"),
+                     emptyAlone, fullAlone, int(linesAlone));
 
     // The whole line against the insertion alone (its median over the listing's cycle).
     QList<double> aloneAll = emptyAlone + fullAlone;
@@ -254,7 +256,8 @@ int benchListingAppend(const BenchOptions& options)
                   .arg(fixed(toAlone, 2), fixed(listingPaints, 1), fixed(probe.maxGapMs(), 1))
                   .arg(cyclesPerRun),
               wholeGoal,
-              failures.isEmpty() ? QStringLiteral("pass") : QStringLiteral("FAIL (%1)").arg(failures.join(QStringLiteral(", ")))});
+              failures.isEmpty() ? QStringLiteral("pass")
+                                 : QStringLiteral("FAIL (%1)").arg(failures.join(QStringLiteral(", ")))});
     printRow(alone);
     return 0;
 }

@@ -36,7 +36,7 @@ namespace {
 
 constexpr double frameBytes = 11;  // STX A , ? , d d d , R CR
 const double lineRateFrames = 1.0 / lineSeconds(frameBytes);
-constexpr double cpuGoalRatio = 3;    // the monitor's processor time against the bare reader's
+constexpr double cpuGoalRatio = 3;  // the monitor's processor time against the bare reader's
 constexpr double paintGoalPerSecond = 40;
 constexpr double gapGoalMs = 10;
 constexpr double probeSeconds = 5;
@@ -84,7 +84,8 @@ double minimalStatusRate(const QString& device, double seconds)
     tcflush(fd, TCIOFLUSH);
     const auto send = [fd](const char* frame) { return ::write(fd, frame, 4) == 4; };
     double rate = -1;
-    if (send("\x02" "AM\r")) {
+    if (send("\x02"
+             "AM\r")) {
         int frames = -1;  // the first CR ends the reply to M
         double start = 0;
         for (;;) {
@@ -106,7 +107,8 @@ double minimalStatusRate(const QString& device, double seconds)
                 break;
             }
         }
-        send("\x02" "AS\r");
+        send("\x02"
+             "AS\r");
         runEvents(100);
     }
     ::close(fd);
@@ -118,9 +120,10 @@ double minimalStatusRate(const QString& device, double seconds)
 int benchMonitorRate(const BenchOptions& options)
 {
     const QString name = QStringLiteral("3. Monitor at full line rate (`--status-interval 0`, %1 s)");
-    const QString goal = QStringLiteral("every frame listed; memory flat; processor ≤ %1 × the bare reader's; listing and "
-                                        "live fields drawn ≤ %2 times/s each; events wait ≤ %3 ms")
-                             .arg(fixed(cpuGoalRatio, 0), fixed(paintGoalPerSecond, 0), fixed(gapGoalMs, 0));
+    const QString goal =
+        QStringLiteral("every frame listed; memory flat; processor ≤ %1 × the bare reader's; listing and "
+                       "live fields drawn ≤ %2 times/s each; events wait ≤ %3 ms")
+            .arg(fixed(cpuGoalRatio, 0), fixed(paintGoalPerSecond, 0), fixed(gapGoalMs, 0));
     const double seconds = options.seconds > 0 ? options.seconds : 60;
     if (!Simulator::available()) {
         printRow({name.arg(fixed(seconds, 0)), QStringLiteral("not run"), goal, QStringLiteral("simulator not built")});
@@ -253,9 +256,10 @@ int benchMonitorRate(const BenchOptions& options)
         return 1;
     }
     const ReaderRun reader = bareReader.result(15000);
-    note(QStringLiteral("monitor-rate: the bare Qt reader beside the monitor: %1 frames in %2 s, processor %3 ms = %4 %")
-             .arg(reader.frames)
-             .arg(fixed(reader.wall, 1), fixed(1000 * reader.cpu, 1), fixed(reader.percent(), 2)));
+    note(
+        QStringLiteral("monitor-rate: the bare Qt reader beside the monitor: %1 frames in %2 s, processor %3 ms = %4 %")
+            .arg(reader.frames)
+            .arg(fixed(reader.wall, 1), fixed(1000 * reader.cpu, 1), fixed(reader.percent(), 2)));
     if (!measured) {
         printRow({name.arg(fixed(seconds, 0)), QStringLiteral("not run"), goal,
                   QStringLiteral("FAIL (monitor did not run: %1)").arg(messages.shown.join(QStringLiteral(" / ")))});
@@ -291,17 +295,20 @@ int benchMonitorRate(const BenchOptions& options)
                 note(QStringLiteral("  sim: ") + QString::fromLatin1(lines.at(i)));
         }
     }
-    note(QStringLiteral("monitor-rate: rss at start %1 kB, at each emptying of the listing: %2, at end %3 kB, peak %4 kB")
+    note(QStringLiteral(
+             "monitor-rate: rss at start %1 kB, at each emptying of the listing: %2, at end %3 kB, peak %4 kB")
              .arg(rss0)
              .arg(clears.join(QStringLiteral(" ")))
              .arg(rss1)
              .arg(peak1));
 
-    const bool allListed = std::abs(difference) <= 1 && watch.gaps == 0 && watch.malformed == 0 && windowMessages.isEmpty();
+    const bool allListed =
+        std::abs(difference) <= 1 && watch.gaps == 0 && watch.malformed == 0 && windowMessages.isEmpty();
     const double readerPercent = reader.ok ? reader.percent() : 0;
     const double cpuRatio = readerPercent > 0 ? cpu / readerPercent : 0;
     const bool cheap = readerPercent > 0 && cpuRatio <= cpuGoalRatio;
-    const double paintRates[] = {double(paintsListing) / wall, double(paintsPosition) / wall, double(paintsStatus) / wall};
+    const double paintRates[] = {double(paintsListing) / wall, double(paintsPosition) / wall,
+                                 double(paintsStatus) / wall};
     const bool paced = std::all_of(std::begin(paintRates), std::end(paintRates),
                                    [](double rate) { return rate <= paintGoalPerSecond; });
     const bool responsive = probe.ticks() > 0 && maxGapMs <= gapGoalMs;
@@ -317,32 +324,35 @@ int benchMonitorRate(const BenchOptions& options)
     const qint64 growth = last - middle;
     const bool flat = longRun ? growth < 512 : growth < 4096;
     const QString memory =
-        longRun ? QStringLiteral("RSS start %1 MB, end %2 MB, peak %3 MB; at the listing's %4 emptyings first %5, middle %6, "
-                                 "last %7 MB: growth over the second half %8 kB")
-                      .arg(fixed(rss0 / 1024.0, 1), fixed(rss1 / 1024.0, 1), fixed(peak1 / 1024.0, 1))
-                      .arg(clearsSeen)
-                      .arg(fixed(watch.rssAtClear.first() / 1024.0, 1), fixed(middle / 1024.0, 1), fixed(last / 1024.0, 1))
-                      .arg(growth)
-                : QStringLiteral("RSS start %1 MB, end %2 MB, peak %3 MB (a short run: warm-up and a leak look alike; "
-                                 "held to < 4 MB over the start)")
-                      .arg(fixed(rss0 / 1024.0, 1), fixed(rss1 / 1024.0, 1), fixed(peak1 / 1024.0, 1));
+        longRun
+            ? QStringLiteral(
+                  "RSS start %1 MB, end %2 MB, peak %3 MB; at the listing's %4 emptyings first %5, middle %6, "
+                  "last %7 MB: growth over the second half %8 kB")
+                  .arg(fixed(rss0 / 1024.0, 1), fixed(rss1 / 1024.0, 1), fixed(peak1 / 1024.0, 1))
+                  .arg(clearsSeen)
+                  .arg(fixed(watch.rssAtClear.first() / 1024.0, 1), fixed(middle / 1024.0, 1), fixed(last / 1024.0, 1))
+                  .arg(growth)
+            : QStringLiteral("RSS start %1 MB, end %2 MB, peak %3 MB (a short run: warm-up and a leak look alike; "
+                             "held to < 4 MB over the start)")
+                  .arg(fixed(rss0 / 1024.0, 1), fixed(rss1 / 1024.0, 1), fixed(peak1 / 1024.0, 1));
     Row row;
     row.benchmark = name.arg(fixed(seconds, 0));
-    row.measured = QStringLiteral("%1 frames sent, %2 listed (difference %3, gaps %4, malformed %5); %6 frames/s "
-                                  "(line rate %7, a minimal raw client on the same simulator %8); processor %9 %, "
-                                  "the bare Qt reader beside it %10 % (%11 frames): **ratio %12**; drawn per second: "
-                                  "listing %13, `fast_pos` %14, `fast_status` %15; events waited at most %16 ms; %17")
-                       .arg(sent)
-                       .arg(listed)
-                       .arg(difference)
-                       .arg(watch.gaps)
-                       .arg(watch.malformed)
-                       .arg(fixed(rate, 2), fixed(lineRateFrames, 2), fixed(minimalRate, 2), fixed(cpu, 2),
-                            fixed(readerPercent, 2), QString::number(reader.frames), fixed(cpuRatio, 2))
-                       .arg(fixed(paintRates[0], 1), fixed(paintRates[1], 1), fixed(paintRates[2], 1), fixed(maxGapMs, 1),
-                            memory);
+    row.measured =
+        QStringLiteral("%1 frames sent, %2 listed (difference %3, gaps %4, malformed %5); %6 frames/s "
+                       "(line rate %7, a minimal raw client on the same simulator %8); processor %9 %, "
+                       "the bare Qt reader beside it %10 % (%11 frames): **ratio %12**; drawn per second: "
+                       "listing %13, `fast_pos` %14, `fast_status` %15; events waited at most %16 ms; %17")
+            .arg(sent)
+            .arg(listed)
+            .arg(difference)
+            .arg(watch.gaps)
+            .arg(watch.malformed)
+            .arg(fixed(rate, 2), fixed(lineRateFrames, 2), fixed(minimalRate, 2), fixed(cpu, 2),
+                 fixed(readerPercent, 2), QString::number(reader.frames), fixed(cpuRatio, 2))
+            .arg(fixed(paintRates[0], 1), fixed(paintRates[1], 1), fixed(paintRates[2], 1), fixed(maxGapMs, 1), memory);
     if (!messages.shown.isEmpty())
-        row.measured += QStringLiteral("; after the stop click: \"%1\"").arg(messages.shown.join(QStringLiteral(" / ")));
+        row.measured +=
+            QStringLiteral("; after the stop click: \"%1\"").arg(messages.shown.join(QStringLiteral(" / ")));
     row.goal = goal;
     QStringList failures;
     if (!allListed)

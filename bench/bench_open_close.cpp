@@ -105,7 +105,9 @@ int benchOpenClose(const BenchOptions& options)
     const QSet<QString> locksLeft = lockFiles(folders, ours);
 
     const bool ok = failures == 0 && fdsAfter == fdsBefore && locksLeft.isEmpty() && locksBefore.isEmpty();
-    printRow({QStringLiteral("5. %1 × %2 open/close cycles of the real port on a pseudo-terminal").arg(options.runs).arg(cycles),
+    printRow({QStringLiteral("5. %1 × %2 open/close cycles of the real port on a pseudo-terminal")
+                  .arg(options.runs)
+                  .arg(cycles),
               QStringLiteral("fds before %1, after %2; lock file while open: %3; left after: %4; %5 µs per cycle "
                              "(runs: %6); failed opens %7")
                   .arg(fdsBefore)

@@ -279,7 +279,8 @@ void CountingPort::printTrace()
     const double start = m_trace.first().first;
     double previous = start;
     for (const auto& [time, what] : m_trace) {
-        note(QStringLiteral("  %1 ms (+%2) %3").arg(fixed(1000 * (time - start), 2), fixed(1000 * (time - previous), 2), what));
+        note(QStringLiteral("  %1 ms (+%2) %3")
+                 .arg(fixed(1000 * (time - start), 2), fixed(1000 * (time - previous), 2), what));
         previous = time;
     }
     m_trace.clear();
@@ -322,7 +323,8 @@ QByteArray CountingPort::readOne()
     QByteArray c = m_inner.readOne();
     read += c.size();
     if (tracing && !c.isEmpty())
-        trace(QStringLiteral("read %1").arg(c.at(0) < ' ' ? QStringLiteral("<%1>").arg(int(c.at(0))) : QString::fromLatin1(c)));
+        trace(QStringLiteral("read %1").arg(c.at(0) < ' ' ? QStringLiteral("<%1>").arg(int(c.at(0)))
+                                                          : QString::fromLatin1(c)));
     return c;
 }
 

@@ -139,7 +139,7 @@ public:
     qint64 written = 0;
     qint64 read = 0;
     double openCloseSeconds = 0;  // spent inside open() and close()
-    qint64 discarded = 0;  // unread bytes dropped by a discard or a close
+    qint64 discarded = 0;         // unread bytes dropped by a discard or a close
     int opens = 0;
 
 private:

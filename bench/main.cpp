@@ -58,9 +58,8 @@ int main(int argc, char* argv[])
         return 0;
     }
     const std::map<std::string, int (*)(const BenchOptions&)> benchmarks{
-        {"cpu-wait", benchCpuWait},           {"cpu-monitor", benchCpuMonitor},
-        {"line-time", benchLineTime},         {"monitor-rate", benchMonitorRate},
-        {"listing-append", benchListingAppend}, {"open-close", benchOpenClose},
+        {"cpu-wait", benchCpuWait},         {"cpu-monitor", benchCpuMonitor},       {"line-time", benchLineTime},
+        {"monitor-rate", benchMonitorRate}, {"listing-append", benchListingAppend}, {"open-close", benchOpenClose},
     };
     const auto found = benchmarks.find(command);
     if (found == benchmarks.end()) {

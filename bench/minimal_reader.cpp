@@ -81,11 +81,13 @@ int main(int argc, char* argv[])
             cpu1 = processSeconds();
             wall1 = wallSeconds();
             done = true;
-            port.write("\x02" "AS\r");
+            port.write("\x02"
+                       "AS\r");
             QTimer::singleShot(200, &app, [&] { app.exit(0); });
         }
     });
-    port.write("\x02" "AM\r");
+    port.write("\x02"
+               "AM\r");
     silence.start();
     const int result = app.exec();
     if (result != 0 || !done) {

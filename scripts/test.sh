@@ -9,9 +9,8 @@ scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-# The layout check is wired but off until the tree has been formatted once: ROTOR_CHECK_FORMAT=1
-# turns it on.
-if [ "${ROTOR_CHECK_FORMAT:-0}" = 1 ]; then
+# The layout (.clang-format) is checked first; ROTOR_CHECK_FORMAT=0 skips it.
+if [ "${ROTOR_CHECK_FORMAT:-1}" = 1 ]; then
     echo "== Layout (.clang-format)"
     scripts/check-format.sh
 fi

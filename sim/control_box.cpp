@@ -36,31 +36,28 @@ std::string number_text(double value)
     return buffer;
 }
 
-} // namespace
+}  // namespace
 
 ControlBox::ControlBox(const Options& options, SimLog& log, Transmitter& out, TimePoint now)
-    : options_(options)
-    , faults_(options.faults)
-    , log_(log)
-    , out_(out)
-    , position_(options.position)
-    , target_(options.position)
-    , last_motion_(now)
-    , next_status_(now)
+    : options_(options),
+      faults_(options.faults),
+      log_(log),
+      out_(out),
+      position_(options.position),
+      target_(options.position),
+      last_motion_(now),
+      next_status_(now)
 {
     // The block as the box leaves the factory: south-stop, limits 0..500, 3 s delays, PWM 30/0 ticks,
     // ramp 10, minimum 15 ticks, optimize on, offset 0, no rotation check, check angle 2, 5 s timeout.
-    const std::array<long, FieldCount + 1> defaults = {
-        0, 0, 0, 1, 0, 500, 1829, 1, 30, 0, 10, 15, 1, 1829, 0, 0, 2, 3049, 0, DefaultCalFactor};
+    const std::array<long, FieldCount + 1> defaults = {0,  0,  0, 1,    0, 500, 1829, 1,    30, 0,
+                                                       10, 15, 1, 1829, 0, 0,   2,    3049, 0,  DefaultCalFactor};
     field_ = defaults;
     if (options.absolute)
         field_[StopMode] = 2;
 }
 
-int ControlBox::angle() const
-{
-    return static_cast<int>(std::lround(position_));
-}
+int ControlBox::angle() const { return static_cast<int>(std::lround(position_)); }
 
 std::string ControlBox::status_data(bool busy) const
 {
@@ -80,7 +77,7 @@ std::string ControlBox::parameter_block(bool busy) const
         else if (i == State)
             block += busy ? 'B' : 'R';
         else if (i == Offset)
-            block += five_digits(field_[i] & 0xFFFF); // 16-bit two's complement: -5 goes as 65531
+            block += five_digits(field_[i] & 0xFFFF);  // 16-bit two's complement: -5 goes as 65531
         else
             block += five_digits(field_[i]);
     }
@@ -181,9 +178,7 @@ void ControlBox::handle_frame(std::string_view body, TimePoint now)
     const std::string busy_note = faulted && faults_.busy ? "fault: busy" : (moving_ ? "busy: turning" : "");
 
     switch (letter) {
-    case '?':
-        send_frame('?', status_data(busy), faulted, now, {}, busy_note);
-        break;
+    case '?': send_frame('?', status_data(busy), faulted, now, {}, busy_note); break;
     case 'S':
         if (streaming_)
             log_.note("status frames stopped");
@@ -215,7 +210,8 @@ void ControlBox::handle_frame(std::string_view body, TimePoint now)
             stop_rotor(*value == FastStop ? "fast stop" : "soft stop");
             send_frame('G', "R", faulted, now);
         } else if (*value < field_[LowerLimit] || *value > field_[UpperLimit]) {
-            send_frame('G', "E", faulted, now, {}, "outside the limits " + std::to_string(field_[LowerLimit]) + ".."
+            send_frame('G', "E", faulted, now, {},
+                       "outside the limits " + std::to_string(field_[LowerLimit]) + ".."
                            + std::to_string(field_[UpperLimit]));
         } else {
             target_ = static_cast<double>(*value);
@@ -262,9 +258,7 @@ void ControlBox::handle_frame(std::string_view body, TimePoint now)
         send_frame(letter, "R", faulted, now);
         break;
     }
-    case 'L':
-        send_frame('L', parameter_block(busy), faulted, now, {}, busy_note);
-        break;
+    case 'L': send_frame('L', parameter_block(busy), faulted, now, {}, busy_note); break;
     case 'W':
         if (busy) {
             send_frame('W', "B", faulted, now, {}, busy_note);
@@ -319,8 +313,8 @@ void ControlBox::handle_value_line(TimePoint now)
 void ControlBox::send_prompt(int after_line, TimePoint now)
 {
     char c = after_line < ValueLines ? 'N' : CR;
-    std::string note = after_line < ValueLines ? "prompt for value line " + std::to_string(after_line + 1)
-                                               : "end of the value lines";
+    std::string note =
+        after_line < ValueLines ? "prompt for value line " + std::to_string(after_line + 1) : "end of the value lines";
     if (const auto it = faults_.prompts.find(after_line); dialogue_faulted_ && it != faults_.prompts.end()) {
         c = it->second;
         note += ", fault: damaged prompt";
@@ -476,7 +470,8 @@ std::optional<TimePoint> ControlBox::next_wake(TimePoint now) const
     };
     if (moving_) {
         const double seconds = std::fabs(target_ - position_) / options_.speed;
-        earliest(now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::min(seconds, 0.1))));
+        earliest(now
+                 + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::min(seconds, 0.1))));
     }
     if (streaming_) {
         if (options_.status_interval_ms > 0 || out_.idle())
@@ -494,4 +489,4 @@ void ControlBox::line_replaced()
     ignored_.clear();
 }
 
-} // namespace cbox
+}  // namespace cbox

@@ -41,8 +41,25 @@ private:
     // The parameter block, fields 1 to 19 in wire order. Field 1 (the angle) and 2 (busy or ready) are
     // taken from the rotor when the block is sent.
     enum Field {
-        Position = 1, State, StopMode, LowerLimit, UpperLimit, InvDelay, PwmOn, PwmOnTicks, PwmOffTicks, Ramp,
-        PwmMinTicks, Optimize, PresDelay, Offset, MotCheck, CheckAngle, RotTimeout, DipSwitch, CalFactor,
+        Position = 1,
+        State,
+        StopMode,
+        LowerLimit,
+        UpperLimit,
+        InvDelay,
+        PwmOn,
+        PwmOnTicks,
+        PwmOffTicks,
+        Ramp,
+        PwmMinTicks,
+        Optimize,
+        PresDelay,
+        Offset,
+        MotCheck,
+        CheckAngle,
+        RotTimeout,
+        DipSwitch,
+        CalFactor,
         FieldCount = CalFactor
     };
     static constexpr int FirstWritable = StopMode;
@@ -90,7 +107,7 @@ private:
     std::string ignored_;
 
     // The W dialogue.
-    int line_number_ = 0;                       // the value line being received, 1 to 15
+    int line_number_ = 0;  // the value line being received, 1 to 15
     std::string line_text_;
     std::array<std::optional<long>, ValueLines + 1> lines_{};
     bool dialogue_faulted_ = false;
@@ -99,4 +116,4 @@ private:
     bool backlog_reported_ = false;
 };
 
-} // namespace cbox
+}  // namespace cbox

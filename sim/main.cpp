@@ -85,7 +85,7 @@ int poll_timeout_ms(std::optional<cbox::TimePoint> wake, cbox::TimePoint now)
     return static_cast<int>(std::min<long long>(wait, Longest));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -125,7 +125,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: cannot plug in as port %d: %s\n", program.c_str(), *options.plug, error.c_str());
         return 1;
     }
-    log.note("serving on " + line.device() + (options.fast ? " (not paced)" : ", paced at " + std::to_string(options.baud) + " baud"));
+    log.note("serving on " + line.device()
+             + (options.fast ? " (not paced)" : ", paced at " + std::to_string(options.baud) + " baud"));
     announce(line.device());
 
     LineOutput output(line);

@@ -13,7 +13,7 @@ namespace cbox {
 bool FaultSet::damages_frames() const
 {
     return noise || identifier || separator1 || separator2 || echo || terminator || drop_at || silent || cut_after
-        || delay_ms || hangup_after || busy || !prompts.empty();
+           || delay_ms || hangup_after || busy || !prompts.empty();
 }
 
 namespace {
@@ -62,8 +62,16 @@ std::string as_char(const std::optional<std::string>& value, char fallback, std:
 const std::vector<OptionInfo>& option_table()
 {
     static const std::vector<OptionInfo> table = {
-        {"help", Arg::None, [](Options& o, auto&) { o.help = true; return std::string(); }},
-        {"fast", Arg::None, [](Options& o, auto&) { o.fast = true; return std::string(); }},
+        {"help", Arg::None,
+         [](Options& o, auto&) {
+             o.help = true;
+             return std::string();
+         }},
+        {"fast", Arg::None,
+         [](Options& o, auto&) {
+             o.fast = true;
+             return std::string();
+         }},
         {"baud", Arg::Required, [](Options& o, auto& v) { return as_int(v, 50, 4000000, o.baud); }},
         {"status-interval", Arg::Required,
          [](Options& o, auto& v) { return as_int(v, 0, 3600000, o.status_interval_ms); }},
@@ -72,15 +80,18 @@ const std::vector<OptionInfo>& option_table()
              char* end = nullptr;
              errno = 0;
              const double speed = v ? std::strtod(v->c_str(), &end) : 0.0;
-             if (!v || v->empty() || *end != '\0' || errno != 0 || !std::isfinite(speed) || speed <= 0.0
-                 || speed > 1e6)
+             if (!v || v->empty() || *end != '\0' || errno != 0 || !std::isfinite(speed) || speed <= 0.0 || speed > 1e6)
                  return std::string("needs a positive number of degrees per second");
              o.speed = speed;
              return std::string();
          }},
         {"version-number", Arg::Required, [](Options& o, auto& v) { return as_int(v, 0, 99999, o.version_number); }},
         {"position", Arg::Required, [](Options& o, auto& v) { return as_int(v, 0, 999, o.position); }},
-        {"absolute", Arg::None, [](Options& o, auto&) { o.absolute = true; return std::string(); }},
+        {"absolute", Arg::None,
+         [](Options& o, auto&) {
+             o.absolute = true;
+             return std::string();
+         }},
         {"plug", Arg::Required, [](Options& o, auto& v) { return as_opt_int(v, 1, 255, o.plug); }},
         {"config-dir", Arg::Required,
          [](Options& o, auto& v) {
@@ -116,13 +127,21 @@ const std::vector<OptionInfo>& option_table()
         {"fault-echo", Arg::Optional, [](Options& o, auto& v) { return as_char(v, 'X', o.faults.echo); }},
         {"fault-terminator", Arg::Optional, [](Options& o, auto& v) { return as_char(v, LF, o.faults.terminator); }},
         {"fault-drop", Arg::Required, [](Options& o, auto& v) { return as_opt_int(v, 1, 100000, o.faults.drop_at); }},
-        {"fault-silent", Arg::None, [](Options& o, auto&) { o.faults.silent = true; return std::string(); }},
+        {"fault-silent", Arg::None,
+         [](Options& o, auto&) {
+             o.faults.silent = true;
+             return std::string();
+         }},
         {"fault-cut", Arg::Required, [](Options& o, auto& v) { return as_opt_int(v, 0, 100000, o.faults.cut_after); }},
         {"fault-delay", Arg::Required,
          [](Options& o, auto& v) { return as_opt_int(v, 1, 3600000, o.faults.delay_ms); }},
         {"fault-hangup", Arg::Required,
          [](Options& o, auto& v) { return as_opt_int(v, 0, 100000, o.faults.hangup_after); }},
-        {"fault-busy", Arg::None, [](Options& o, auto&) { o.faults.busy = true; return std::string(); }},
+        {"fault-busy", Arg::None,
+         [](Options& o, auto&) {
+             o.faults.busy = true;
+             return std::string();
+         }},
         {"fault-prompt", Arg::Required,
          [](Options& o, auto& v) {
              const std::string error = "needs LINE:CHAR, LINE from 0 to 15";
@@ -148,7 +167,7 @@ const std::vector<OptionInfo>& option_table()
     return table;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error)
 {
@@ -265,4 +284,4 @@ The W reply "STX A , W , R CR" is followed by the prompt N, which counts as its 
 )";
 }
 
-} // namespace cbox
+}  // namespace cbox

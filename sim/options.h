@@ -14,21 +14,21 @@ namespace cbox {
 // The periodic status frames count as "?" frames. The W dialogue that follows a chosen W reply is
 // chosen with it (prompt faults).
 struct FaultSet {
-    std::optional<std::string> noise;        // bytes sent before the header
-    std::optional<char> identifier;          // in place of "A"
-    std::optional<char> separator1;          // in place of the first ","
-    std::optional<char> separator2;          // in place of the second ","
-    std::optional<char> echo;                // in place of the command letter
-    std::optional<char> terminator;          // in place of the frame's final CR
-    std::optional<int> drop_at;              // drop the character at this position (1 = STX)
-    bool silent = false;                     // command ignored, no reply
-    std::optional<int> cut_after;            // send only this many characters of the reply
-    std::optional<int> delay_ms;             // hold the reply back this long
-    std::optional<int> hangup_after;         // hang the line up after this many characters
-    bool busy = false;                       // the box says it is busy
-    std::map<int, char> prompts;             // W dialogue: answer after value line k (0 = the first prompt)
-    std::string on_letters;                  // restrict to these command letters
-    std::optional<int> count;                // restrict to the first `count` chosen frames
+    std::optional<std::string> noise;  // bytes sent before the header
+    std::optional<char> identifier;    // in place of "A"
+    std::optional<char> separator1;    // in place of the first ","
+    std::optional<char> separator2;    // in place of the second ","
+    std::optional<char> echo;          // in place of the command letter
+    std::optional<char> terminator;    // in place of the frame's final CR
+    std::optional<int> drop_at;        // drop the character at this position (1 = STX)
+    bool silent = false;               // command ignored, no reply
+    std::optional<int> cut_after;      // send only this many characters of the reply
+    std::optional<int> delay_ms;       // hold the reply back this long
+    std::optional<int> hangup_after;   // hang the line up after this many characters
+    bool busy = false;                 // the box says it is busy
+    std::map<int, char> prompts;       // W dialogue: answer after value line k (0 = the first prompt)
+    std::string on_letters;            // restrict to these command letters
+    std::optional<int> count;          // restrict to the first `count` chosen frames
 
     bool damages_frames() const;
 };
@@ -54,4 +54,4 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
 // The text printed by --help; `program` is the name it was started by.
 std::string help_text(const std::string& program);
 
-} // namespace cbox
+}  // namespace cbox

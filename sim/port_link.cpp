@@ -56,7 +56,7 @@ std::string resolved(const std::string& folder)
     return path;
 }
 
-} // namespace
+}  // namespace
 
 std::string PortLink::config_folder(const std::string& config_dir)
 {
@@ -84,8 +84,8 @@ bool PortLink::plug(const std::string& config_dir, int port, const std::string& 
     const std::string path = folder + "/com" + std::to_string(port);
     const auto taken = [&] {
         return path + " already exists (-> " + link_target(path)
-            + "), perhaps the link to a real CBOX; left alone. Plug in as another port, or give a private "
-              "configuration folder with --config-dir";
+               + "), perhaps the link to a real CBOX; left alone. Plug in as another port, or give a private "
+                 "configuration folder with --config-dir";
     };
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
@@ -160,7 +160,7 @@ bool PortLink::ours() const
 {
     struct stat st {};
     return ::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_dev == link_dev_ && st.st_ino == link_ino_
-        && link_target(path_) == device_;
+           && link_target(path_) == device_;
 }
 
 void PortLink::remove()
@@ -183,4 +183,4 @@ void PortLink::remove()
     path_.clear();
 }
 
-} // namespace cbox
+}  // namespace cbox

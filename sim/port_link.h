@@ -48,4 +48,4 @@ private:
     ino_t link_ino_ = 0;
 };
 
-} // namespace cbox
+}  // namespace cbox

@@ -15,17 +15,15 @@
 namespace cbox {
 
 PtyLine::PtyLine(SimLog& log, bool fast, int baud)
-    : log_(log)
-    , fast_(fast)
-    // 1 start bit, 8 data bits, 1 stop bit: 10 bits per character.
-    , char_time_(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(10.0 / baud)))
+    : log_(log),
+      fast_(fast)
+      // 1 start bit, 8 data bits, 1 stop bit: 10 bits per character.
+      ,
+      char_time_(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(10.0 / baud)))
 {
 }
 
-PtyLine::~PtyLine()
-{
-    close();
-}
+PtyLine::~PtyLine() { close(); }
 
 bool PtyLine::open(std::string& error)
 {
@@ -102,7 +100,7 @@ namespace {
 constexpr auto HangupLingerMin = std::chrono::milliseconds(20);
 constexpr auto HangupLingerMax = std::chrono::milliseconds(1000);
 constexpr auto HangupPoll = std::chrono::milliseconds(5);
-} // namespace
+}  // namespace
 
 std::optional<TimePoint> PtyLine::next_due() const
 {
@@ -216,4 +214,4 @@ std::size_t PtyLine::read(char* buffer, std::size_t size)
     }
 }
 
-} // namespace cbox
+}  // namespace cbox

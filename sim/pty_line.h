@@ -18,9 +18,9 @@ using TimePoint = Clock::time_point;
 // A piece of output: a reply frame (with what follows it), a prompt, a status frame.
 struct Transmission {
     std::string bytes;
-    TimePoint not_before{};              // not started before this moment (delayed reply)
-    std::optional<std::size_t> hangup_after; // hang up once this many bytes of it have gone out
-    std::string note;                    // for the log
+    TimePoint not_before{};                   // not started before this moment (delayed reply)
+    std::optional<std::size_t> hangup_after;  // hang up once this many bytes of it have gone out
+    std::string note;                         // for the log
 };
 
 class PtyLine {
@@ -62,9 +62,9 @@ private:
 
     std::deque<Transmission> queue_;
     std::size_t queued_bytes_ = 0;
-    std::size_t front_sent_ = 0;      // bytes of the front transmission already written
-    TimePoint last_char_done_{};      // when the last character finished on the line
-    TimePoint next_char_done_{};      // when the next character of the front transmission finishes
+    std::size_t front_sent_ = 0;  // bytes of the front transmission already written
+    TimePoint last_char_done_{};  // when the last character finished on the line
+    TimePoint next_char_done_{};  // when the next character of the front transmission finishes
     bool front_started_ = false;
     bool blocked_ = false;
     // Set once the characters before a hang-up are out: the line lingers until the other end has taken
@@ -72,4 +72,4 @@ private:
     std::optional<TimePoint> hangup_since_;
 };
 
-} // namespace cbox
+}  // namespace cbox

@@ -25,20 +25,11 @@ bool SimLog::open_file(const std::string& path)
     return true;
 }
 
-void SimLog::received(std::string_view bytes, std::string_view note)
-{
-    line("rx", readable(bytes), note);
-}
+void SimLog::received(std::string_view bytes, std::string_view note) { line("rx", readable(bytes), note); }
 
-void SimLog::sent(std::string_view bytes, std::string_view note)
-{
-    line("tx", readable(bytes), note);
-}
+void SimLog::sent(std::string_view bytes, std::string_view note) { line("tx", readable(bytes), note); }
 
-void SimLog::note(std::string_view text)
-{
-    line("--", text, {});
-}
+void SimLog::note(std::string_view text) { line("--", text, {}); }
 
 void SimLog::line(std::string_view tag, std::string_view text, std::string_view note)
 {
@@ -60,4 +51,4 @@ void SimLog::line(std::string_view tag, std::string_view text, std::string_view 
     std::fflush(out);
 }
 
-} // namespace cbox
+}  // namespace cbox

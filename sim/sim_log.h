@@ -31,4 +31,4 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-} // namespace cbox
+}  // namespace cbox

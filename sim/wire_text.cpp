@@ -9,9 +9,9 @@ namespace {
 
 const char* control_name(unsigned char c)
 {
-    static const char* const names[32] = {
-        "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "TAB", "LF", "VT", "FF", "CR", "SO", "SI",
-        "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB", "CAN", "EM", "SUB", "ESC", "FS", "GS", "RS", "US"};
+    static const char* const names[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",
+                                          "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+                                          "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
     if (c < 32)
         return names[c];
     if (c == 127)
@@ -51,7 +51,7 @@ std::optional<long> parse_digits(std::string_view text, bool whole)
     return negative ? -value : value;
 }
 
-} // namespace
+}  // namespace
 
 std::string readable(std::string_view bytes)
 {
@@ -101,17 +101,13 @@ std::optional<std::string> unescape(std::string_view text)
             i += 2;
             break;
         }
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
         }
     }
     return out;
 }
 
-std::optional<long> parse_whole(std::string_view text)
-{
-    return parse_digits(text, true);
-}
+std::optional<long> parse_whole(std::string_view text) { return parse_digits(text, true); }
 
 std::optional<long> parse_leading_whole(std::string_view text)
 {
@@ -121,4 +117,4 @@ std::optional<long> parse_leading_whole(std::string_view text)
     return parse_digits(text.substr(i), false);
 }
 
-} // namespace cbox
+}  // namespace cbox

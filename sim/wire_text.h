@@ -28,4 +28,4 @@ std::optional<long> parse_whole(std::string_view text);
 // at the first character that is not a digit ("2.7" gives 2). Nothing when there is no digit.
 std::optional<long> parse_leading_whole(std::string_view text);
 
-} // namespace cbox
+}  // namespace cbox

@@ -39,7 +39,7 @@ QPalette themePalette(bool dark)
 QByteArray block(const char* position, char state, const char* mode, const char* lower, const char* upper)
 {
     return QByteArray(position) + ',' + state + ',' + mode + ',' + lower + ',' + upper
-        + ",01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000";
+           + ",01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000";
 }
 
 }  // namespace
@@ -60,10 +60,10 @@ private slots:
 void AzimuthDialTest::dialDrawsNeedleTargetAndTravel_data()
 {
     QTest::addColumn<bool>("dark");
-    QTest::addColumn<int>("position");  // -1: nothing received
-    QTest::addColumn<int>("state");     // RotorState
-    QTest::addColumn<double>("target"); // negative: none
-    QTest::addColumn<int>("lower");     // -1: no block read
+    QTest::addColumn<int>("position");   // -1: nothing received
+    QTest::addColumn<int>("state");      // RotorState
+    QTest::addColumn<double>("target");  // negative: none
+    QTest::addColumn<int>("lower");      // -1: no block read
     QTest::addColumn<int>("upper");
 
     const int ready = int(RotorState::Ready);
@@ -73,8 +73,10 @@ void AzimuthDialTest::dialDrawsNeedleTargetAndTravel_data()
         QTest::addRow("%s, nothing received", theme) << dark << -1 << int(RotorState::Unknown) << -1.0 << -1 << -1;
         QTest::addRow("%s, ready at 45, travel 0 to 360", theme) << dark << 45 << ready << -1.0 << 0 << 360;
         QTest::addRow("%s, busy at 200 towards 300", theme) << dark << 200 << busy << 300.0 << 90 << 350;
-        QTest::addRow("%s, busy at 30 in the overlap, travel to 450", theme) << dark << 390 << busy << 420.0 << 0 << 450;
-        QTest::addRow("%s, ready at 30 below the overlap, travel to 450", theme) << dark << 30 << ready << -1.0 << 0 << 450;
+        QTest::addRow("%s, busy at 30 in the overlap, travel to 450", theme)
+            << dark << 390 << busy << 420.0 << 0 << 450;
+        QTest::addRow("%s, ready at 30 below the overlap, travel to 450", theme)
+            << dark << 30 << ready << -1.0 << 0 << 450;
     }
 }
 
@@ -112,11 +114,11 @@ void AzimuthDialTest::dialDrawsNeedleTargetAndTravel()
     const auto check = [&](const char* what, double angle, double fraction, const QColor& want) {
         const QColor got = pixel(angle, fraction);
         QVERIFY2(got == want, qPrintable(QStringLiteral("%1 at %2%3, %4 of the radius: %5, expected %6")
-                                              .arg(QString::fromLatin1(what))
-                                              .arg(angle)
-                                              .arg(degree)
-                                              .arg(fraction)
-                                              .arg(got.name(), want.name())));
+                                             .arg(QString::fromLatin1(what))
+                                             .arg(angle)
+                                             .arg(degree)
+                                             .arg(fraction)
+                                             .arg(got.name(), want.name())));
     };
 
     // The needle, red while busy; into the outer track only for a position in the overlap.
@@ -180,28 +182,35 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges_data()
     const QString nothing = QStringLiteral("Nothing received yet");
     const QString noTarget = QStringLiteral("No target");
     const QString noTravel = QStringLiteral("Travel not read yet");
-    QTest::newRow("status reply, busy") << 2 << "command_qm" << "" << frame("?") << reply('?', "200,B")
-                                        << R"(^cmd \? answered in \d+ ms$)" << "200" + degree + "  BUSY" << noTarget
-                                        << noTravel;
-    QTest::newRow("status reply, state X") << 2 << "command_qm" << "" << frame("?") << reply('?', "045,X")
-                                           << R"(^cmd \?: faulty reply after \d+ ms$)"
-                                           << "45" + degree + "  state unknown" << noTarget << noTravel;
-    QTest::newRow("no reply, port 7") << 7 << "command_s" << "" << frame("S") << QByteArray()
-                                      << R"(^cmd S: no reply in \d+ ms$)" << nothing << noTarget << noTravel;
-    QTest::newRow("parameter read") << 2 << "read_info" << "" << frame("L")
-                                    << reply('L', block("00123", 'R', "00001", "00000", "00500"))
-                                    << R"(^cmd L answered in \d+ ms$)" << "123" + degree + "  READY" << noTarget
+    QTest::newRow("status reply, busy") << 2 << "command_qm"
+                                        << "" << frame("?") << reply('?', "200,B") << R"(^cmd \? answered in \d+ ms$)"
+                                        << "200" + degree + "  BUSY" << noTarget << noTravel;
+    QTest::newRow("status reply, state X")
+        << 2 << "command_qm"
+        << "" << frame("?") << reply('?', "045,X") << R"(^cmd \?: faulty reply after \d+ ms$)"
+        << "45" + degree + "  state unknown" << noTarget << noTravel;
+    QTest::newRow("no reply, port 7") << 7 << "command_s"
+                                      << "" << frame("S") << QByteArray() << R"(^cmd S: no reply in \d+ ms$)" << nothing
+                                      << noTarget << noTravel;
+    QTest::newRow("parameter read") << 2 << "read_info"
+                                    << "" << frame("L") << reply('L', block("00123", 'R', "00001", "00000", "00500"))
+                                    << R"(^cmd L answered in \d+ ms$)"
+                                    << "123" + degree + "  READY" << noTarget
                                     << "Travel 0" + degree + " to 500" + degree + ", South-stop";
     QTest::newRow("parameter read, in the overlap")
-        << 2 << "read_info" << "" << frame("L") << reply('L', block("00390", 'B', "00002", "00000", "00450"))
-        << R"(^cmd L answered in \d+ ms$)" << "390" + degree + " (overlap)  BUSY" << noTarget
-        << "Travel 0" + degree + " to 450" + degree + ", Absolute";
-    QTest::newRow("go-to accepted") << 2 << "execute" << " 90 " << frame("G90") << reply('G', "R")
-                                    << R"(^cmd G answered in \d+ ms$)" << nothing << "Target 90" + degree << noTravel;
-    QTest::newRow("go-to refused") << 2 << "execute" << "90" << frame("G90") << reply('G', "E")
-                                   << R"(^cmd G answered in \d+ ms$)" << nothing << noTarget << noTravel;
-    QTest::newRow("fast stop") << 2 << "fast_stop" << "" << frame("G999") << reply('G', "R")
-                               << R"(^cmd G999 answered in \d+ ms$)" << nothing << noTarget << noTravel;
+        << 2 << "read_info"
+        << "" << frame("L") << reply('L', block("00390", 'B', "00002", "00000", "00450"))
+        << R"(^cmd L answered in \d+ ms$)"
+        << "390" + degree + " (overlap)  BUSY" << noTarget << "Travel 0" + degree + " to 450" + degree + ", Absolute";
+    QTest::newRow("go-to accepted") << 2 << "execute"
+                                    << " 90 " << frame("G90") << reply('G', "R") << R"(^cmd G answered in \d+ ms$)"
+                                    << nothing << "Target 90" + degree << noTravel;
+    QTest::newRow("go-to refused") << 2 << "execute"
+                                   << "90" << frame("G90") << reply('G', "E") << R"(^cmd G answered in \d+ ms$)"
+                                   << nothing << noTarget << noTravel;
+    QTest::newRow("fast stop") << 2 << "fast_stop"
+                               << "" << frame("G999") << reply('G', "R") << R"(^cmd G999 answered in \d+ ms$)"
+                               << nothing << noTarget << noTravel;
 }
 
 void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges()
@@ -243,16 +252,16 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges()
 
 void AzimuthDialTest::dialOffersAnAngleAndSendsNothing_data()
 {
-    QTest::addColumn<int>("position");        // received before
-    QTest::addColumn<double>("clickAt");      // negative: keys instead
+    QTest::addColumn<int>("position");    // received before
+    QTest::addColumn<double>("clickAt");  // negative: keys instead
     QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<QString>("entry");
 
     QTest::newRow("click at 90") << 10 << 90.0 << QList<int>{} << "90";
     QTest::newRow("click at the top is 0") << 10 << 0.0 << QList<int>{} << "0";
     QTest::newRow("click at 271") << 10 << 271.0 << QList<int>{} << "271";
-    QTest::newRow("right three times from 10") << 10 << -1.0 << QList<int>{Qt::Key_Right, Qt::Key_Right, Qt::Key_Right}
-                                               << "13";
+    QTest::newRow("right three times from 10")
+        << 10 << -1.0 << QList<int>{Qt::Key_Right, Qt::Key_Right, Qt::Key_Right} << "13";
     QTest::newRow("left from 0 wraps to 359") << 0 << -1.0 << QList<int>{Qt::Key_Left} << "359";
     QTest::newRow("page up from 395, in the overlap") << 395 << -1.0 << QList<int>{Qt::Key_PageUp} << "45";
 }

@@ -24,8 +24,7 @@ struct Rig : WatchedWindow {
         return window->calibrationWindow();
     }
     // A control of the calibration window (both windows have a `calib` button).
-    template <typename T = QWidget>
-    T* calibrationControl(const QString& name) const
+    template <typename T = QWidget> T* calibrationControl(const QString& name) const
     {
         return window->calibrationWindow() ? window->calibrationWindow()->findChild<T*>(name) : nullptr;
     }
@@ -68,9 +67,10 @@ QString refusal(char letter)
 }
 
 const QStringList mainButtons{
-    QStringLiteral("write_mode"), QStringLiteral("read_info"), QStringLiteral("execute"),   QStringLiteral("cmd_monitor"),
-    QStringLiteral("fast_stop"),  QStringLiteral("soft_stop"), QStringLiteral("command_s"), QStringLiteral("command_c"),
-    QStringLiteral("command_qm"), QStringLiteral("command_v"), QStringLiteral("calib"),     QStringLiteral("clr_reply"),
+    QStringLiteral("write_mode"),  QStringLiteral("read_info"), QStringLiteral("execute"),
+    QStringLiteral("cmd_monitor"), QStringLiteral("fast_stop"), QStringLiteral("soft_stop"),
+    QStringLiteral("command_s"),   QStringLiteral("command_c"), QStringLiteral("command_qm"),
+    QStringLiteral("command_v"),   QStringLiteral("calib"),     QStringLiteral("clr_reply"),
     QStringLiteral("set_default"),
 };
 const QStringList calibrationButtons{QStringLiteral("calib_def"), QStringLiteral("calib360"), QStringLiteral("calib"),
@@ -114,15 +114,33 @@ private slots:
         QTest::addColumn<QString>("entryName");  // the entry to type into; empty for none
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("360") << 'C' << QString() << QString() << QByteArray("\x02" "AC\r");
-        QTest::newRow("default") << 'c' << QString() << QString() << QByteArray("\x02" "Ac\r");
-        QTest::newRow("factor") << 'F' << calFactor << "12000" << QByteArray("\x02" "AF12000\r");
-        QTest::newRow("factor with spaces") << 'F' << calFactor << "  4711 " << QByteArray("\x02" "AF4711\r");
-        QTest::newRow("factor out of range, sent as typed") << 'F' << calFactor << "999" << QByteArray("\x02" "AF999\r");
-        QTest::newRow("angle untouched") << 'K' << QString() << QString() << QByteArray("\x02" "AK90\r");
-        QTest::newRow("angle with spaces") << 'K' << calAngle << " 180  " << QByteArray("\x02" "AK180\r");
-        QTest::newRow("angle with leading zero") << 'K' << calAngle << "045" << QByteArray("\x02" "AK045\r");
-        QTest::newRow("angle out of range, sent as typed") << 'K' << calAngle << "501" << QByteArray("\x02" "AK501\r");
+        QTest::newRow("360") << 'C' << QString() << QString()
+                             << QByteArray("\x02"
+                                           "AC\r");
+        QTest::newRow("default") << 'c' << QString() << QString()
+                                 << QByteArray("\x02"
+                                               "Ac\r");
+        QTest::newRow("factor") << 'F' << calFactor << "12000"
+                                << QByteArray("\x02"
+                                              "AF12000\r");
+        QTest::newRow("factor with spaces") << 'F' << calFactor << "  4711 "
+                                            << QByteArray("\x02"
+                                                          "AF4711\r");
+        QTest::newRow("factor out of range, sent as typed") << 'F' << calFactor << "999"
+                                                            << QByteArray("\x02"
+                                                                          "AF999\r");
+        QTest::newRow("angle untouched") << 'K' << QString() << QString()
+                                         << QByteArray("\x02"
+                                                       "AK90\r");
+        QTest::newRow("angle with spaces") << 'K' << calAngle << " 180  "
+                                           << QByteArray("\x02"
+                                                         "AK180\r");
+        QTest::newRow("angle with leading zero") << 'K' << calAngle << "045"
+                                                 << QByteArray("\x02"
+                                                               "AK045\r");
+        QTest::newRow("angle out of range, sent as typed") << 'K' << calAngle << "501"
+                                                           << QByteArray("\x02"
+                                                                         "AK501\r");
     }
     void frames()
     {
@@ -150,17 +168,23 @@ private slots:
         QTest::addColumn<QString>("entryName");  // the entry to type into; empty for none
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
-        const QString plain = QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\".");
+        const QString plain =
+            QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\".");
         const QString factorHolds = QStringLiteral("cmd F not sent: Calibration factor holds ");
         const QString angleHolds = QStringLiteral("cmd K not sent: Calibration angle holds ");
-        QTest::newRow("factor untouched") << 'F' << QString() << QString() << factorHolds + "\"?\"; it may hold " + plain;
+        QTest::newRow("factor untouched")
+            << 'F' << QString() << QString() << factorHolds + "\"?\"; it may hold " + plain;
         QTest::newRow("factor empty") << 'F' << calFactor << "" << factorHolds + "nothing; it may hold " + plain;
-        QTest::newRow("factor with a letter") << 'F' << calFactor << "12abc" << factorHolds + "\"12abc\"; it may hold " + plain;
-        QTest::newRow("factor with a CR") << 'F' << calFactor << "10\r00" << factorHolds + "\"10<13>00\"; it may hold " + plain;
+        QTest::newRow("factor with a letter")
+            << 'F' << calFactor << "12abc" << factorHolds + "\"12abc\"; it may hold " + plain;
+        QTest::newRow("factor with a CR")
+            << 'F' << calFactor << "10\r00" << factorHolds + "\"10<13>00\"; it may hold " + plain;
         QTest::newRow("angle empty") << 'K' << calAngle << "" << angleHolds + "nothing; it may hold " + plain;
-        QTest::newRow("angle with a +") << 'K' << calAngle << "+90"
-                                        << angleHolds + "\"+90\"; it may hold a plain number: write the number without its \"+\".";
-        QTest::newRow("angle as an exponent") << 'K' << calAngle << "9e1" << angleHolds + "\"9e1\"; it may hold " + plain;
+        QTest::newRow("angle with a +")
+            << 'K' << calAngle << "+90"
+            << angleHolds + "\"+90\"; it may hold a plain number: write the number without its \"+\".";
+        QTest::newRow("angle as an exponent")
+            << 'K' << calAngle << "9e1" << angleHolds + "\"9e1\"; it may hold " + plain;
     }
     void calibrationValueThatIsNotANumberIsNotSent()
     {
@@ -191,35 +215,51 @@ private slots:
             row("accepted") << letter << reply(letter, "R") << QStringList{} << 0;
             // A refusal ends the exchange: the terminator is not read.
             row("refused") << letter << reply(letter, "B") << QStringList{refusal(letter)} << 1;
-            row("refused, no terminator") << letter << QByteArray("\x02" "A," + l + ",B") << QStringList{refusal(letter)}
-                                          << 0;
-            row("timeout") << letter << QByteArray("A," + l + ",R\r")
-                           << QStringList{QStringLiteral("cmd %1, Communication timeout on <header>").arg(QLatin1Char(letter))}
-                           << 0;
+            row("refused, no terminator") << letter
+                                          << QByteArray("\x02"
+                                                        "A,"
+                                                        + l + ",B")
+                                          << QStringList{refusal(letter)} << 0;
+            row("timeout")
+                << letter << QByteArray("A," + l + ",R\r")
+                << QStringList{QStringLiteral("cmd %1, Communication timeout on <header>").arg(QLatin1Char(letter))}
+                << 0;
         }
         // Any status but B is acceptance, followed by the terminator test.
         QTest::newRow("C: E is acceptance") << 'C' << reply('C', "E") << QStringList{} << 0;
         QTest::newRow("K: lower-case b is acceptance") << 'K' << reply('K', "b") << QStringList{} << 0;
-        QTest::newRow("F: E then LF") << 'F' << QByteArray("\x02" "A,F,E\n")
+        QTest::newRow("F: E then LF") << 'F'
+                                      << QByteArray("\x02"
+                                                    "A,F,E\n")
                                       << QStringList{"Terminator invalid, received ASC:10"} << 0;
-        QTest::newRow("c: R then LF") << 'c' << QByteArray("\x02" "A,c,R\n")
+        QTest::newRow("c: R then LF") << 'c'
+                                      << QByteArray("\x02"
+                                                    "A,c,R\n")
                                       << QStringList{"Terminator invalid, received ASC:10"} << 0;
-        QTest::newRow("C: R then a letter") << 'C' << QByteArray("\x02" "A,C,RX\r")
+        QTest::newRow("C: R then a letter") << 'C'
+                                            << QByteArray("\x02"
+                                                          "A,C,RX\r")
                                             << QStringList{"Terminator invalid, received ASC:88"} << 1;
         // The echo is compared letter for letter.
         QTest::newRow("c answered with C") << 'c' << reply('C', "R") << QStringList{"<Cmd> invalid, received:C"} << 3;
         QTest::newRow("C answered with c") << 'C' << reply('c', "R") << QStringList{"<Cmd> invalid, received:c"} << 3;
         QTest::newRow("K answered with F") << 'K' << reply('F', "B") << QStringList{"<Cmd> invalid, received:F"} << 3;
-        QTest::newRow("identifier") << 'F' << QByteArray("\x02" "X,F,R\r") << QStringList{"<Identifier> invalid, received:X"}
-                                    << 5;
-        QTest::newRow("separator 1") << 'K' << QByteArray("\x02" "A.K,R\r") << QStringList{"<Separator>1 invalid, received:."}
-                                     << 4;
-        QTest::newRow("separator 2") << 'c' << QByteArray("\x02" "A,c;R\r") << QStringList{"<Separator>2 invalid, received:;"}
-                                     << 2;
-        QTest::newRow("stray bytes before the header") << 'C' << QByteArray("\r\nA,C,B\r" + reply('C', "R")) << QStringList{}
-                                                       << 0;
-        QTest::newRow("reply stops after the header") << 'K' << QByteArray("\x02")
-                                                      << QStringList{"<Identifier> invalid, received:"} << 0;
+        QTest::newRow("identifier") << 'F'
+                                    << QByteArray("\x02"
+                                                  "X,F,R\r")
+                                    << QStringList{"<Identifier> invalid, received:X"} << 5;
+        QTest::newRow("separator 1") << 'K'
+                                     << QByteArray("\x02"
+                                                   "A.K,R\r")
+                                     << QStringList{"<Separator>1 invalid, received:."} << 4;
+        QTest::newRow("separator 2") << 'c'
+                                     << QByteArray("\x02"
+                                                   "A,c;R\r")
+                                     << QStringList{"<Separator>2 invalid, received:;"} << 2;
+        QTest::newRow("stray bytes before the header")
+            << 'C' << QByteArray("\r\nA,C,B\r" + reply('C', "R")) << QStringList{} << 0;
+        QTest::newRow("reply stops after the header")
+            << 'K' << QByteArray("\x02") << QStringList{"<Identifier> invalid, received:"} << 0;
     }
     void replies()
     {
@@ -340,8 +380,11 @@ private slots:
             calibrationBefore.insert(name, colours::buttonColour(t.calibrationControl<QAbstractButton>(name)));
 
         t.entry(calFactor)->setText(QStringLiteral("5000"));
-        t.port.expect(frame(QByteArray(1, letter) + (letter == 'F' ? "5000" : letter == 'K' ? "90" : "")), reply(letter, "R"),
-                      60);
+        t.port.expect(frame(QByteArray(1, letter)
+                            + (letter == 'F'   ? "5000"
+                               : letter == 'K' ? "90"
+                                               : "")),
+                      reply(letter, "R"), 60);
         bool checked = false;
         QStringList changed;
         QTimer::singleShot(20, [&] {
@@ -473,9 +516,7 @@ private slots:
         QPointer<CalibrationWindow> calibration = t.openCalibration();
         t.port.expect(frame("C"), reply('C', "B"), 60);
         bool closedInTime = false;
-        QTimer::singleShot(20, [&] {
-            closedInTime = t.port.isOpen() && calibration && calibration->close();
-        });
+        QTimer::singleShot(20, [&] { closedInTime = t.port.isOpen() && calibration && calibration->close(); });
         // The window outlives the handler that runs its exchange.
         bool aliveAtTheReply = false;
         t.messages.onInform = [&](const QString&) { aliveAtTheReply = !calibration.isNull(); };

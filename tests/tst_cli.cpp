@@ -139,15 +139,30 @@ void CliTest::readWriteReadBackEqual_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("shownKey");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("line");         // the value line of the W dialogue
-    QTest::addColumn<QString>("sent");     // as sent
+    QTest::addColumn<int>("line");            // the value line of the W dialogue
+    QTest::addColumn<QString>("sent");        // as sent
     QTest::addColumn<QString>("blockValue");  // its field of the block read back (line + 2)
 
-    QTest::newRow("upper limit") << "upper_limit" << "450" << "read_upper_limit" << "450°" << 3 << "450" << "450";
-    QTest::newRow("reversal delay in ticks") << "inv_delay" << "5" << "read_inv_delay" << "5sec" << 4 << "3049" << "3049";
-    QTest::newRow("north stop") << "stop" << "north" << "mode_msg" << "North-stop" << 1 << "0" << "0";
-    QTest::newRow("negative offset, read back in 16 bits")
-        << "offset_write" << "-5" << "offset_read" << "-5°" << 12 << "-5" << "65531";
+    QTest::newRow("upper limit") << "upper_limit"
+                                 << "450"
+                                 << "read_upper_limit"
+                                 << "450°" << 3 << "450"
+                                 << "450";
+    QTest::newRow("reversal delay in ticks") << "inv_delay"
+                                             << "5"
+                                             << "read_inv_delay"
+                                             << "5sec" << 4 << "3049"
+                                             << "3049";
+    QTest::newRow("north stop") << "stop"
+                                << "north"
+                                << "mode_msg"
+                                << "North-stop" << 1 << "0"
+                                << "0";
+    QTest::newRow("negative offset, read back in 16 bits") << "offset_write"
+                                                           << "-5"
+                                                           << "offset_read"
+                                                           << "-5°" << 12 << "-5"
+                                                           << "65531";
 }
 
 void CliTest::readWriteReadBackEqual()
@@ -169,9 +184,9 @@ void CliTest::readWriteReadBackEqual()
     Result read = rig.run({QStringLiteral("read"), QStringLiteral("-o"), file});
     QVERIFY2(read.status == 0, qPrintable(describe(read)));
     QCOMPARE(rig.framesSent(), (QStringList{frameText("AS"), frameText("AV"), frameText("AL")}));
-    QVERIFY2(read.out.contains(QRegularExpression(QStringLiteral("^curr_pos +123°$"),
-                                                  QRegularExpression::MultilineOption)),
-             qPrintable(read.out));
+    QVERIFY2(
+        read.out.contains(QRegularExpression(QStringLiteral("^curr_pos +123°$"), QRegularExpression::MultilineOption)),
+        qPrintable(read.out));
     const auto loaded = readParameterFile(readAll(file));
     QVERIFY(std::holds_alternative<ParameterFile>(loaded));
     const ParameterFile& kept = std::get<ParameterFile>(loaded);
@@ -209,8 +224,10 @@ void CliTest::goToWaitsUntilReady_data()
     QTest::addColumn<QString>("angle");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("up") << "200" << "200°";
-    QTest::newRow("down, with a blank") << " 60" << "60°";
+    QTest::newRow("up") << "200"
+                        << "200°";
+    QTest::newRow("down, with a blank") << " 60"
+                                        << "60°";
 }
 
 void CliTest::goToWaitsUntilReady()
@@ -220,8 +237,8 @@ void CliTest::goToWaitsUntilReady()
 
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--speed"), QStringLiteral("40")}));
-    Result result = rig.run({QStringLiteral("goto"), angle, QStringLiteral("--port"), QStringLiteral("1"),
-                             QStringLiteral("--json")});
+    Result result = rig.run(
+        {QStringLiteral("goto"), angle, QStringLiteral("--port"), QStringLiteral("1"), QStringLiteral("--json")});
     QVERIFY2(result.status == 0, qPrintable(describe(result)));
     const QJsonObject json = QJsonDocument::fromJson(result.out.toUtf8()).object();
     QCOMPARE(json.value(QStringLiteral("fast_status")).toString(), QStringLiteral("READY"));
@@ -257,38 +274,45 @@ void CliTest::exitStatus_data()
     QTest::addColumn<QStringList>("simArgs");  // empty: no simulator
     QTest::addColumn<bool>("settings");        // the settings file names port 1
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("holdPort");        // another program holds the device
+    QTest::addColumn<bool>("holdPort");  // another program holds the device
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");          // a pattern standard output matches
-    QTest::addColumn<QString>("err");          // a pattern standard error matches
+    QTest::addColumn<QString>("out");  // a pattern standard output matches
+    QTest::addColumn<QString>("err");  // a pattern standard error matches
 
     const QStringList sim{QStringLiteral("--position"), QStringLiteral("42")};
     QTest::newRow("status") << sim << true << QStringList{"status"} << false << 0
-                            << "^fast_pos +42°\nfast_status +READY\n$" << "^$";
+                            << "^fast_pos +42°\nfast_status +READY\n$"
+                            << "^$";
     QTest::newRow("firmware, json") << sim << false << QStringList{"firmware", "--port", "1", "--json"} << false << 0
-                                    << "^\\{\"firmware\":\"003.22\"\\}\n$" << "^$";
-    QTest::newRow("fast stop") << sim << true << QStringList{"stop"} << false << 0 << "^stop +fast\n$" << "^$";
-    QTest::newRow("soft stop") << sim << true << QStringList{"stop", "--soft"} << false << 0 << "^stop +soft\n$" << "^$";
+                                    << "^\\{\"firmware\":\"003.22\"\\}\n$"
+                                    << "^$";
+    QTest::newRow("fast stop") << sim << true << QStringList{"stop"} << false << 0 << "^stop +fast\n$"
+                               << "^$";
+    QTest::newRow("soft stop") << sim << true << QStringList{"stop", "--soft"} << false << 0 << "^stop +soft\n$"
+                               << "^$";
     QTest::newRow("box silent") << QStringList{"--fault-silent"} << true << QStringList{"status"} << false << 1 << "^$"
                                 << "^cmd \\?, Communication timeout on <header>\n$";
-    QTest::newRow("box busy on write")
-        << QStringList{"--fault-busy"} << true << QStringList{"write", "set.rotor", "--yes"} << false << 1 << "^$"
-        << "^CBOX Busy, parameters cannot be updated!\n$";
+    QTest::newRow("box busy on write") << QStringList{"--fault-busy"} << true
+                                       << QStringList{"write", "set.rotor", "--yes"} << false << 1 << "^$"
+                                       << "^CBOX Busy, parameters cannot be updated!\n$";
     QTest::newRow("unknown option") << sim << true << QStringList{"status", "--bogus"} << false << 2 << "^$"
                                     << "^rotor: Unknown option 'bogus'\\.\n";
     QTest::newRow("angle out of range") << sim << true << QStringList{"goto", "360"} << false << 2 << "^$"
                                         << "^rotor: the angle 360 is out of range: give 0 to 359\n";
-    QTest::newRow("file refused") << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2
-                                  << "^$" << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
+    QTest::newRow("file refused")
+        << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"
+        << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
     QTest::newRow("no confirmation possible") << sim << true << QStringList{"write", "set.rotor"} << false << 2 << "^$"
                                               << "No terminal to ask on: nothing was sent";
     QTest::newRow("no port configured") << sim << false << QStringList{"status"} << false << 3 << "^$"
                                         << "^No port is configured: .*rotor\\.ini is missing";
     QTest::newRow("no such device") << QStringList() << false << QStringList{"status", "--device", "/nonexistent/tty"}
-                                    << false << 3 << "^$" << "^The device /nonexistent/tty cannot be opened\\.\nDevice tried: "
-                                                             "/nonexistent/tty\nNo such device";
-    QTest::newRow("port in use") << sim << true << QStringList{"read"} << true << 3 << "^$"
-                                 << "^ERROR OPENING COM PORT # 1\nDevice tried: .*\nThe device is in use by another program";
+                                    << false << 3 << "^$"
+                                    << "^The device /nonexistent/tty cannot be opened\\.\nDevice tried: "
+                                       "/nonexistent/tty\nNo such device";
+    QTest::newRow("port in use")
+        << sim << true << QStringList{"read"} << true << 3 << "^$"
+        << "^ERROR OPENING COM PORT # 1\nDevice tried: .*\nThe device is in use by another program";
 }
 
 void CliTest::exitStatus()
@@ -331,9 +355,12 @@ void CliTest::refusedWriteSendsNothing_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("ramp not a number") << "ramp" << "1x0";
-    QTest::newRow("offset beyond 16 bits") << "offset_write" << "40000";
-    QTest::newRow("leading plus") << "upper_limit" << "+450";
+    QTest::newRow("ramp not a number") << "ramp"
+                                       << "1x0";
+    QTest::newRow("offset beyond 16 bits") << "offset_write"
+                                           << "40000";
+    QTest::newRow("leading plus") << "upper_limit"
+                                  << "+450";
 }
 
 void CliTest::refusedWriteSendsNothing()

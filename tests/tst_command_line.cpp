@@ -34,8 +34,8 @@ void CommandLineTest::answersWithoutDisplay_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out"); // a pattern standard output matches whole
-    QTest::addColumn<QString>("err"); // the same for standard error
+    QTest::addColumn<QString>("out");  // a pattern standard output matches whole
+    QTest::addColumn<QString>("err");  // the same for standard error
     const QString version = QRegularExpression::escape(QStringLiteral("rotor " ROTOR_VERSION "\n"));
     const QString help = QStringLiteral("Usage: rotor \\[options\\]\n.*\n  -h, --help .*\n  -v, --version .*");
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << QString();
@@ -44,10 +44,10 @@ void CommandLineTest::answersWithoutDisplay_data()
     QTest::newRow("-h") << QStringList{"-h"} << 0 << help << QString();
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
                                     << QStringLiteral("rotor: Unknown option 'bogus'\\.\nTry 'rotor --help'\\.\n");
-    QTest::newRow("no option, no display") << QStringList{} << 1 << QString()
-                                           << QStringLiteral("rotor: no display found [^\n]*xvfb-run[^\n]*\n");
+    QTest::newRow("no option, no display")
+        << QStringList{} << 1 << QString() << QStringLiteral("rotor: no display found [^\n]*xvfb-run[^\n]*\n");
     QTest::newRow("Qt option without its value") << QStringList{"-platform"} << 2 << QString()
-                                                  << QStringLiteral("rotor: .*'-platform'.*\nTry 'rotor --help'\\.\n");
+                                                 << QStringLiteral("rotor: .*'-platform'.*\nTry 'rotor --help'\\.\n");
 }
 
 void CommandLineTest::answersWithoutDisplay()

@@ -48,8 +48,8 @@ const QString idleCaption = QStringLiteral("START...");
 const QString runningCaption = QStringLiteral("STOP");
 
 // Every button that runs an exchange from the main window.
-const char* const commandButtons[] = {"write_mode", "read_info",  "execute",    "cmd_monitor", "fast_stop",
-                                      "soft_stop",  "command_s",  "command_c",  "command_qm",  "command_v"};
+const char* const commandButtons[] = {"write_mode", "read_info", "execute",   "cmd_monitor", "fast_stop",
+                                      "soft_stop",  "command_s", "command_c", "command_qm",  "command_v"};
 
 // The main window on a real serial port, with recorded messages, and the simulator plugged in as
 // port 1, both in a private configuration folder that also holds the settings file for port 1.
@@ -169,7 +169,7 @@ public:
                 QWidget* w = window->findChild<QWidget*>(name);
                 const QColor colour = w ? colours::background(w) : QColor();
                 got = colour == colours::invalidRed ? QStringLiteral("red")
-                    : colour == colours::window()   ? QStringLiteral("window")
+                      : colour == colours::window() ? QStringLiteral("window")
                                                     : colour.name();
             } else if (QAbstractButton* b = button(name); b && b->isCheckable()) {
                 got = b->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
@@ -315,10 +315,10 @@ void EndToEndTest::startUpFillsBothPanels_data()
     QTest::newRow("factory block, paced") << QStringList{} << true << factory;
     QTest::newRow("absolute mode, other version and position")
         << QStringList{"--absolute", "--version-number=12345", "--position=7"} << false
-        << QStringList{"firm_version=123.45", "curr_pos=7°",    "mode_msg=Absolute",
-                       "south_stop=0",        "north_stop=0",   "read_upper_limit=500°"};
-    QTest::newRow("short version number") << QStringList{"--version-number=5"} << false
-                                          << QStringList{"firm_version=000.05"};
+        << QStringList{"firm_version=123.45", "curr_pos=7°",  "mode_msg=Absolute",
+                       "south_stop=0",        "north_stop=0", "read_upper_limit=500°"};
+    QTest::newRow("short version number")
+        << QStringList{"--version-number=5"} << false << QStringList{"firm_version=000.05"};
     QTest::newRow("busy box") << QStringList{"--fault-busy"} << false
                               << QStringList{"cbox_status=BUSY", "cbox_status@bg=red", "cal_fact=1000"};
 }
@@ -353,17 +353,16 @@ void EndToEndTest::writtenBlockReadsBack_data()
         << QStringList{"pwm_period=100", "pwm_max_duty=80", "pwm_min_duty=20"} << false
         << QStringList{"read_pwm_period=100ms", "read_pwm_max_duty=80.327868852459%", "read_pwm_min_duty=20%"};
     QTest::newRow("delays, ramp, lower limit, check angle")
-        << QStringList{"inv_delay= 2 ", "pres_delay=1", "ramp=15", "lower_limit=10", "check_angle_write=2.7"}
-        << false << QStringList{"read_inv_delay=2sec", "read_pres_delay=1sec", "read_ramp=15°", "read_lower_limit=10°",
+        << QStringList{"inv_delay= 2 ", "pres_delay=1", "ramp=15", "lower_limit=10", "check_angle_write=2.7"} << false
+        << QStringList{"read_inv_delay=2sec", "read_pres_delay=1sec", "read_ramp=15°", "read_lower_limit=10°",
                        "check_angle=2°"};
     QTest::newRow("flags") << QStringList{"pwm_on=0", "optimize=0", "mot_check=1"} << false
                            << QStringList{"pwm_msg=OFF", "optimize_msg=OFF", "mot_check_msg=ON"};
-    QTest::newRow("offset with leading zeros") << QStringList{"offset_write=-070"} << false
-                                               << QStringList{"offset_read=-70°"};
-    QTest::newRow("limits and offset, paced") << QStringList{"lower_limit=20", "upper_limit=340", "offset_write=70"}
-                                              << true
-                                              << QStringList{"read_lower_limit=20°", "read_upper_limit=340°",
-                                                             "offset_read=70°"};
+    QTest::newRow("offset with leading zeros")
+        << QStringList{"offset_write=-070"} << false << QStringList{"offset_read=-70°"};
+    QTest::newRow("limits and offset, paced")
+        << QStringList{"lower_limit=20", "upper_limit=340", "offset_write=70"} << true
+        << QStringList{"read_lower_limit=20°", "read_upper_limit=340°", "offset_read=70°"};
 }
 
 void EndToEndTest::writtenBlockReadsBack()
@@ -409,11 +408,11 @@ void EndToEndTest::savedSetWritesTheSameLinesAgain_data()
 
     QTest::newRow("as read") << QStringList{} << QStringList{} << 1;
     QTest::newRow("as read, absolute mode: no stop option") << QStringList{"--absolute"} << QStringList{} << 1;
-    QTest::newRow("edited")
-        << QStringList{}
-        << QStringList{"upper_limit=450", "offset_write=-5", "rot_timeout=7", "north_stop=1", "pwm_period=100",
-                       "pwm_max_duty=80", "pwm_min_duty=20", "mot_check=1", "optimize=0", "ramp= 15 "}
-        << 2;
+    QTest::newRow("edited") << QStringList{}
+                            << QStringList{"upper_limit=450", "offset_write=-5", "rot_timeout=7",   "north_stop=1",
+                                           "pwm_period=100",  "pwm_max_duty=80", "pwm_min_duty=20", "mot_check=1",
+                                           "optimize=0",      "ramp= 15 "}
+                            << 2;
 }
 
 // The panel saved to a file and loaded back over Set Default is written exactly as it was
@@ -435,7 +434,9 @@ void EndToEndTest::savedSetWritesTheSameLinesAgain()
         const qsizetype eq = edit.indexOf(QLatin1Char('='));
         QVERIFY2(rig.set(edit.left(eq), edit.mid(eq + 1)), qPrintable(edit));
     }
-    const auto trigger = [&rig](const char* action) { rig.window->findChild<QAction*>(QLatin1String(action))->trigger(); };
+    const auto trigger = [&rig](const char* action) {
+        rig.window->findChild<QAction*>(QLatin1String(action))->trigger();
+    };
     const QString path = rig.config.filePath(QStringLiteral("box.rotor"));
     dialogs.fileNames = {path};
     trigger("file_save_parameters");
@@ -454,7 +455,8 @@ void EndToEndTest::savedSetWritesTheSameLinesAgain()
         return rig.receivedSince(before);
     };
     const auto read = [&]() -> QStringList {
-        return rig.click(QStringLiteral("read_info")) && files->lastReading() ? files->lastReading()->block : QStringList();
+        return rig.click(QStringLiteral("read_info")) && files->lastReading() ? files->lastReading()->block
+                                                                              : QStringList();
     };
     const QStringList straight = write();
     QCOMPARE(straight.size(), 2 + 15);
@@ -503,10 +505,10 @@ void EndToEndTest::gotoMovesRotor()
         if (rig.text(QStringLiteral("fast_status")) == QLatin1String("READY")
             && rig.text(QStringLiteral("fast_pos")) == QStringLiteral("130°"))
             break;
-        QVERIFY2(clock.elapsed() < Patience, qPrintable(QStringLiteral("after %1 polls: %2, %3")
-                                                            .arg(polls)
-                                                            .arg(rig.text(QStringLiteral("fast_status")),
-                                                                 rig.text(QStringLiteral("fast_pos")))));
+        QVERIFY2(clock.elapsed() < Patience,
+                 qPrintable(QStringLiteral("after %1 polls: %2, %3")
+                                .arg(polls)
+                                .arg(rig.text(QStringLiteral("fast_status")), rig.text(QStringLiteral("fast_pos")))));
         QTest::qWait(50);
     }
     wrong = rig.mismatches({"fast_status@bg=window"});
@@ -524,15 +526,21 @@ void EndToEndTest::gotoReply_data()
     QTest::addColumn<QString>("background");
     QTest::addColumn<QString>("sent");  // the frame the box received; empty when none
 
-    QTest::newRow("inside the limits, blanks and a leading zero")
-        << QStringList{} << " 045 " << "CORRECT" << "window" << frameText("AG045");
-    QTest::newRow("not a whole number") << QStringList{} << "45.5" << "WRONG" << "red" << frameText("AG45.5");
-    QTest::newRow("outside the written limits")
-        << QStringList{"lower_limit=100", "upper_limit=200"} << "250" << "WRONG" << "red" << frameText("AG250");
-    QTest::newRow("inside the written limits")
-        << QStringList{"lower_limit=100", "upper_limit=200"} << "150" << "CORRECT" << "window" << frameText("AG150");
-    QTest::newRow("outside the entry's range: nothing sent") << QStringList{} << "360" << "????????" << ""
-                                                             << QString();
+    QTest::newRow("inside the limits, blanks and a leading zero") << QStringList{} << " 045 "
+                                                                  << "CORRECT"
+                                                                  << "window" << frameText("AG045");
+    QTest::newRow("not a whole number") << QStringList{} << "45.5"
+                                        << "WRONG"
+                                        << "red" << frameText("AG45.5");
+    QTest::newRow("outside the written limits") << QStringList{"lower_limit=100", "upper_limit=200"} << "250"
+                                                << "WRONG"
+                                                << "red" << frameText("AG250");
+    QTest::newRow("inside the written limits") << QStringList{"lower_limit=100", "upper_limit=200"} << "150"
+                                               << "CORRECT"
+                                               << "window" << frameText("AG150");
+    QTest::newRow("outside the entry's range: nothing sent") << QStringList{} << "360"
+                                                             << "????????"
+                                                             << "" << QString();
 }
 
 void EndToEndTest::gotoReply()
@@ -680,8 +688,8 @@ void EndToEndTest::monitorListsStatusFrames()
     QCOMPARE(lines.last(), QStringLiteral("%1: <h|A,S,R|r>").arg(lines.size()));
 
     // The start sends S, ? and M; the S clicked meanwhile; the closing S.
-    QCOMPARE(rig.receivedSince(before), (QStringList{frameText("AS"), frameText("A?"), frameText("AM"),
-                                                     frameText("AS"), frameText("AS")}));
+    QCOMPARE(rig.receivedSince(before),
+             (QStringList{frameText("AS"), frameText("A?"), frameText("AM"), frameText("AS"), frameText("AS")}));
 }
 
 // The dial, open beside the window, follows a go-to sent while the monitor runs: its needle moves
@@ -755,15 +763,17 @@ void EndToEndTest::dialFollowsGotoWhileMonitoring()
 void EndToEndTest::faultLeavesToolUsable_data()
 {
     QTest::addColumn<QStringList>("simArgs");
-    QTest::addColumn<QString>("command");     // the button clicked
-    QTest::addColumn<QStringList>("messages");  // exactly these, in order
-    QTest::addColumn<QStringList>("fields");    // the window after the faulty exchange
-    QTest::addColumn<bool>("waitsOutPeriod");   // the message comes only when the reply period is over
-    QTest::addColumn<QString>("next");        // the next exchange, which must pass without a message
+    QTest::addColumn<QString>("command");         // the button clicked
+    QTest::addColumn<QStringList>("messages");    // exactly these, in order
+    QTest::addColumn<QStringList>("fields");      // the window after the faulty exchange
+    QTest::addColumn<bool>("waitsOutPeriod");     // the message comes only when the reply period is over
+    QTest::addColumn<QString>("next");            // the next exchange, which must pass without a message
     QTest::addColumn<QStringList>("nextFields");  // the window after it
 
     // Each fault hits only the first reply to the given letters.
-    const auto on = [](const char* letters) { return QStringList{QStringLiteral("--fault-on=") + QLatin1String(letters), "--fault-count=1"}; };
+    const auto on = [](const char* letters) {
+        return QStringList{QStringLiteral("--fault-on=") + QLatin1String(letters), "--fault-count=1"};
+    };
     const QStringList none;
 
     QTest::newRow("noise before the header, S")
@@ -782,15 +792,15 @@ void EndToEndTest::faultLeavesToolUsable_data()
                                         << QStringList{"V cmd, <Separator>#1 invalid, received:;"}
                                         << QStringList{"firm_version=???.??"} << false << "command_v"
                                         << QStringList{"firm_version=003.22"};
-    QTest::newRow("wrong second separator, M") << QStringList{"--fault-separator2"} + on("M") << "command_c"
-                                               << QStringList{"<Separator>2 invalid, received:;"} << none << false
-                                               << "command_c" << none;
+    QTest::newRow("wrong second separator, M")
+        << QStringList{"--fault-separator2"} + on("M") << "command_c" << QStringList{"<Separator>2 invalid, received:;"}
+        << none << false << "command_c" << none;
     QTest::newRow("wrong echo, L") << QStringList{"--fault-echo"} + on("L") << "read_info"
                                    << QStringList{"<Cmd> invalid, received:X"} << QStringList{"read_upper_limit=???"}
                                    << false << "read_info" << QStringList{"read_upper_limit=500°"};
-    QTest::newRow("separator left out, S") << QStringList{"--fault-drop=3"} + on("S") << "command_s"
-                                           << QStringList{"<Separator>1 invalid, received:S"} << none << false
-                                           << "command_s" << none;
+    QTest::newRow("separator left out, S")
+        << QStringList{"--fault-drop=3"} + on("S") << "command_s" << QStringList{"<Separator>1 invalid, received:S"}
+        << none << false << "command_s" << none;
     QTest::newRow("terminator LF, S") << QStringList{"--fault-terminator"} + on("S") << "command_s"
                                       << QStringList{"Terminator invalid, received ASC:10"} << none << false
                                       << "command_s" << none;
@@ -800,27 +810,26 @@ void EndToEndTest::faultLeavesToolUsable_data()
                                          << QStringList{"goto_replay=CORRECT"};
     QTest::newRow("terminator LF, status query")
         << QStringList{"--fault-terminator"} + on("?") << "command_qm"
-        << QStringList{"? cmd, <return> invalid, received ASC:10"}
-        << QStringList{"fast_pos=123°", "fast_status=READY"} << false << "command_qm" << none;
+        << QStringList{"? cmd, <return> invalid, received ASC:10"} << QStringList{"fast_pos=123°", "fast_status=READY"}
+        << false << "command_qm" << none;
     QTest::newRow("terminator LF, L") << QStringList{"--fault-terminator"} + on("L") << "read_info"
                                       << QStringList{"<Return> invalid, received ASC:10"}
                                       << QStringList{"cal_fact=1000"} << false << "read_info" << none;
-    QTest::newRow("cut in the envelope, S") << QStringList{"--fault-cut=3"} + on("S") << "command_s"
-                                            << QStringList{"<Cmd> invalid, received:"} << none << true << "command_s"
-                                            << none;
-    QTest::newRow("cut in the envelope, GOTO") << QStringList{"--fault-cut=4"} + on("G") << "execute"
-                                               << QStringList{"<Separator>2 invalid, received:"}
-                                               << QStringList{"goto_replay=????????"} << true << "execute"
-                                               << QStringList{"goto_replay=CORRECT"};
+    QTest::newRow("cut in the envelope, S")
+        << QStringList{"--fault-cut=3"} + on("S") << "command_s" << QStringList{"<Cmd> invalid, received:"} << none
+        << true << "command_s" << none;
+    QTest::newRow("cut in the envelope, GOTO")
+        << QStringList{"--fault-cut=4"} + on("G") << "execute" << QStringList{"<Separator>2 invalid, received:"}
+        << QStringList{"goto_replay=????????"} << true << "execute" << QStringList{"goto_replay=CORRECT"};
     QTest::newRow("silent, S") << QStringList{"--fault-silent"} + on("S") << "command_s"
-                               << QStringList{"cmd S, Communication timeout on <header>"} << none << true
-                               << "command_s" << none;
+                               << QStringList{"cmd S, Communication timeout on <header>"} << none << true << "command_s"
+                               << none;
     QTest::newRow("silent, L") << QStringList{"--fault-silent"} + on("L") << "read_info"
-                               << QStringList{"cmd L: communication timeout on <header>"} << none << true
-                               << "read_info" << QStringList{"read_upper_limit=500°"};
+                               << QStringList{"cmd L: communication timeout on <header>"} << none << true << "read_info"
+                               << QStringList{"read_upper_limit=500°"};
     QTest::newRow("busy, W") << QStringList{"--fault-busy"} + on("W") << "write_mode"
-                             << QStringList{"CBOX Busy, parameters cannot be updated!"} << none << false
-                             << "write_mode" << none;
+                             << QStringList{"CBOX Busy, parameters cannot be updated!"} << none << false << "write_mode"
+                             << none;
     QTest::newRow("damaged prompt, W") << QStringList{"--fault-prompt=3:X"} + on("W") << "write_mode"
                                        << QStringList{"Expected N as replay, received: X"} << none << false
                                        << "write_mode" << none;
@@ -834,8 +843,8 @@ void EndToEndTest::faultLeavesToolUsable_data()
     // exchange must not take it for its own.
     QTest::newRow("delayed past the reply timeout, status query")
         << QStringList{"--fault-delay=6000"} + on("?") << "command_qm"
-        << QStringList{"cmd ?, Communication timeout on <header>"} << QStringList{"fast_pos=???"} << true
-        << "command_s" << none;
+        << QStringList{"cmd ?, Communication timeout on <header>"} << QStringList{"fast_pos=???"} << true << "command_s"
+        << none;
 }
 
 void EndToEndTest::faultLeavesToolUsable()
@@ -896,9 +905,9 @@ void EndToEndTest::hangUpMidFrame()
     // One message, for the first character that the lost line no longer delivers. Which one that is
     // depends on when the hang-up is noticed: the characters the port had taken in but the exchange
     // had not yet read go with the port.
-    static const QStringList possible = {"cmd S, Communication timeout on <header>", "<Identifier> invalid, received:",
-                                         "<Separator>1 invalid, received:", "<Cmd> invalid, received:",
-                                         "<Separator>2 invalid, received:"};
+    static const QStringList possible = {"cmd S, Communication timeout on <header>",
+                                         "<Identifier> invalid, received:", "<Separator>1 invalid, received:",
+                                         "<Cmd> invalid, received:", "<Separator>2 invalid, received:"};
     QCOMPARE(rig.messages.shown.size(), 1);
     QVERIFY2(possible.contains(rig.messages.shown.first()), qPrintable(rig.messages.shown.first()));
     QString problem = rig.unsettled();

@@ -38,9 +38,8 @@ namespace {
 void verifySame(double actual, double expected)
 {
     const bool same = actual == expected && std::signbit(actual) == std::signbit(expected);
-    QVERIFY2(same, qPrintable(QStringLiteral("actual %1, expected %2")
-                                  .arg(actual, 0, 'g', 17)
-                                  .arg(expected, 0, 'g', 17)));
+    QVERIFY2(same,
+             qPrintable(QStringLiteral("actual %1, expected %2").arg(actual, 0, 'g', 17).arg(expected, 0, 'g', 17)));
 }
 
 }  // namespace
@@ -82,8 +81,9 @@ void TestEntryValue::entryValue_reads_leading_number_data()
     QTest::newRow("minus zero point zero") << "-0.000" << 0.0;
     QTest::newRow("text before number") << "x5" << 0.0;
     QTest::newRow("fullwidth digit is no digit") << QStringLiteral("\uFF11") << 0.0;
-    QTest::newRow("many leading zeros")
-        << QStringLiteral("0000000000000000000000000000000000000000000000000000000000000042") << 42.0;
+    QTest::newRow("many leading zeros") << QStringLiteral(
+        "0000000000000000000000000000000000000000000000000000000000000042")
+                                        << 42.0;
 }
 
 void TestEntryValue::entryValue_reads_leading_number()
@@ -228,13 +228,19 @@ void TestEntryValue::trimmedText_removes_only_spaces_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("spaces around") << "  12  " << "12";
-    QTest::newRow("spaces inside stay") << " 1 2 " << "1 2";
-    QTest::newRow("tab stays") << "\t5 " << "\t5";
-    QTest::newRow("line feed stays") << " 5\n" << "5\n";
+    QTest::newRow("spaces around") << "  12  "
+                                   << "12";
+    QTest::newRow("spaces inside stay") << " 1 2 "
+                                        << "1 2";
+    QTest::newRow("tab stays") << "\t5 "
+                               << "\t5";
+    QTest::newRow("line feed stays") << " 5\n"
+                                     << "5\n";
     QTest::newRow("no-break space stays") << QStringLiteral("\u00A05 ") << QStringLiteral("\u00A05");
-    QTest::newRow("spaces only") << "   " << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("spaces only") << "   "
+                                 << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestEntryValue::trimmedText_removes_only_spaces()

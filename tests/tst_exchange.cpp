@@ -41,7 +41,8 @@ private slots:
         TestWindow t;
         t.port.expect(frame("S"), reply('S', "R"));
         t.click(QStringLiteral("command_s"));
-        QCOMPARE(t.port.written, QByteArray("\x02" "AS\r"));
+        QCOMPARE(t.port.written, QByteArray("\x02"
+                                            "AS\r"));
         QCOMPARE(t.port.writes.size(), 1);  // one write, the frame in one piece
         QVERIFY(t.messages.shown.isEmpty());
         QVERIFY(!t.port.isOpen());
@@ -65,7 +66,9 @@ private slots:
     void strayBytesBeforeTheHeaderAreSkipped()
     {
         TestWindow t;
-        t.port.expect(frame("S"), "\x7f" "A,S,R\r\n\x01" + reply('S', "R"));
+        t.port.expect(frame("S"), "\x7f"
+                                  "A,S,R\r\n\x01"
+                                      + reply('S', "R"));
         QVERIFY(!t.window->commands().CMD_S());
         QVERIFY(t.messages.shown.isEmpty());
     }
@@ -84,22 +87,67 @@ private slots:
         QTest::addColumn<char>("command");
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<QString>("message");
-        QTest::newRow("S identifier") << 'S' << QByteArray("\x02" "B,S,R\r") << "<Identifier> invalid, received:B";
-        QTest::newRow("S separator 1") << 'S' << QByteArray("\x02" "A;S,R\r") << "<Separator>1 invalid, received:;";
-        QTest::newRow("S echo") << 'S' << QByteArray("\x02" "A,M,R\r") << "<Cmd> invalid, received:M";
-        QTest::newRow("S separator 2") << 'S' << QByteArray("\x02" "A,S.R\r") << "<Separator>2 invalid, received:.";
-        QTest::newRow("S echo is case exact") << 'S' << QByteArray("\x02" "A,s,R\r") << "<Cmd> invalid, received:s";
-        QTest::newRow("V identifier") << 'V' << QByteArray("\x02" "a,V,00322\r") << "V cmd, <Identifier> invalid, received:a";
-        QTest::newRow("V separator 1") << 'V' << QByteArray("\x02" "A.V,00322\r") << "V cmd, <Separator>#1 invalid, received:.";
-        QTest::newRow("V echo") << 'V' << QByteArray("\x02" "A,L,00322\r") << "V cmd, <Cmd> invalid, received:L";
-        QTest::newRow("V separator 2") << 'V' << QByteArray("\x02" "A,V;00322\r") << "V cmd, <Separator>#2 invalid, received:;";
-        QTest::newRow("S stops after the identifier") << 'S' << QByteArray("\x02" "A") << "<Separator>1 invalid, received:";
+        QTest::newRow("S identifier") << 'S'
+                                      << QByteArray("\x02"
+                                                    "B,S,R\r")
+                                      << "<Identifier> invalid, received:B";
+        QTest::newRow("S separator 1") << 'S'
+                                       << QByteArray("\x02"
+                                                     "A;S,R\r")
+                                       << "<Separator>1 invalid, received:;";
+        QTest::newRow("S echo") << 'S'
+                                << QByteArray("\x02"
+                                              "A,M,R\r")
+                                << "<Cmd> invalid, received:M";
+        QTest::newRow("S separator 2") << 'S'
+                                       << QByteArray("\x02"
+                                                     "A,S.R\r")
+                                       << "<Separator>2 invalid, received:.";
+        QTest::newRow("S echo is case exact") << 'S'
+                                              << QByteArray("\x02"
+                                                            "A,s,R\r")
+                                              << "<Cmd> invalid, received:s";
+        QTest::newRow("V identifier") << 'V'
+                                      << QByteArray("\x02"
+                                                    "a,V,00322\r")
+                                      << "V cmd, <Identifier> invalid, received:a";
+        QTest::newRow("V separator 1") << 'V'
+                                       << QByteArray("\x02"
+                                                     "A.V,00322\r")
+                                       << "V cmd, <Separator>#1 invalid, received:.";
+        QTest::newRow("V echo") << 'V'
+                                << QByteArray("\x02"
+                                              "A,L,00322\r")
+                                << "V cmd, <Cmd> invalid, received:L";
+        QTest::newRow("V separator 2") << 'V'
+                                       << QByteArray("\x02"
+                                                     "A,V;00322\r")
+                                       << "V cmd, <Separator>#2 invalid, received:;";
+        QTest::newRow("S stops after the identifier") << 'S'
+                                                      << QByteArray("\x02"
+                                                                    "A")
+                                                      << "<Separator>1 invalid, received:";
         QTest::newRow("S stops after the header") << 'S' << QByteArray("\x02") << "<Identifier> invalid, received:";
-        QTest::newRow("V stops after the echo") << 'V' << QByteArray("\x02" "A,V") << "V cmd, <Separator>#2 invalid, received:";
-        QTest::newRow("S data") << 'S' << QByteArray("\x02" "A,S,B\r") << "R not received:B";
-        QTest::newRow("S terminator LF") << 'S' << QByteArray("\x02" "A,S,R\n") << "Terminator invalid, received ASC:10";
-        QTest::newRow("S terminator missing") << 'S' << QByteArray("\x02" "A,S,R") << "Terminator invalid, received ASC:";
-        QTest::newRow("V terminator") << 'V' << QByteArray("\x02" "A,V,00322N") << "V cmd, <return> invalid, received ASC:78";
+        QTest::newRow("V stops after the echo") << 'V'
+                                                << QByteArray("\x02"
+                                                              "A,V")
+                                                << "V cmd, <Separator>#2 invalid, received:";
+        QTest::newRow("S data") << 'S'
+                                << QByteArray("\x02"
+                                              "A,S,B\r")
+                                << "R not received:B";
+        QTest::newRow("S terminator LF") << 'S'
+                                         << QByteArray("\x02"
+                                                       "A,S,R\n")
+                                         << "Terminator invalid, received ASC:10";
+        QTest::newRow("S terminator missing") << 'S'
+                                              << QByteArray("\x02"
+                                                            "A,S,R")
+                                              << "Terminator invalid, received ASC:";
+        QTest::newRow("V terminator") << 'V'
+                                      << QByteArray("\x02"
+                                                    "A,V,00322N")
+                                      << "V cmd, <return> invalid, received ASC:78";
         QTest::newRow("S timeout") << 'S' << QByteArray("A,S,R\r") << "cmd S, Communication timeout on <header>";
         QTest::newRow("V timeout") << 'V' << QByteArray() << "cmd V, Communication timeout on <header>";
         QTest::newRow("M timeout") << 'M' << QByteArray() << "cmd M, Communication timeout on <header>";
@@ -152,7 +200,8 @@ private slots:
         QVERIFY(t.messages.shown.isEmpty());
 
         // An exchange that timed out inside its reply is followed by one that works.
-        t.port.expect(frame("S"), "\x02" "A,");
+        t.port.expect(frame("S"), "\x02"
+                                  "A,");
         QVERIFY(t.window->commands().CMD_S());
         t.port.expect(frame("S"), reply('S', "R"));
         QVERIFY(!t.window->commands().CMD_S());
@@ -226,7 +275,9 @@ private slots:
         // The calibration window open, with a factor typed.
         const Action calibration = [](TestWindow& t) {
             t.window->findChild<QAbstractButton*>(QStringLiteral("calib"))->click();
-            t.window->calibrationWindow()->findChild<QLineEdit*>(QStringLiteral("cal_factor"))->setText(QStringLiteral("5000"));
+            t.window->calibrationWindow()
+                ->findChild<QLineEdit*>(QStringLiteral("cal_factor"))
+                ->setText(QStringLiteral("5000"));
         };
         // A button of the calibration window (both windows have a `calib` button).
         const auto calibrationClick = [](const char* button) {

@@ -13,15 +13,16 @@ namespace {
 
 constexpr int period = 60;
 
-const QByteArray block = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000";
+const QByteArray block =
+    "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000";
 
 struct Command {
     const char* name;
-    const char* button;   // clicked as the operator does
-    QByteArray frame;     // what goes out
+    const char* button;  // clicked as the operator does
+    QByteArray frame;    // what goes out
     QByteArray goodReply;
-    bool calibration;     // a button of the calibration window
-    bool write;           // W: the question is answered Yes and S goes first
+    bool calibration;  // a button of the calibration window
+    bool write;        // W: the question is answered Yes and S goes first
 };
 
 const QList<Command>& commands()
@@ -39,7 +40,10 @@ const QList<Command>& commands()
         {"F", "write_factor", frame("F5000"), reply('F', "R"), true, false},
         {"K", "calib", frame("K90"), reply('K', "R"), true, false},
         {"L", "read_info", frame("L"), reply('L', block), false, false},
-        {"W", "write_mode", frame("W"), QByteArray("\x02" "A,W,R\rN"), false, true},
+        {"W", "write_mode", frame("W"),
+         QByteArray("\x02"
+                    "A,W,R\rN"),
+         false, true},
     };
     return list;
 }
@@ -107,7 +111,10 @@ private slots:
             QTimer::singleShot(10, &t.port, &FakePort::hangUp);
             break;
         case Fault::Silence: delay = -1; break;
-        case Fault::Noise: answer.prepend("\r\n\xff" "A,?,1\r\x7f"); break;
+        case Fault::Noise:
+            answer.prepend("\r\n\xff"
+                           "A,?,1\r\x7f");
+            break;
         case Fault::Late: delay = period + 40; break;
         case Fault::Busy: answer = reply(cmd.frame.at(2), "B"); break;
         }

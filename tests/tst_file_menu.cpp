@@ -29,7 +29,8 @@ namespace {
 
 const QByteArray factoryData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
                                "00002,03049,00000,01000";
-const QStringList factoryBlock = QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(QLatin1Char(','));
+const QStringList factoryBlock =
+    QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(QLatin1Char(','));
 
 // The factory block with field `number` (1 to 19) replaced.
 QByteArray blockWith(int number, const QByteArray& text)
@@ -51,7 +52,9 @@ struct Rig : TestWindow {
     // One "cmd L" answered with `data` as the block.
     void read(const QByteArray& data)
     {
-        port.expect(frame("L"), "\x02" "A,L," + data + '\r');
+        port.expect(frame("L"), "\x02"
+                                "A,L,"
+                                    + data + '\r');
         click(QStringLiteral("read_info"));
         // The history is written once the read has ended.
         QCoreApplication::processEvents();
@@ -70,7 +73,7 @@ struct Rig : TestWindow {
         for (const QString& entry : checkedEntries)
             state << entry + QStringLiteral("@bg=")
                          + (colours::background(edit(entry)) == colours::invalidRed ? QStringLiteral("red")
-                                                                                   : QStringLiteral("window"));
+                                                                                    : QStringLiteral("window"));
         return state;
     }
 
@@ -111,8 +114,7 @@ BoxReading readingAt(const QDateTime& when, int calFactor)
 
 // Runs `write` with every file limited to `bytes` bytes: the write stops part-way with the
 // system's own error, as on a full disk.
-template <typename Write>
-void withFileSizeLimit(rlim_t bytes, Write write)
+template <typename Write> void withFileSizeLimit(rlim_t bytes, Write write)
 {
     rlimit old{};
     QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
@@ -214,15 +216,15 @@ void ParameterFilesTest::loadFillsPanelAndItsChecks_data()
     // The minimum duty is judged against the loaded maximum and period, the upper limit is set
     // after the lower one: the checks end as after Set Default, not as the old values would have them.
     QTest::newRow("judged against the loaded values")
-        << QStringList{"pwm_period=1", "pwm_max_duty=10", "pwm_min_duty=60", "lower_limit=300", "upper_limit=50",
-                       "north_stop=1"}
-        << QStringList{"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "lower_limit=100", "upper_limit=200",
-                       "offset_write=70", "south_stop=1", "north_stop=0", "mot_check=1"}
+        << QStringList{"pwm_period=1",    "pwm_max_duty=10", "pwm_min_duty=60",
+                       "lower_limit=300", "upper_limit=50",  "north_stop=1"}
+        << QStringList{"pwm_period=50",   "pwm_max_duty=100", "pwm_min_duty=50", "lower_limit=100", "upper_limit=200",
+                       "offset_write=70", "south_stop=1",     "north_stop=0",    "mot_check=1"}
         << QStringList{"window", "window", "window", "window"};
     QTest::newRow("doubtful values marked, no stop")
         << QStringList{"offset_write=0", "pwm_min_duty=50", "lower_limit=0", "upper_limit=500"}
-        << QStringList{"offset_write=-71", "pwm_min_duty=???", "lower_limit=300", "upper_limit=200", "south_stop=0",
-                       "north_stop=0", "pwm_on=0"}
+        << QStringList{"offset_write=-71", "pwm_min_duty=???", "lower_limit=300", "upper_limit=200",
+                       "south_stop=0",     "north_stop=0",     "pwm_on=0"}
         << QStringList{"red", "red", "red", "red"};
 }
 
@@ -260,9 +262,12 @@ void ParameterFilesTest::refusedFileChangesNothing_data()
     ParameterFile file;
     const QByteArray good = writeParameterFile(file);
     QTest::newRow("empty") << QByteArray() << "The file is empty";
-    QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "Line 1: the file is damaged or not text";
-    QTest::newRow("truncated") << good.left(good.indexOf("ramp")) << "Line 9: the file ends without a line for \"ramp\"";
-    QTest::newRow("later version") << QByteArray(good).replace("format 1", "format 7") << "Line 1: the file is in format 7";
+    QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                                    << "Line 1: the file is damaged or not text";
+    QTest::newRow("truncated") << good.left(good.indexOf("ramp"))
+                               << "Line 9: the file ends without a line for \"ramp\"";
+    QTest::newRow("later version") << QByteArray(good).replace("format 1", "format 7")
+                                   << "Line 1: the file is in format 7";
     QTest::newRow("unknown key") << QByteArray(good).replace("ramp =", "rampe =") << "Line 10: unknown key \"rampe\"";
     QTest::newRow("bad check box") << QByteArray(good).replace("pwm_on = off", "pwm_on = yes")
                                    << "Line 16: the check box \"pwm_on\" must be on or off";
@@ -285,7 +290,8 @@ void ParameterFilesTest::refusedFileChangesNothing()
     rig.action(QStringLiteral("file_load_parameters"))->trigger();
     QCOMPARE(rig.messages.shown.size(), 1);
     const QString message = rig.messages.shown.first();
-    const QString opening = QStringLiteral("The parameters were not loaded from %1.\n\n").arg(QDir::toNativeSeparators(path));
+    const QString opening =
+        QStringLiteral("The parameters were not loaded from %1.\n\n").arg(QDir::toNativeSeparators(path));
     QVERIFY2(message.startsWith(opening + reason), qPrintable(message));
     QVERIFY2(message.endsWith(QStringLiteral("\n\nThe PARAMETERS SET panel is unchanged.")), qPrintable(message));
     QCOMPARE(rig.panel(), before);
@@ -336,8 +342,10 @@ void ParameterFilesTest::unwritableFileIsReported_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("what");
-    QTest::newRow("parameters") << "file_save_parameters" << "parameters";
-    QTest::newRow("listing") << "file_save_listing" << "monitor listing";
+    QTest::newRow("parameters") << "file_save_parameters"
+                                << "parameters";
+    QTest::newRow("listing") << "file_save_listing"
+                             << "monitor listing";
 }
 
 void ParameterFilesTest::unwritableFileIsReported()
@@ -349,7 +357,8 @@ void ParameterFilesTest::unwritableFileIsReported()
     rig.dialogs.fileNames = {path};
     rig.action(action)->trigger();
     QCOMPARE(rig.messages.shown.size(), 1);
-    const QString opening = QStringLiteral("The %1 could not be saved to %2: ").arg(what, QDir::toNativeSeparators(path));
+    const QString opening =
+        QStringLiteral("The %1 could not be saved to %2: ").arg(what, QDir::toNativeSeparators(path));
     QVERIFY2(rig.messages.shown.first().startsWith(opening), qPrintable(rig.messages.shown.first()));
     QVERIFY(rig.messages.shown.first().endsWith(QStringLiteral("Choose another folder or file name and save again.")));
     QVERIFY(!QFileInfo::exists(path));
@@ -402,7 +411,8 @@ void ParameterFilesTest::historyKeepsNewestHundred()
     for (int i = 0; i < ReadingHistory::kept + 5; ++i) {
         QString error;
         bool written = false;
-        QVERIFY2(history.keep(readingAt(start.addSecs(i * secondsApart), 1000 + i), &error, &written), qPrintable(error));
+        QVERIFY2(history.keep(readingAt(start.addSecs(i * secondsApart), 1000 + i), &error, &written),
+                 qPrintable(error));
         QVERIFY(written);
     }
     const QStringList files = history.files();
@@ -410,7 +420,8 @@ void ParameterFilesTest::historyKeepsNewestHundred()
     // Newest first, the five oldest gone, the operator's own file left alone.
     for (int n = 0; n < ReadingHistory::kept; ++n) {
         const auto file = readParameterFile(fileContents(files[n]));
-        QCOMPARE(std::get<ParameterFile>(file).reading->block.last(), QString::number(1000 + ReadingHistory::kept + 4 - n));
+        QCOMPARE(std::get<ParameterFile>(file).reading->block.last(),
+                 QString::number(1000 + ReadingHistory::kept + 4 - n));
     }
     QCOMPARE(fileContents(dir.filePath(QStringLiteral("notes.rotor"))), QByteArray("mine"));
 }
@@ -495,8 +506,8 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable_data()
     QTest::addColumn<QString>("shown");
 
     const QString notSaved = QStringLiteral(": <reason>\\.\n\nChoose another folder or file name and save again\\.");
-    QTest::newRow("settings file, the disk full") << FileCase::SettingsWriteFails << QString()
-                                                  << "The port choice could not be saved in .*rotor\\.ini: <reason>";
+    QTest::newRow("settings file, the disk full")
+        << FileCase::SettingsWriteFails << QString() << "The port choice could not be saved in .*rotor\\.ini: <reason>";
     QTest::newRow("port assignment, the disk full")
         << FileCase::AssignmentWriteFails << QString()
         << "Port 1 was not assigned to /dev/ttyUSB9: the settings file .*rotor\\.ini could not be written "
@@ -508,8 +519,9 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable_data()
     QTest::newRow("reading history, the disk full") << FileCase::HistoryWriteFails << QString() << "<reason>";
     QTest::newRow("reading history, the clock behind") << FileCase::HistoryClockBehind << QString() << QString();
 
-    const QString notLoaded = QStringLiteral("The parameters were not loaded from .*entry\\.rotor\\.\n\nLine 10: the value "
-                                             "of \"ramp\" %1\n\nThe PARAMETERS SET panel is unchanged\\.");
+    const QString notLoaded =
+        QStringLiteral("The parameters were not loaded from .*entry\\.rotor\\.\n\nLine 10: the value "
+                       "of \"ramp\" %1\n\nThe PARAMETERS SET panel is unchanged\\.");
     QTest::newRow("load, 33 characters") << FileCase::LoadEntry << QString(33, QLatin1Char('7'))
                                          << notLoaded.arg("is 33 characters long; an entry of the PARAMETERS SET "
                                                           "panel holds at most 32\\.");
@@ -521,10 +533,11 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable_data()
     QTest::newRow("load, 32 characters") << FileCase::LoadEntry << QString(32, QLatin1Char('7')) << QString();
     // Nor can the program put one into an entry: what Save writes, Load takes.
     QTest::newRow("save, \\u0002 set into an entry") << FileCase::SaveEntry << "1\u00022" << QString();
-    QTest::newRow("load, a FIFO") << FileCase::LoadFifo << QString()
-                                  << "The parameters were not loaded from .*fifo\\.rotor\\.\n\nThe file cannot be read: "
-                                     "it is not a regular file but a FIFO, socket or device\\.\n\nThe PARAMETERS SET "
-                                     "panel is unchanged\\.";
+    QTest::newRow("load, a FIFO")
+        << FileCase::LoadFifo << QString()
+        << "The parameters were not loaded from .*fifo\\.rotor\\.\n\nThe file cannot be read: "
+           "it is not a regular file but a FIFO, socket or device\\.\n\nThe PARAMETERS SET "
+           "panel is unchanged\\.";
     QTest::newRow("settings file a FIFO") << FileCase::SettingsFifo << QString() << QString();
     QTest::newRow("ports/com2 a file") << FileCase::PortLinkNotALink << QString()
                                        << ".*/ports/com2 is a file, not a link to a device, so port 2 opens nothing\\. "
@@ -565,7 +578,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         bool applied = true;
         withFileSizeLimit(2, [&] { applied = applyAssignment(assignment, settings, links, &got); });
         whole = !applied && fileContents(settings) == oldSettings
-            && QFileInfo(portLinkPath(links, 1)).symLinkTarget() == QStringLiteral("/dev/ttyOLD");
+                && QFileInfo(portLinkPath(links, 1)).symLinkTarget() == QStringLiteral("/dev/ttyOLD");
         break;
     }
     case FileCase::ParametersWriteFails:
@@ -576,7 +589,8 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         rig.window->setText(Field::cbox_reply_text, QString(200, QLatin1Char('r')));
         rig.dialogs.fileNames = {path};
         withFileSizeLimit(16, [&] {
-            rig.action(parameters ? QStringLiteral("file_save_parameters") : QStringLiteral("file_save_listing"))->trigger();
+            rig.action(parameters ? QStringLiteral("file_save_parameters") : QStringLiteral("file_save_listing"))
+                ->trigger();
         });
         got = rig.messages.shown.value(0);
         whole = fileContents(path) == old;
@@ -585,9 +599,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
     case FileCase::HistoryWriteFails: {
         ReadingHistory& history = rig.files->history();
         bool kept = true;
-        withFileSizeLimit(16, [&] {
-            kept = history.keep(readingAt(QDateTime::currentDateTimeUtc(), 1000), &got);
-        });
+        withFileSizeLimit(16, [&] { kept = history.keep(readingAt(QDateTime::currentDateTimeUtc(), 1000), &got); });
         whole = !kept && QDir(history.folder()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         break;
     }
@@ -602,8 +614,8 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         const QStringList files = history.files();
         // The new reading stays; the oldest of the others went.
         whole = written && files.size() == ReadingHistory::kept
-            && files.contains(QDir(history.folder()).filePath(QStringLiteral("2020-01-01T00-00-00Z.rotor")))
-            && !files.contains(QDir(history.folder()).filePath(QStringLiteral("2026-12-07T15-00-00Z.rotor")));
+                && files.contains(QDir(history.folder()).filePath(QStringLiteral("2020-01-01T00-00-00Z.rotor")))
+                && !files.contains(QDir(history.folder()).filePath(QStringLiteral("2026-12-07T15-00-00Z.rotor")));
         break;
     }
     case FileCase::LoadEntry: {
@@ -624,7 +636,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         got = rig.messages.shown.value(0);
         const auto saved = readParameterFile(fileContents(path));
         whole = std::holds_alternative<ParameterFile>(saved)
-            && std::get<ParameterFile>(saved).panel.ramp == QStringLiteral("12");
+                && std::get<ParameterFile>(saved).panel.ramp == QStringLiteral("12");
         break;
     }
     case FileCase::LoadFifo: {
@@ -658,7 +670,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         link.port().setPortNumber(link.portNumber);
         // Nothing else is opened in its place.
         whole = link.OPEN_PORT() && rig.messages.shown.value(0) == portOpenErrorText(link.portNumber)
-            && rig.port.opens == 0;
+                && rig.port.opens == 0;
         got = rig.messages.details.value(0);
         if (notALink) {  // the option says so before any open
             refreshPortOptionHints(*rig.window);
@@ -686,8 +698,14 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp_data()
     const QString prompt =
         QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
     QTest::newRow("start-up answered") << true
-                                       << QByteArray("\x02" "AS\r\x02" "AV\r\x02" "AL\r") << QStringList{prompt};
-    QTest::newRow("box silent") << false << QByteArray("\x02" "AS\r")
+                                       << QByteArray("\x02"
+                                                     "AS\r\x02"
+                                                     "AV\r\x02"
+                                                     "AL\r")
+                                       << QStringList{prompt};
+    QTest::newRow("box silent") << false
+                                << QByteArray("\x02"
+                                              "AS\r")
                                 << QStringList{prompt, QStringLiteral("cmd S, Communication timeout on <header>")};
 }
 

@@ -25,7 +25,7 @@ class KeyboardFocusTest : public QObject {
 private slots:
     void focusStaysWhereTheOperatorLeftIt_data()
     {
-        QTest::addColumn<QString>("control");  // has the focus, and is pressed with Space
+        QTest::addColumn<QString>("control");           // has the focus, and is pressed with Space
         QTest::addColumn<QList<QByteArray>>("frames");  // sent and answered, the first one late
         QTest::addColumn<QList<QByteArray>>("replies");
         QTest::addColumn<bool>("startUp");  // the start-up runs instead of the press
@@ -36,13 +36,12 @@ private slots:
                                << false << "???";
         QTest::newRow("cmd M") << "command_c" << QList<QByteArray>{frame("M")} << QList<QByteArray>{reply('M', "R")}
                                << false << "???";
-        QTest::newRow("STOP!") << "fast_stop" << QList<QByteArray>{frame("G999")}
-                               << QList<QByteArray>{reply('G', "R")} << false << "???";
-        QTest::newRow("cmd L, the whole group greyed")
-            << "read_info" << QList<QByteArray>{frame("L")} << QList<QByteArray>{reply('L', exampleData)} << false
-            << "???";
-        QTest::newRow("Execute, the whole group greyed") << "execute" << QList<QByteArray>{frame("G123")}
-                                                         << QList<QByteArray>{reply('G', "R")} << false << "???";
+        QTest::newRow("STOP!") << "fast_stop" << QList<QByteArray>{frame("G999")} << QList<QByteArray>{reply('G', "R")}
+                               << false << "???";
+        QTest::newRow("cmd L, the whole group greyed") << "read_info" << QList<QByteArray>{frame("L")}
+                                                       << QList<QByteArray>{reply('L', exampleData)} << false << "???";
+        QTest::newRow("Execute, the whole group greyed")
+            << "execute" << QList<QByteArray>{frame("G123")} << QList<QByteArray>{reply('G', "R")} << false << "???";
         QTest::newRow("start-up, the form off")
             << "command_qm" << QList<QByteArray>{frame("S"), frame("V"), frame("L")}
             << QList<QByteArray>{reply('S', "R"), reply('V', "00322"), reply('L', exampleData)} << true << "49";

@@ -132,8 +132,14 @@ QString caption(const TestWindow& t) { return t.window->text(Field::cmd_monitor)
 bool running(const TestWindow& t) { return caption(t) == QLatin1String("STOP") && t.port.isOpen(); }
 QString listing(const TestWindow& t) { return t.window->text(Field::cbox_reply_text); }
 QPlainTextEdit* listingBox(const TestWindow& t) { return t.find<QPlainTextEdit>(listingName); }
-QColor buttonColour(const TestWindow& t, const char* name) { return colours::buttonColour(t.button(QString::fromLatin1(name))); }
-bool red(const TestWindow& t, const QString& field) { return colours::background(t.find<QWidget>(field)) == colours::invalidRed; }
+QColor buttonColour(const TestWindow& t, const char* name)
+{
+    return colours::buttonColour(t.button(QString::fromLatin1(name)));
+}
+bool red(const TestWindow& t, const QString& field)
+{
+    return colours::background(t.find<QWidget>(field)) == colours::invalidRed;
+}
 
 // Everything that step 10 leaves behind: idle caption, port closed, the buttons back on.
 void verifyEndedInOrder(const TestWindow& t)
@@ -141,7 +147,8 @@ void verifyEndedInOrder(const TestWindow& t)
     QCOMPARE(caption(t), QStringLiteral("START..."));
     QVERIFY(!t.port.isOpen());
     QVERIFY(t.find<QWidget>(QStringLiteral("goto_replay"))->isEnabled());
-    for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"})
+    for (const char* name :
+         {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"})
         QVERIFY2(t.button(QString::fromLatin1(name))->isEnabled(), name);
     QCOMPARE(buttonColour(t, "write_mode"), colours::lightGreen);
     QCOMPARE(buttonColour(t, "read_info"), colours::lightGreen);
@@ -166,14 +173,13 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("all well") << reply('S', "R") << reply('M', "R") << QStringList{};
         // Failures of the opening exchanges are shown and do not keep the monitor from running.
-        QTest::newRow("S and M refused")
-            << reply('S', "B") << reply('M', "B")
-            << QStringList{QStringLiteral("R not received:B"),
-                           QStringLiteral("CBOX is in ABSOLUTE MODE: command M not executed!")};
-        QTest::newRow("S and M silent")
-            << QByteArray() << QByteArray()
-            << QStringList{QStringLiteral("cmd S, Communication timeout on <header>"),
-                           QStringLiteral("cmd M, Communication timeout on <header>")};
+        QTest::newRow("S and M refused") << reply('S', "B") << reply('M', "B")
+                                         << QStringList{
+                                                QStringLiteral("R not received:B"),
+                                                QStringLiteral("CBOX is in ABSOLUTE MODE: command M not executed!")};
+        QTest::newRow("S and M silent") << QByteArray() << QByteArray()
+                                        << QStringList{QStringLiteral("cmd S, Communication timeout on <header>"),
+                                                       QStringLiteral("cmd M, Communication timeout on <header>")};
     }
     void startRunsThreeExchangesThenListens()
     {
@@ -199,10 +205,10 @@ private slots:
             .when([&] { return !t.port.writes.isEmpty(); },
                   [&] {
                       disabledWhileStarting = !t.button(monitorButton)->isEnabled()
-                          && buttonColour(t, "cmd_monitor") == colours::buttonFace()
-                          && !t.button(QStringLiteral("write_mode"))->isEnabled()
-                          && !t.find<QWidget>(QStringLiteral("goto_replay"))->isEnabled()
-                          && caption(t) == QLatin1String("START...");
+                                              && buttonColour(t, "cmd_monitor") == colours::buttonFace()
+                                              && !t.button(QStringLiteral("write_mode"))->isEnabled()
+                                              && !t.find<QWidget>(QStringLiteral("goto_replay"))->isEnabled()
+                                              && caption(t) == QLatin1String("START...");
                   })
             .when([&] { return running(t); },
                   [&] {
@@ -261,64 +267,96 @@ private slots:
         const QString before = "10" + degree;
         const QString busy = QStringLiteral("BUSY");
 
-        QTest::newRow("status 123 B") << reply('?', "123,B") << "1: <h|A,?,123,B|r>\n" << "123" + degree << busy << true
-                                      << QStringList{};
-        QTest::newRow("status 045 R") << reply('?', "045,R") << "1: <h|A,?,45,R|r>\n" << "45" + degree
-                                      << QStringLiteral("READY") << false << QStringList{};
-        QTest::newRow("status 000 R") << reply('?', "000,R") << "1: <h|A,?,0,R|r>\n" << "0" + degree
-                                      << QStringLiteral("READY") << false << QStringList{};
+        QTest::newRow("status 123 B") << reply('?', "123,B") << "1: <h|A,?,123,B|r>\n"
+                                      << "123" + degree << busy << true << QStringList{};
+        QTest::newRow("status 045 R") << reply('?', "045,R") << "1: <h|A,?,45,R|r>\n"
+                                      << "45" + degree << QStringLiteral("READY") << false << QStringList{};
+        QTest::newRow("status 000 R") << reply('?', "000,R") << "1: <h|A,?,0,R|r>\n"
+                                      << "0" + degree << QStringLiteral("READY") << false << QStringList{};
         // An unknown state letter: "???" on the colour it had, and no message.
-        QTest::newRow("status state X") << reply('?', "077,X") << "1: <h|A,?,77,X|r>\n" << "77" + degree
-                                        << QStringLiteral("???") << true << QStringList{};
-        QTest::newRow("noise before the header") << QByteArray("\r\n\x7f" + reply('?', "045,R")) << "1: <h|A,?,45,R|r>\n"
-                                                 << "45" + degree << QStringLiteral("READY") << false << QStringList{};
+        QTest::newRow("status state X") << reply('?', "077,X") << "1: <h|A,?,77,X|r>\n"
+                                        << "77" + degree << QStringLiteral("???") << true << QStringList{};
+        QTest::newRow("noise before the header")
+            << QByteArray("\r\n\x7f" + reply('?', "045,R")) << "1: <h|A,?,45,R|r>\n"
+            << "45" + degree << QStringLiteral("READY") << false << QStringList{};
 
         // A faulty status frame is listed as far as it was read, and monitoring goes on.
-        QTest::newRow("status separator 1") << QByteArray("\x02" "A,?;045,R\r") << "1: <h|A,?;\n" << before << busy
-                                            << true << QStringList{QStringLiteral("<Separator> invalid, received:;")};
-        QTest::newRow("status separator 2") << QByteArray("\x02" "A,?,045.R\r") << "1: <h|A,?,45.\n" << "45" + degree
-                                            << busy << true
-                                            << QStringList{QStringLiteral("Separator invalid, received:.")};
-        QTest::newRow("status terminator LF") << QByteArray("\x02" "A,?,045,R\n") << "1: <h|A,?,45,R<10>\n" << "45" + degree
-                                              << QStringLiteral("READY") << false
+        QTest::newRow("status separator 1")
+            << QByteArray("\x02"
+                          "A,?;045,R\r")
+            << "1: <h|A,?;\n"
+            << before << busy << true << QStringList{QStringLiteral("<Separator> invalid, received:;")};
+        QTest::newRow("status separator 2")
+            << QByteArray("\x02"
+                          "A,?,045.R\r")
+            << "1: <h|A,?,45.\n"
+            << "45" + degree << busy << true << QStringList{QStringLiteral("Separator invalid, received:.")};
+        QTest::newRow("status terminator LF") << QByteArray("\x02"
+                                                            "A,?,045,R\n")
+                                              << "1: <h|A,?,45,R<10>\n"
+                                              << "45" + degree << QStringLiteral("READY") << false
                                               << QStringList{QStringLiteral("Terminator invalid, received ASC:10")};
-        QTest::newRow("status terminator Z") << QByteArray("\x02" "A,?,045,RZ") << "1: <h|A,?,45,RZ\n" << "45" + degree
-                                             << QStringLiteral("READY") << false
+        QTest::newRow("status terminator Z") << QByteArray("\x02"
+                                                           "A,?,045,RZ")
+                                             << "1: <h|A,?,45,RZ\n"
+                                             << "45" + degree << QStringLiteral("READY") << false
                                              << QStringList{QStringLiteral("Terminator invalid, received ASC:90")};
         // Waits that run out inside a status frame: the line is still written; the one after it
         // too, although a character wait ran out (the timeout flag is lowered at each header).
-        QTest::newRow("status stops inside the angle") << QByteArray("\x02" "A,?,04") << "1: <h|A,?,\n" << before << busy
-                                                       << true << QStringList{};
-        QTest::newRow("status stops after the state") << QByteArray("\x02" "A,?,045,R") << "1: <h|A,?,45,R\n"
-                                                      << "45" + degree << QStringLiteral("READY") << false
-                                                      << QStringList{QStringLiteral("Terminator invalid, received ASC:")};
-        QTest::newRow("status stops after separator 2")
-            << QByteArray("\x02" "A,?,045,") << "1: <h|A,?,45,\n" << "45" + degree << QStringLiteral("???") << true
+        QTest::newRow("status stops inside the angle") << QByteArray("\x02"
+                                                                     "A,?,04")
+                                                       << "1: <h|A,?,\n"
+                                                       << before << busy << true << QStringList{};
+        QTest::newRow("status stops after the state")
+            << QByteArray("\x02"
+                          "A,?,045,R")
+            << "1: <h|A,?,45,R\n"
+            << "45" + degree << QStringLiteral("READY") << false
             << QStringList{QStringLiteral("Terminator invalid, received ASC:")};
-        QTest::newRow("status stops after the letter") << QByteArray("\x02" "A,?") << "1: <h|A,?\n" << before << busy
-                                                       << true
-                                                       << QStringList{QStringLiteral("<Separator> invalid, received:")};
+        QTest::newRow("status stops after separator 2")
+            << QByteArray("\x02"
+                          "A,?,045,")
+            << "1: <h|A,?,45,\n"
+            << "45" + degree << QStringLiteral("???") << true
+            << QStringList{QStringLiteral("Terminator invalid, received ASC:")};
+        QTest::newRow("status stops after the letter")
+            << QByteArray("\x02"
+                          "A,?")
+            << "1: <h|A,?\n"
+            << before << busy << true << QStringList{QStringLiteral("<Separator> invalid, received:")};
 
         // Frames of other commands are listed as they came, blanks removed.
         QTest::newRow("M reply") << reply('M', "R") << "1: <h|A,M,R|r>\n" << before << busy << true << QStringList{};
-        QTest::newRow("version digits as received") << reply('V', "00322") << "1: <h|A,V,00322|r>\n" << before << busy
-                                                    << true << QStringList{};
-        QTest::newRow("blanks removed") << QByteArray("\x02" "A,G, R \r") << "1: <h|A,G,R|r>\n" << before << busy << true
-                                        << QStringList{};
+        QTest::newRow("version digits as received") << reply('V', "00322") << "1: <h|A,V,00322|r>\n"
+                                                    << before << busy << true << QStringList{};
+        QTest::newRow("blanks removed") << QByteArray("\x02"
+                                                      "A,G, R \r")
+                                        << "1: <h|A,G,R|r>\n"
+                                        << before << busy << true << QStringList{};
         // Only spaces are removed: every other character below 32 is shown by its code.
-        QTest::newRow("control characters shown") << QByteArray("\x02" "A,M,a\tb c \r") << "1: <h|A,M,a<9>bc|r>\n" << before
-                                                  << busy << true << QStringList{};
-        QTest::newRow("LF and NUL shown") << QByteArray("\x02" "A,V,\n0\x00" "1\r", 10) << "1: <h|A,V,<10>0<0>1|r>\n"
+        QTest::newRow("control characters shown") << QByteArray("\x02"
+                                                                "A,M,a\tb c \r")
+                                                  << "1: <h|A,M,a<9>bc|r>\n"
+                                                  << before << busy << true << QStringList{};
+        QTest::newRow("LF and NUL shown") << QByteArray("\x02"
+                                                        "A,V,\n0\x00"
+                                                        "1\r",
+                                                        10)
+                                          << "1: <h|A,V,<10>0<0>1|r>\n"
                                           << before << busy << true << QStringList{};
-        QTest::newRow("status with a tab") << QByteArray("\x02" "A,?,045,\tR\r") << "1: <h|A,?,45,<9>R\n" << "45" + degree
-                                           << QStringLiteral("???") << true
+        QTest::newRow("status with a tab") << QByteArray("\x02"
+                                                         "A,?,045,\tR\r")
+                                           << "1: <h|A,?,45,<9>R\n"
+                                           << "45" + degree << QStringLiteral("???") << true
                                            << QStringList{QStringLiteral("Terminator invalid, received ASC:82")};
         // A CR where the command letter belongs is taken as the letter: the line never ends.
-        QTest::newRow("command letter missing") << QByteArray("\x02" "A,\r") << QString() << before << busy << true
-                                                << QStringList{};
+        QTest::newRow("command letter missing") << QByteArray("\x02"
+                                                              "A,\r")
+                                                << QString() << before << busy << true << QStringList{};
         // A frame of another command without CR is not listed; it still counts.
-        QTest::newRow("raw frame without CR") << QByteArray("\x02" "A,V,00322") << QString() << before << busy << true
-                                              << QStringList{};
+        QTest::newRow("raw frame without CR") << QByteArray("\x02"
+                                                            "A,V,00322")
+                                              << QString() << before << busy << true << QStringList{};
     }
     void frames()
     {
@@ -339,7 +377,8 @@ private slots:
         QString captionAtSecond;
 
         Scenario scenario(t);
-        scenario.when([&] { return running(t); }, [&] { t.port.arrive(bytes); })
+        scenario
+            .when([&] { return running(t); }, [&] { t.port.arrive(bytes); })
             // Long enough for every wait inside the first frame to run out.
             .after(2 * TestWindow::replyPeriodMs + 50,
                    [&] {
@@ -403,10 +442,18 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("listed");
-        QTest::newRow("identifier B") << QByteArray("\x02" "B,S,R\r") << "1: <h|,S,R|r>\n";
-        QTest::newRow("identifier is case exact") << QByteArray("\x02" "a,?,045,R\r") << "1: <h|,?,045,R|r>\n";
-        QTest::newRow("separator 1") << QByteArray("\x02" "A;S,R\r") << "1: <h|AS,R|r>\n";
-        QTest::newRow("bad identifier without CR") << QByteArray("\x02" "B,S,R") << QString();
+        QTest::newRow("identifier B") << QByteArray("\x02"
+                                                    "B,S,R\r")
+                                      << "1: <h|,S,R|r>\n";
+        QTest::newRow("identifier is case exact") << QByteArray("\x02"
+                                                                "a,?,045,R\r")
+                                                  << "1: <h|,?,045,R|r>\n";
+        QTest::newRow("separator 1") << QByteArray("\x02"
+                                                   "A;S,R\r")
+                                     << "1: <h|AS,R|r>\n";
+        QTest::newRow("bad identifier without CR") << QByteArray("\x02"
+                                                                 "B,S,R")
+                                                   << QString();
         QTest::newRow("lone header") << QByteArray("\x02") << QString();
     }
     void badFrameEndsMonitoring()
@@ -511,12 +558,11 @@ private slots:
                       paints.count = 0;
                       t.port.arrive(burst);
                   })
-            .after(300,
-                   [&] {
-                       drawings = paints.count;
-                       drawnLast = paints.lastDrawn;
-                       t.click(monitorButton);
-                   });
+            .after(300, [&] {
+                drawings = paints.count;
+                drawnLast = paints.lastDrawn;
+                t.click(monitorButton);
+            });
         t.click(monitorButton);
         QVERIFY(!scenario.timedOut);
         QVERIFY2(drawings >= 1 && drawings <= 10, qPrintable(QString::number(drawings)));
@@ -596,7 +642,8 @@ private slots:
         QVERIFY2(endedAt - stoppedAt < TestWindow::replyPeriodMs, qPrintable(QString::number(endedAt - stoppedAt)));
         // Waiting costs no processor time.
         const double cpuMs = 1000.0 * double(cpuAtStop - cpuAtStart) / CLOCKS_PER_SEC;
-        QVERIFY2(cpuMs < 0.5 * double(stoppedAt - idleStart), qPrintable(QStringLiteral("%1 ms of processor time").arg(cpuMs)));
+        QVERIFY2(cpuMs < 0.5 * double(stoppedAt - idleStart),
+                 qPrintable(QStringLiteral("%1 ms of processor time").arg(cpuMs)));
         QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("?"), frame("M"), frame("S")}));
         QCOMPARE(t.port.closes, 5);  // three opening exchanges, the monitor's end, the closing S
         QVERIFY(t.messages.shown.isEmpty());
@@ -642,7 +689,8 @@ private slots:
         scriptEnd(t.port);
         Scenario scenario(t);
         scenario.when([&] { return running(t); }, [&] { t.click(QStringLiteral("command_v")); })
-            .when([&] { return listing(t).count(QLatin1Char('\n')) == 1; }, [&] { t.click(QStringLiteral("command_qm")); })
+            .when([&] { return listing(t).count(QLatin1Char('\n')) == 1; },
+                  [&] { t.click(QStringLiteral("command_qm")); })
             .when([&] { return listing(t).count(QLatin1Char('\n')) == 2; }, [&] { t.click(monitorButton); });
         t.click(monitorButton);
         QVERIFY(!scenario.timedOut);
@@ -651,7 +699,8 @@ private slots:
         QCOMPARE(t.edit(QStringLiteral("fast_pos"))->text(), "45" + degree);
         QCOMPARE(t.edit(QStringLiteral("fast_status"))->text(), QStringLiteral("READY"));
         QVERIFY(t.messages.shown.isEmpty());
-        QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("?"), frame("M"), frame("V"), frame("?"), frame("S")}));
+        QCOMPARE(t.port.writes,
+                 (QList<QByteArray>{frame("S"), frame("?"), frame("M"), frame("V"), frame("?"), frame("S")}));
         QVERIFY(t.button(QStringLiteral("command_qm"))->isEnabled());
         verifyEndedInOrder(t);
     }
@@ -670,10 +719,11 @@ private slots:
             .when([&] { return !listing(t).isEmpty(); },
                   [&] {
                       writeOff = !t.button(QStringLiteral("write_mode"))->isEnabled()
-                          && buttonColour(t, "write_mode") == colours::buttonFace();
-                      monitorRed = t.button(monitorButton)->isEnabled() && buttonColour(t, "cmd_monitor") == colours::invalidRed;
+                                 && buttonColour(t, "write_mode") == colours::buttonFace();
+                      monitorRed =
+                          t.button(monitorButton)->isEnabled() && buttonColour(t, "cmd_monitor") == colours::invalidRed;
                       othersOn = t.button(QStringLiteral("read_info"))->isEnabled()
-                          && buttonColour(t, "read_info") == colours::lightGreen;
+                                 && buttonColour(t, "read_info") == colours::lightGreen;
                       t.click(monitorButton);
                   });
         t.click(monitorButton);
@@ -694,15 +744,14 @@ private slots:
         t.port.expect(frame("S"), reply('S', "R"), 60);  // the closing S answers late
         bool switched = false;
         Scenario scenario(t);
-        scenario.when([&] { return running(t); }, [&] { t.click(monitorButton); })
-            .after(20, [&] {
-                // Inside the closing S's wait.
-                switched = caption(t) == QLatin1String("START...") && t.button(monitorButton)->isEnabled()
-                    && buttonColour(t, "cmd_monitor") == colours::lightGreen
-                    && t.find<QWidget>(QStringLiteral("goto_replay"))->isEnabled()
-                    && t.button(QStringLiteral("write_mode"))->isEnabled()
-                    && buttonColour(t, "write_mode") == colours::lightGreen;
-            });
+        scenario.when([&] { return running(t); }, [&] { t.click(monitorButton); }).after(20, [&] {
+            // Inside the closing S's wait.
+            switched = caption(t) == QLatin1String("START...") && t.button(monitorButton)->isEnabled()
+                       && buttonColour(t, "cmd_monitor") == colours::lightGreen
+                       && t.find<QWidget>(QStringLiteral("goto_replay"))->isEnabled()
+                       && t.button(QStringLiteral("write_mode"))->isEnabled()
+                       && buttonColour(t, "write_mode") == colours::lightGreen;
+        });
         t.click(monitorButton);
         QVERIFY(!scenario.timedOut);
         QVERIFY(switched);
@@ -715,13 +764,16 @@ private slots:
         TestWindow t;
         scriptStart(t.port);
         scriptEnd(t.port);
-        const auto name = [&] { return QAccessible::queryAccessibleInterface(t.button(monitorButton))->text(QAccessible::Name); };
+        const auto name = [&] {
+            return QAccessible::queryAccessibleInterface(t.button(monitorButton))->text(QAccessible::Name);
+        };
         QString whileRunning;
         Scenario scenario(t);
-        scenario.when([&] { return running(t); }, [&] {
-            whileRunning = name();
-            t.click(monitorButton);
-        });
+        scenario.when([&] { return running(t); },
+                      [&] {
+                          whileRunning = name();
+                          t.click(monitorButton);
+                      });
         t.click(monitorButton);
         QVERIFY(!scenario.timedOut);
         QCOMPARE(whileRunning, QStringLiteral("STOP"));
@@ -772,7 +824,13 @@ private slots:
         QList<QByteArray> writesDuringFrame;
         Scenario scenario(t);
         // A frame that stops short, its characters a few milliseconds apart.
-        scenario.when([&] { return running(t); }, [&] { t.port.trickle("\x02" "A,V,003", 5); })
+        scenario
+            .when([&] { return running(t); },
+                  [&] {
+                      t.port.trickle("\x02"
+                                     "A,V,003",
+                                     5);
+                  })
             .when([&] { return t.window->exchangeLock().busy(); },
                   [&] {
                       t.click(QStringLiteral("command_v"));
@@ -804,9 +862,12 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("writes");  // after S ? M
         QTest::addColumn<QStringList>("shown");
 
-        const QByteArray statusFrame = "\x02" "A,?,045,R\r";
+        const QByteArray statusFrame = "\x02"
+                                       "A,?,045,R\r";
         QTest::newRow("V clicked during a frame with a wrong identifier")
-            << QByteArray("\x02" "X,?,045,R\r") << QStringList{QStringLiteral("command_v")}
+            << QByteArray("\x02"
+                          "X,?,045,R\r")
+            << QStringList{QStringLiteral("command_v")}
             << QList<QByteArray>{frame("S"), reply('S', "R"), frame("V"), reply('V', "00322")}
             << QList<QByteArray>{frame("S"), frame("V")} << QStringList();
         QTest::newRow("cmd ? clicked, then STOP of the monitor")
@@ -820,7 +881,9 @@ private slots:
             << QList<QByteArray>{frame("G999"), QByteArray(), frame("S"), reply('G', "R") + reply('S', "R")}
             << QList<QByteArray>{frame("G999"), frame("S")} << QStringList();
         QTest::newRow("Soft STOP clicked during a frame with a wrong separator")
-            << QByteArray("\x02" "A;?,045,R\r") << QStringList{QStringLiteral("soft_stop")}
+            << QByteArray("\x02"
+                          "A;?,045,R\r")
+            << QStringList{QStringLiteral("soft_stop")}
             << QList<QByteArray>{frame("G977"), QByteArray(), frame("S"), reply('G', "R") + reply('S', "R")}
             << QList<QByteArray>{frame("G977"), frame("S")} << QStringList();
         QTest::newRow("cmd W clicked after STOP of the monitor")

@@ -27,8 +27,9 @@ const QString replayAtStart = QStringLiteral("????????");
 const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
 
 const QStringList commandGroup{
-    QStringLiteral("write_mode"), QStringLiteral("read_info"), QStringLiteral("execute"), QStringLiteral("cmd_monitor"),
-    QStringLiteral("fast_stop"),  QStringLiteral("soft_stop"), QStringLiteral("command_s"),
+    QStringLiteral("write_mode"),  QStringLiteral("read_info"), QStringLiteral("execute"),
+    QStringLiteral("cmd_monitor"), QStringLiteral("fast_stop"), QStringLiteral("soft_stop"),
+    QStringLiteral("command_s"),
 };
 const QStringList outsideTheGroup{
     QStringLiteral("command_c"), QStringLiteral("command_qm"), QStringLiteral("command_v"),
@@ -61,13 +62,27 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("lowest angle") << "0" << QByteArray("\x02" "AG0\r");
-        QTest::newRow("highest angle") << "359" << QByteArray("\x02" "AG359\r");
-        QTest::newRow("two digits") << "45" << QByteArray("\x02" "AG45\r");
-        QTest::newRow("leading zero kept") << "045" << QByteArray("\x02" "AG045\r");
-        QTest::newRow("spaces around dropped") << "  120 " << QByteArray("\x02" "AG120\r");
-        QTest::newRow("fraction as typed") << "12.5" << QByteArray("\x02" "AG12.5\r");
-        QTest::newRow("text without a number is 0") << "?" << QByteArray("\x02" "AG?\r");
+        QTest::newRow("lowest angle") << "0"
+                                      << QByteArray("\x02"
+                                                    "AG0\r");
+        QTest::newRow("highest angle") << "359"
+                                       << QByteArray("\x02"
+                                                     "AG359\r");
+        QTest::newRow("two digits") << "45"
+                                    << QByteArray("\x02"
+                                                  "AG45\r");
+        QTest::newRow("leading zero kept") << "045"
+                                           << QByteArray("\x02"
+                                                         "AG045\r");
+        QTest::newRow("spaces around dropped") << "  120 "
+                                               << QByteArray("\x02"
+                                                             "AG120\r");
+        QTest::newRow("fraction as typed") << "12.5"
+                                           << QByteArray("\x02"
+                                                         "AG12.5\r");
+        QTest::newRow("text without a number is 0") << "?"
+                                                    << QByteArray("\x02"
+                                                                  "AG?\r");
     }
     void gotoSendsTheTrimmedText()
     {
@@ -162,34 +177,53 @@ private slots:
         QTest::newRow("accepted") << reply('G', "R") << true << correct << false << QStringList{} << 0;
         QTest::newRow("stray bytes before the header")
             << QByteArray("G,R\r\x01" + reply('G', "R")) << true << correct << false << QStringList{} << 0;
-        QTest::newRow("accepted, terminator LF") << QByteArray("\x02" "A,G,R\n") << true << correct << false
-                                                 << QStringList{returnInvalid + "10"} << 0;
+        QTest::newRow("accepted, terminator LF") << QByteArray("\x02"
+                                                               "A,G,R\n")
+                                                 << true << correct << false << QStringList{returnInvalid + "10"} << 0;
         // A refusal reads up to two more characters unchecked, never a third, and stops at a CR.
-        QTest::newRow("refused") << QByteArray("\x02" "A,G,EXYZ") << false << wrong << true << QStringList{} << 1;
-        QTest::newRow("refused, X CR") << QByteArray("\x02" "A,G,EX\rZ") << false << wrong << true << QStringList{} << 1;
-        QTest::newRow("refused, CR LF after") << QByteArray("\x02" "A,G,E\r\nZ") << false << wrong << true << QStringList{}
-                                              << 2;
-        QTest::newRow("refused, two CRs after") << QByteArray("\x02" "A,G,E\r\r\r") << false << wrong << true
-                                                << QStringList{} << 2;
+        QTest::newRow("refused") << QByteArray("\x02"
+                                               "A,G,EXYZ")
+                                 << false << wrong << true << QStringList{} << 1;
+        QTest::newRow("refused, X CR") << QByteArray("\x02"
+                                                     "A,G,EX\rZ")
+                                       << false << wrong << true << QStringList{} << 1;
+        QTest::newRow("refused, CR LF after") << QByteArray("\x02"
+                                                            "A,G,E\r\nZ")
+                                              << false << wrong << true << QStringList{} << 2;
+        QTest::newRow("refused, two CRs after") << QByteArray("\x02"
+                                                              "A,G,E\r\r\r")
+                                                << false << wrong << true << QStringList{} << 2;
         // Another letter is shown as it came; the background stays as it was.
         QTest::newRow("other letter on red") << reply('G', "Q") << true << "Q" << true << QStringList{} << 0;
         QTest::newRow("other letter on window") << reply('G', "Q") << false << "Q" << false << QStringList{} << 0;
-        QTest::newRow("other letter, terminator LF") << QByteArray("\x02" "A,G,Q\n") << true << "Q" << true
-                                                     << QStringList{returnInvalid + "10"} << 0;
+        QTest::newRow("other letter, terminator LF") << QByteArray("\x02"
+                                                                   "A,G,Q\n")
+                                                     << true << "Q" << true << QStringList{returnInvalid + "10"} << 0;
         QTest::newRow("lower-case r is another letter") << reply('G', "r") << true << "r" << true << QStringList{} << 0;
         // A failed envelope leaves goto_replay untouched and reads no further.
-        QTest::newRow("identifier") << QByteArray("\x02" "B,G,R\r") << true << replayAtStart << true
-                                    << QStringList{"<Identifier> invalid, received:B"} << 5;
-        QTest::newRow("separator 1") << QByteArray("\x02" "A;G,R\r") << true << replayAtStart << true
-                                     << QStringList{"<Separator>1 invalid, received:;"} << 4;
-        QTest::newRow("echo") << QByteArray("\x02" "A,L,R\r") << true << replayAtStart << true
-                              << QStringList{"<Cmd> invalid, received:L"} << 3;
-        QTest::newRow("echo is case exact") << QByteArray("\x02" "A,g,R\r") << true << replayAtStart << true
-                                            << QStringList{"<Cmd> invalid, received:g"} << 3;
-        QTest::newRow("separator 2") << QByteArray("\x02" "A,G.R\r") << true << replayAtStart << true
-                                     << QStringList{"<Separator>2 invalid, received:."} << 2;
-        QTest::newRow("reply stops after the echo") << QByteArray("\x02" "A,G") << true << replayAtStart << true
-                                                    << QStringList{"<Separator>2 invalid, received:"} << 0;
+        QTest::newRow("identifier") << QByteArray("\x02"
+                                                  "B,G,R\r")
+                                    << true << replayAtStart << true << QStringList{"<Identifier> invalid, received:B"}
+                                    << 5;
+        QTest::newRow("separator 1") << QByteArray("\x02"
+                                                   "A;G,R\r")
+                                     << true << replayAtStart << true << QStringList{"<Separator>1 invalid, received:;"}
+                                     << 4;
+        QTest::newRow("echo") << QByteArray("\x02"
+                                            "A,L,R\r")
+                              << true << replayAtStart << true << QStringList{"<Cmd> invalid, received:L"} << 3;
+        QTest::newRow("echo is case exact")
+            << QByteArray("\x02"
+                          "A,g,R\r")
+            << true << replayAtStart << true << QStringList{"<Cmd> invalid, received:g"} << 3;
+        QTest::newRow("separator 2") << QByteArray("\x02"
+                                                   "A,G.R\r")
+                                     << true << replayAtStart << true << QStringList{"<Separator>2 invalid, received:."}
+                                     << 2;
+        QTest::newRow("reply stops after the echo")
+            << QByteArray("\x02"
+                          "A,G")
+            << true << replayAtStart << true << QStringList{"<Separator>2 invalid, received:"} << 0;
     }
     void gotoReply()
     {
@@ -307,8 +341,12 @@ private slots:
         QTest::addColumn<QByteArray>("firstAnswer");
         QTest::addColumn<QString>("firstMessage");
         QTest::newRow("header timed out") << QByteArray() << "cmd G: communication timeout on <header>";
-        QTest::newRow("echo timed out") << QByteArray("\x02" "A,") << "<Cmd> invalid, received:";
-        QTest::newRow("result timed out") << QByteArray("\x02" "A,G,") << returnInvalid;
+        QTest::newRow("echo timed out") << QByteArray("\x02"
+                                                      "A,")
+                                        << "<Cmd> invalid, received:";
+        QTest::newRow("result timed out") << QByteArray("\x02"
+                                                        "A,G,")
+                                          << returnInvalid;
     }
     void gotoAfterATimeoutWaitsForItsHeader()
     {
@@ -351,13 +389,24 @@ private slots:
             row("accepted") << b << s.data << reply('G', "R") << QStringList{};
             row("refused") << b << s.data << reply('G', "E") << QStringList{formatError};
             row("unknown letter") << b << s.data << reply('G', "X") << QStringList{unknown + "X"};
-            row("accepted, terminator LF") << b << s.data << QByteArray("\x02" "A,G,R\n") << QStringList{returnInvalid + "10"};
-            row("refused, terminator LF") << b << s.data << QByteArray("\x02" "A,G,E\n")
+            row("accepted, terminator LF") << b << s.data
+                                           << QByteArray("\x02"
+                                                         "A,G,R\n")
+                                           << QStringList{returnInvalid + "10"};
+            row("refused, terminator LF") << b << s.data
+                                          << QByteArray("\x02"
+                                                        "A,G,E\n")
                                           << QStringList{formatError, returnInvalid + "10"};
-            row("unknown letter, terminator LF") << b << s.data << QByteArray("\x02" "A,G,X\n")
+            row("unknown letter, terminator LF") << b << s.data
+                                                 << QByteArray("\x02"
+                                                               "A,G,X\n")
                                                  << QStringList{unknown + "X", returnInvalid + "10"};
-            row("echo") << b << s.data << QByteArray("\x02" "A,S,R\r") << QStringList{"<Cmd> invalid, received:S"};
-            row("stray bytes before the header") << b << s.data << QByteArray("\x7f" + reply('G', "R")) << QStringList{};
+            row("echo") << b << s.data
+                        << QByteArray("\x02"
+                                      "A,S,R\r")
+                        << QStringList{"<Cmd> invalid, received:S"};
+            row("stray bytes before the header")
+                << b << s.data << QByteArray("\x7f" + reply('G', "R")) << QStringList{};
             row("timeout") << b << s.data << QByteArray("A,G,R\r") << QStringList{s.timeout};
         }
     }

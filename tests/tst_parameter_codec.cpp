@@ -108,8 +108,8 @@ private:
 const QString exampleData = QStringLiteral(
     "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000\r");
 
-const QStringList exampleFields = {"123", "R",    "1", "0", "500", "1829", "1", "30", "0",   "10",
-                                   "15",  "1",    "1829", "0", "0",   "2",    "3049", "0", "1000"};
+const QStringList exampleFields = {"123", "R", "1",    "0", "500", "1829", "1",    "30", "0",   "10",
+                                   "15",  "1", "1829", "0", "0",   "2",    "3049", "0",  "1000"};
 
 QList<int> fieldsUpTo(int last, int skip = 0)
 {
@@ -132,12 +132,9 @@ QString replaced(qsizetype index, QChar c)
 QString colourName(Colour colour)
 {
     switch (colour) {
-    case Colour::InvalidRed:
-        return QStringLiteral("red");
-    case Colour::Window:
-        return QStringLiteral("window");
-    case Colour::WindowText:
-        return QStringLiteral("windowtext");
+    case Colour::InvalidRed: return QStringLiteral("red");
+    case Colour::Window: return QStringLiteral("window");
+    case Colour::WindowText: return QStringLiteral("windowtext");
     }
     return QStringLiteral("?");
 }
@@ -277,30 +274,30 @@ void TestParameterCodec::decode_reads_signed_fields_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("negative position")
-        << QStringLiteral("-00005,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                          "00002,03049,00000,01000\r")
-        << 1 << "-5";
+    QTest::newRow("negative position") << QStringLiteral(
+        "-00005,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
+        "00002,03049,00000,01000\r") << 1
+                                       << "-5";
     QTest::newRow("negative lower limit")
         << QStringLiteral("00123,R,00001,-00020,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
                           "00002,03049,00000,01000\r")
         << 4 << "-20";
-    QTest::newRow("minus zero")
-        << QStringLiteral("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,-00000,00000,"
-                          "00002,03049,00000,01000\r")
-        << 14 << "-";
+    QTest::newRow("minus zero") << QStringLiteral(
+        "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,-00000,00000,"
+        "00002,03049,00000,01000\r")
+                                << 14 << "-";
     QTest::newRow("negative calibration factor")
         << QStringLiteral("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
                           "00002,03049,00000,-01000\r")
         << 19 << "-1000";
-    QTest::newRow("busy goes on")
-        << QStringLiteral("00123,B,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                          "00002,03049,00000,01000\r")
-        << 2 << "B";
-    QTest::newRow("absolute stop mode")
-        << QStringLiteral("00123,R,00002,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                          "00002,03049,00000,01000\r")
-        << 3 << "2";
+    QTest::newRow("busy goes on") << QStringLiteral(
+        "00123,B,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
+        "00002,03049,00000,01000\r")
+                                  << 2 << "B";
+    QTest::newRow("absolute stop mode") << QStringLiteral(
+        "00123,R,00002,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
+        "00002,03049,00000,01000\r") << 3
+                                        << "2";
 }
 
 void TestParameterCodec::decode_reads_signed_fields()
@@ -331,11 +328,9 @@ void TestParameterCodec::decode_ends_silently_data()
     QTest::newRow("stop mode cut short") << QStringLiteral("00123,R,000") << fieldsUpTo(2);
     QTest::newRow("upper limit cut short") << QStringLiteral("00123,R,00001,00000,005") << fieldsUpTo(4);
     QTest::newRow("signed field cut after minus") << QStringLiteral("00123,R,00001,-0002") << fieldsUpTo(3);
-    QTest::newRow("last field cut short")
-        << QStringLiteral(
-               "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,"
-               "00000,0100")
-        << fieldsUpTo(18);
+    QTest::newRow("last field cut short") << QStringLiteral(
+        "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,"
+        "00000,0100") << fieldsUpTo(18);
 }
 
 void TestParameterCodec::decode_ends_silently()
@@ -401,11 +396,15 @@ void TestParameterCodec::decode_reports_terminator_data()
     QTest::addColumn<QString>("terminator");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("N") << "N" << "<Return> invalid, received ASC:78";
-    QTest::newRow("line feed") << "\n" << "<Return> invalid, received ASC:10";
-    QTest::newRow("comma") << "," << "<Return> invalid, received ASC:44";
+    QTest::newRow("N") << "N"
+                       << "<Return> invalid, received ASC:78";
+    QTest::newRow("line feed") << "\n"
+                               << "<Return> invalid, received ASC:10";
+    QTest::newRow("comma") << ","
+                           << "<Return> invalid, received ASC:44";
     QTest::newRow("byte 255") << QStringLiteral("\u00FF") << "<Return> invalid, received ASC:255";
-    QTest::newRow("timed out") << "" << "<Return> invalid, received ASC:";
+    QTest::newRow("timed out") << ""
+                               << "<Return> invalid, received ASC:";
 }
 
 void TestParameterCodec::decode_reports_terminator()
@@ -476,10 +475,10 @@ void TestParameterCodec::format_field_data()
     QTest::newRow("reversal delay") << 6 << "1829" << none << none
                                     << QStringList{"read_inv_delay=3sec", "panel inv_delay=3"};
     // 304 ticks are 0.49856 s, 305 ticks 0.5002 s: halves round up.
-    QTest::newRow("delay just below half a second") << 6 << "304" << none << none
-                                                    << QStringList{"read_inv_delay=0sec", "panel inv_delay=0"};
-    QTest::newRow("delay just above half a second") << 6 << "305" << none << none
-                                                    << QStringList{"read_inv_delay=1sec", "panel inv_delay=1"};
+    QTest::newRow("delay just below half a second")
+        << 6 << "304" << none << none << QStringList{"read_inv_delay=0sec", "panel inv_delay=0"};
+    QTest::newRow("delay just above half a second")
+        << 6 << "305" << none << none << QStringList{"read_inv_delay=1sec", "panel inv_delay=1"};
     QTest::newRow("negative delay") << 6 << "-1829" << none << none
                                     << QStringList{"read_inv_delay=-3sec", "panel inv_delay=-3"};
     QTest::newRow("PWM off") << 7 << "0" << none << none << QStringList{"pwm_msg=OFF", "panel pwm_on:unchecked"};
@@ -487,32 +486,42 @@ void TestParameterCodec::format_field_data()
     QTest::newRow("PWM any other value") << 7 << "7" << none << none
                                          << QStringList{"pwm_msg=ON", "panel pwm_on:checked"};
     QTest::newRow("on-time shows nothing") << 8 << "30" << none << none << QStringList{};
-    QTest::newRow("period 30 + 0") << 9 << "0" << "30" << none
+    QTest::newRow("period 30 + 0") << 9 << "0"
+                                   << "30" << none
                                    << QStringList{"read_pwm_period=49ms", "read_pwm_max_duty=100%",
                                                   "panel pwm_period=49", "panel pwm_max_duty=100"};
-    QTest::newRow("period 49 + 12") << 9 << "12" << "49" << none
+    QTest::newRow("period 49 + 12") << 9 << "12"
+                                    << "49" << none
                                     << QStringList{"read_pwm_period=100ms", "read_pwm_max_duty=80.327868852459%",
                                                    "panel pwm_period=100", "panel pwm_max_duty=80.327868852459"};
-    QTest::newRow("period 0 + 0") << 9 << "0" << "0" << none
-                                  << QStringList{"read_pwm_period=0ms", "read_pwm_max_duty=0%",
-                                                 "panel pwm_period=0", "panel pwm_max_duty=0"};
-    QTest::newRow("period 5 + -5") << 9 << "-5" << "5" << none
-                                   << QStringList{"read_pwm_period=0ms", "read_pwm_max_duty=0%",
-                                                  "panel pwm_period=0", "panel pwm_max_duty=0"};
-    QTest::newRow("period 0 + 10") << 9 << "10" << "0" << none
-                                   << QStringList{"read_pwm_period=16ms", "read_pwm_max_duty=0%",
-                                                  "panel pwm_period=16", "panel pwm_max_duty=0"};
+    QTest::newRow("period 0 + 0") << 9 << "0"
+                                  << "0" << none
+                                  << QStringList{"read_pwm_period=0ms", "read_pwm_max_duty=0%", "panel pwm_period=0",
+                                                 "panel pwm_max_duty=0"};
+    QTest::newRow("period 5 + -5") << 9 << "-5"
+                                   << "5" << none
+                                   << QStringList{"read_pwm_period=0ms", "read_pwm_max_duty=0%", "panel pwm_period=0",
+                                                  "panel pwm_max_duty=0"};
+    QTest::newRow("period 0 + 10") << 9 << "10"
+                                   << "0" << none
+                                   << QStringList{"read_pwm_period=16ms", "read_pwm_max_duty=0%", "panel pwm_period=16",
+                                                  "panel pwm_max_duty=0"};
     QTest::newRow("ramp") << 10 << "10" << none << none << QStringList{"read_ramp=10°", "panel ramp=10"};
-    QTest::newRow("min duty 12 of 49 + 12") << 11 << "12" << "49" << "12"
-                                            << QStringList{"read_pwm_min_duty=20%", "panel pwm_min_duty=20"};
-    QTest::newRow("min duty 15 of 30 + 0") << 11 << "15" << "30" << "0"
-                                           << QStringList{"read_pwm_min_duty=50%", "panel pwm_min_duty=50"};
-    QTest::newRow("min duty half rounds up") << 11 << "1" << "1" << "199"
-                                             << QStringList{"read_pwm_min_duty=1%", "panel pwm_min_duty=1"};
-    QTest::newRow("min duty just below half") << 11 << "1" << "1" << "200"
-                                              << QStringList{"read_pwm_min_duty=0%", "panel pwm_min_duty=0"};
-    QTest::newRow("min duty of 0 + 0") << 11 << "5" << "0" << "0"
-                                       << QStringList{"read_pwm_min_duty=0%", "panel pwm_min_duty=0"};
+    QTest::newRow("min duty 12 of 49 + 12") << 11 << "12"
+                                            << "49"
+                                            << "12" << QStringList{"read_pwm_min_duty=20%", "panel pwm_min_duty=20"};
+    QTest::newRow("min duty 15 of 30 + 0") << 11 << "15"
+                                           << "30"
+                                           << "0" << QStringList{"read_pwm_min_duty=50%", "panel pwm_min_duty=50"};
+    QTest::newRow("min duty half rounds up") << 11 << "1"
+                                             << "1"
+                                             << "199" << QStringList{"read_pwm_min_duty=1%", "panel pwm_min_duty=1"};
+    QTest::newRow("min duty just below half") << 11 << "1"
+                                              << "1"
+                                              << "200" << QStringList{"read_pwm_min_duty=0%", "panel pwm_min_duty=0"};
+    QTest::newRow("min duty of 0 + 0") << 11 << "5"
+                                       << "0"
+                                       << "0" << QStringList{"read_pwm_min_duty=0%", "panel pwm_min_duty=0"};
     QTest::newRow("optimize off") << 12 << "0" << none << none
                                   << QStringList{"optimize_msg=OFF", "panel optimize:unchecked"};
     QTest::newRow("optimize on") << 12 << "1" << none << none
@@ -529,8 +538,8 @@ void TestParameterCodec::format_field_data()
     QTest::newRow("offset 65535") << 14 << "65535" << none << none
                                   << QStringList{"offset_read=-1°", "panel offset_write=-1"};
     QTest::newRow("offset 0") << 14 << "0" << none << none << QStringList{"offset_read=0°", "panel offset_write=0"};
-    QTest::newRow("offset minus zero as it came") << 14 << "-" << none << none
-                                                  << QStringList{"offset_read=-°", "panel offset_write=-"};
+    QTest::newRow("offset minus zero as it came")
+        << 14 << "-" << none << none << QStringList{"offset_read=-°", "panel offset_write=-"};
     QTest::newRow("rotation check off") << 15 << "0" << none << none
                                         << QStringList{"mot_check_msg=OFF", "panel mot_check:unchecked"};
     QTest::newRow("rotation check on") << 15 << "1" << none << none

@@ -10,7 +10,8 @@
 namespace {
 
 // The factory block of the simulated box, as the readers return it.
-const QStringList factoryBlock = QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(QLatin1Char(','));
+const QStringList factoryBlock =
+    QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(QLatin1Char(','));
 
 QDateTime at(int hour, int minute, int second)
 {
@@ -69,54 +70,55 @@ private slots:
 
 void ParameterFileTest::writtenFileReadsAsDocumented()
 {
-    const QByteArray expected = QStringLiteral(
-        "# rotor parameter set, format 1\n"
-        "# The PARAMETERS SET panel of rotor: what \"cmd W\" writes to the CBOX. Load it with\n"
-        "# File > Load parameters. Check boxes are on or off; the stop is north, south or none.\n"
-        "saved = 2026-12-07T15:32:04+01:00\n"
-        "\n"
-        "[parameters set]\n"
-        "offset_write = 0\n"
-        "pwm_period = 49\n"
-        "pwm_max_duty = 100\n"
-        "pwm_min_duty = 50\n"
-        "ramp = 10\n"
-        "lower_limit = 0\n"
-        "upper_limit = 500\n"
-        "inv_delay = 3\n"
-        "pres_delay = 3\n"
-        "rot_timeout = 5\n"
-        "pwm_on = on\n"
-        "optimize = on\n"
-        "mot_check = off\n"
-        "stop = south\n"
-        "check_angle_write = 2\n"
-        "\n"
-        "[box reading]\n"
-        "# What the CBOX held when rotor read it: the block as received and as the\n"
-        "# PARAMETERS READ panel showed it. Loading does not use this section.\n"
-        "read = 2026-12-07T15:30:11+01:00\n"
-        "firmware = 003.22\n"
-        "block = 123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000\n"
-        "curr_pos = 123\u00B0\n"
-        "cbox_status = READY\n"
-        "mode_msg = South-stop\n"
-        "read_lower_limit = 0\u00B0\n"
-        "read_upper_limit = 500\u00B0\n"
-        "read_inv_delay = 3sec\n"
-        "pwm_msg = ON\n"
-        "read_pwm_period = 49ms\n"
-        "read_pwm_max_duty = 100%\n"
-        "read_ramp = 10\u00B0\n"
-        "read_pwm_min_duty = 50%\n"
-        "optimize_msg = ON\n"
-        "read_pres_delay = 3sec\n"
-        "offset_read = 0\u00B0\n"
-        "mot_check_msg = OFF\n"
-        "check_angle = 2\u00B0\n"
-        "read_rot_timeout = 5sec\n"
-        "dipsw = DISABLED\n"
-        "cal_fact = 1000\n").toUtf8();
+    const QByteArray expected =
+        QStringLiteral("# rotor parameter set, format 1\n"
+                       "# The PARAMETERS SET panel of rotor: what \"cmd W\" writes to the CBOX. Load it with\n"
+                       "# File > Load parameters. Check boxes are on or off; the stop is north, south or none.\n"
+                       "saved = 2026-12-07T15:32:04+01:00\n"
+                       "\n"
+                       "[parameters set]\n"
+                       "offset_write = 0\n"
+                       "pwm_period = 49\n"
+                       "pwm_max_duty = 100\n"
+                       "pwm_min_duty = 50\n"
+                       "ramp = 10\n"
+                       "lower_limit = 0\n"
+                       "upper_limit = 500\n"
+                       "inv_delay = 3\n"
+                       "pres_delay = 3\n"
+                       "rot_timeout = 5\n"
+                       "pwm_on = on\n"
+                       "optimize = on\n"
+                       "mot_check = off\n"
+                       "stop = south\n"
+                       "check_angle_write = 2\n"
+                       "\n"
+                       "[box reading]\n"
+                       "# What the CBOX held when rotor read it: the block as received and as the\n"
+                       "# PARAMETERS READ panel showed it. Loading does not use this section.\n"
+                       "read = 2026-12-07T15:30:11+01:00\n"
+                       "firmware = 003.22\n"
+                       "block = 123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000\n"
+                       "curr_pos = 123\u00B0\n"
+                       "cbox_status = READY\n"
+                       "mode_msg = South-stop\n"
+                       "read_lower_limit = 0\u00B0\n"
+                       "read_upper_limit = 500\u00B0\n"
+                       "read_inv_delay = 3sec\n"
+                       "pwm_msg = ON\n"
+                       "read_pwm_period = 49ms\n"
+                       "read_pwm_max_duty = 100%\n"
+                       "read_ramp = 10\u00B0\n"
+                       "read_pwm_min_duty = 50%\n"
+                       "optimize_msg = ON\n"
+                       "read_pres_delay = 3sec\n"
+                       "offset_read = 0\u00B0\n"
+                       "mot_check_msg = OFF\n"
+                       "check_angle = 2\u00B0\n"
+                       "read_rot_timeout = 5sec\n"
+                       "dipsw = DISABLED\n"
+                       "cal_fact = 1000\n")
+            .toUtf8();
     QCOMPARE(writeParameterFile(factoryFile()), expected);
 
     const ParameterFile back = read(expected);
@@ -225,23 +227,29 @@ void ParameterFileTest::refusalNamesTheLine_data()
     const QByteArray factory = writeParameterFile(factoryFile());
     const QString chooseAnother = QStringLiteral(" Choose a file saved with File > Save parameters.");
     QTest::newRow("empty") << QByteArray() << "The file is empty: it holds no parameter set." + chooseAnother;
-    QTest::newRow("binary garbage") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\x03\0>\0", 14)
+    QTest::newRow("binary garbage") << QByteArray("\x7f"
+                                                  "ELF\x02\x01\x01\0\0\0\x03\0>\0",
+                                                  14)
                                     << "Line 1: the file is damaged or not text: it holds a NUL byte." + chooseAnother;
     QTest::newRow("not UTF-8") << edited("ramp = 10", "ramp = \xff\xfe")
-                               << "Line 11: the file is damaged or not text: this line is not valid UTF-8." + chooseAnother;
+                               << "Line 11: the file is damaged or not text: this line is not valid UTF-8."
+                                      + chooseAnother;
     QTest::newRow("control character") << edited("ramp = 10", "ramp = 1\x1b")
                                        << "Line 11: the file is damaged or not text: this line holds the control "
-                                          "character 27." + chooseAnother;
+                                          "character 27."
+                                              + chooseAnother;
     QTest::newRow("another format") << QByteArray("[rotor]\nramp = 10\n")
                                     << "Line 1: this is not a rotor parameter set: such a file begins with the line "
-                                       "\"# rotor parameter set, format 1\"." + chooseAnother;
+                                       "\"# rotor parameter set, format 1\"."
+                                           + chooseAnother;
     QTest::newRow("later format") << edited("format 1", "format 2")
                                   << "Line 1: the file is in format 2, written by a later version of rotor; this "
                                      "version reads format 1. Open it with a newer rotor.";
-    QTest::newRow("unknown key") << edited("ramp = 10\n", "ramp = 10\nfoo = 1\n")
-                                 << "Line 12: unknown key \"foo\" in [parameters set]. The keys there are: offset_write, "
-                                    "pwm_period, pwm_max_duty, pwm_min_duty, ramp, lower_limit, upper_limit, inv_delay, "
-                                    "pres_delay, rot_timeout, pwm_on, optimize, mot_check, stop, check_angle_write.";
+    QTest::newRow("unknown key")
+        << edited("ramp = 10\n", "ramp = 10\nfoo = 1\n")
+        << "Line 12: unknown key \"foo\" in [parameters set]. The keys there are: offset_write, "
+           "pwm_period, pwm_max_duty, pwm_min_duty, ramp, lower_limit, upper_limit, inv_delay, "
+           "pres_delay, rot_timeout, pwm_on, optimize, mot_check, stop, check_angle_write.";
     QTest::newRow("repeated key") << edited("rot_timeout = 5\n", "rot_timeout = 5\nramp = 11\n")
                                   << "Line 17: \"ramp\" is given a second time in [parameters set] (first on line 11). "
                                      "Keep one of the two lines.";
@@ -253,8 +261,8 @@ void ParameterFileTest::refusalNamesTheLine_data()
         << factory.left(factory.indexOf("upper_limit") + 5)
         << "Line 13: \"upper\" is not a line of a parameter set: write key = value, a [section], or a comment starting "
            "with #.";
-    QTest::newRow("check box neither on nor off") << edited("pwm_on = on", "pwm_on = 1")
-                                                  << "Line 17: the check box \"pwm_on\" must be on or off, not \"1\".";
+    QTest::newRow("check box neither on nor off")
+        << edited("pwm_on = on", "pwm_on = 1") << "Line 17: the check box \"pwm_on\" must be on or off, not \"1\".";
     QTest::newRow("unknown stop") << edited("stop = south", "stop = absolute")
                                   << "Line 20: \"stop\" must be north, south or none, not \"absolute\".";
     QTest::newRow("no parameters set")
@@ -263,11 +271,13 @@ void ParameterFileTest::refusalNamesTheLine_data()
     QTest::newRow("unknown section") << edited("[box reading]", "[box]")
                                      << "Line 23: unknown section [box]; a parameter set has the sections "
                                         "[parameters set] and [box reading].";
-    QTest::newRow("quote not closed") << edited("ramp = 10", "ramp = \"10")
-                                      << "Line 11: the value of \"ramp\": the quoted value has no closing quote; a value "
-                                         "ends with its line.";
-    QTest::newRow("unknown escape") << edited("ramp = 10", "ramp = \"1\\0\"")
-                                    << "Line 11: the value of \"ramp\": \\0 is not an escape; write \\\\ for a backslash.";
+    QTest::newRow("quote not closed")
+        << edited("ramp = 10", "ramp = \"10")
+        << "Line 11: the value of \"ramp\": the quoted value has no closing quote; a value "
+           "ends with its line.";
+    QTest::newRow("unknown escape") << edited(
+        "ramp = 10",
+        "ramp = \"1\\0\"") << "Line 11: the value of \"ramp\": \\0 is not an escape; write \\\\ for a backslash.";
     QTest::newRow("date unreadable") << edited("saved = 2026-12-07T15:32:04+01:00", "saved = yesterday")
                                      << "Line 4: \"saved\" must be a date and time such as 2026-12-07T15:32:04+01:00, "
                                         "not \"yesterday\".";
@@ -276,10 +286,12 @@ void ParameterFileTest::refusalNamesTheLine_data()
                                                "separated by commas, not 18.";
     QTest::newRow("long text cut short in the message")
         << edited("ramp = 10\n", "ramp = 10\n" + QByteArray(100, 'x') + "\n")
-        << "Line 12: \"" + QString(40, QLatin1Char('x')) + "\u2026\" is not a line of a parameter set: write key = "
-           "value, a [section], or a comment starting with #.";
+        << "Line 12: \"" + QString(40, QLatin1Char('x'))
+               + "\u2026\" is not a line of a parameter set: write key = "
+                 "value, a [section], or a comment starting with #.";
     QTest::newRow("huge") << factory + QByteArray(parameterFileMaxSize, '#')
-                          << "The file is larger than 64 KiB, far more than a parameter set: it is not one." + chooseAnother;
+                          << "The file is larger than 64 KiB, far more than a parameter set: it is not one."
+                                 + chooseAnother;
 }
 
 void ParameterFileTest::refusalNamesTheLine()

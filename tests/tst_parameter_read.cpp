@@ -24,12 +24,24 @@ struct ReadField {
     const char* shown;
 };
 const ReadField readPanel[] = {
-    {"curr_pos", 1, "123°"},         {"cbox_status", 2, "READY"},       {"mode_msg", 3, "South-stop"},
-    {"read_lower_limit", 4, "0°"},   {"read_upper_limit", 5, "500°"},   {"read_inv_delay", 6, "3sec"},
-    {"pwm_msg", 7, "ON"},            {"read_pwm_period", 9, "49ms"},    {"read_pwm_max_duty", 9, "100%"},
-    {"read_ramp", 10, "10°"},        {"read_pwm_min_duty", 11, "50%"},  {"optimize_msg", 12, "ON"},
-    {"read_pres_delay", 13, "3sec"}, {"offset_read", 14, "0°"},         {"mot_check_msg", 15, "OFF"},
-    {"check_angle", 16, "2°"},       {"read_rot_timeout", 17, "5sec"},  {"dipsw", 18, "DISABLED"},
+    {"curr_pos", 1, "123°"},
+    {"cbox_status", 2, "READY"},
+    {"mode_msg", 3, "South-stop"},
+    {"read_lower_limit", 4, "0°"},
+    {"read_upper_limit", 5, "500°"},
+    {"read_inv_delay", 6, "3sec"},
+    {"pwm_msg", 7, "ON"},
+    {"read_pwm_period", 9, "49ms"},
+    {"read_pwm_max_duty", 9, "100%"},
+    {"read_ramp", 10, "10°"},
+    {"read_pwm_min_duty", 11, "50%"},
+    {"optimize_msg", 12, "ON"},
+    {"read_pres_delay", 13, "3sec"},
+    {"offset_read", 14, "0°"},
+    {"mot_check_msg", 15, "OFF"},
+    {"check_angle", 16, "2°"},
+    {"read_rot_timeout", 17, "5sec"},
+    {"dipsw", 18, "DISABLED"},
     {"cal_fact", 19, "1000"},
 };
 
@@ -47,7 +59,8 @@ QByteArray exampleWith(int number, const QByteArray& text)
     return list.join(',');
 }
 
-const QByteArray envelopeL = "\x02" "A,L,";
+const QByteArray envelopeL = "\x02"
+                             "A,L,";
 
 // The texts of the whole read panel.
 QStringList readPanelTexts(const TestWindow& t)
@@ -70,7 +83,8 @@ QStringList setPanelState(const TestWindow& t)
     return state;
 }
 
-const char* const commandGroup[] = {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"};
+const char* const commandGroup[] = {"write_mode", "read_info", "execute",  "cmd_monitor",
+                                    "fast_stop",  "soft_stop", "command_s"};
 
 // For each block field, the index in the reply of the last byte that must have been taken before
 // the window may show it: the field's last character, or for field 9 the separator after it.
@@ -123,7 +137,8 @@ private slots:
         TestWindow t;
         t.port.expect(frame("L"), envelopeL + exampleData + '\r');
         t.click(QStringLiteral("read_info"));
-        QCOMPARE(t.port.written, QByteArray("\x02" "AL\r"));
+        QCOMPARE(t.port.written, QByteArray("\x02"
+                                            "AL\r"));
         QCOMPARE(t.edit(field)->text(), expected);
         QCOMPARE(t.messages.shown, QStringList());
         QVERIFY(!t.port.isOpen());
@@ -179,10 +194,11 @@ private slots:
             for (int i = 0; i < seen.size(); ++i) {
                 const QString expected = i > after[f.number] ? final[k] : initial[k];
                 if (seen[i][k] != expected)
-                    QFAIL(qPrintable(QStringLiteral("%1 showed \"%2\" before byte %3 of the reply was taken, expected \"%4\"")
-                                         .arg(name(f), seen[i][k])
-                                         .arg(i)
-                                         .arg(expected)));
+                    QFAIL(qPrintable(
+                        QStringLiteral("%1 showed \"%2\" before byte %3 of the reply was taken, expected \"%4\"")
+                            .arg(name(f), seen[i][k])
+                            .arg(i)
+                            .arg(expected)));
             }
         }
         if (data.startsWith('-')) {
@@ -204,21 +220,24 @@ private slots:
         QTest::newRow("no STX") << QByteArray(example).remove(0, 1)
                                 << QStringList{"cmd L: communication timeout on <header>"} << 0;
         QTest::newRow("stray bytes before the STX") << "\r\nA,L\x01" + example << QStringList{} << 19;
-        QTest::newRow("identifier") << QByteArray(example).replace("\x02" "A", "\x02" "a")
+        QTest::newRow("identifier") << QByteArray(example).replace("\x02"
+                                                                   "A",
+                                                                   "\x02"
+                                                                   "a")
                                     << QStringList{"<Identifier> invalid, received:a"} << 0;
         QTest::newRow("first separator") << QByteArray(example).replace("A,L", "A.L")
                                          << QStringList{"<Separator>1 invalid, received:."} << 0;
         QTest::newRow("echo") << reply('S', "R") << QStringList{"<Cmd> invalid, received:S"} << 0;
-        QTest::newRow("second separator") << QByteArray(example).replace("A,L,", "A,L;")
-                                          << QStringList{"<Separator>2 invalid, received:;"} << 0;
-        QTest::newRow("nothing after the header") << QByteArray("\x02")
-                                                  << QStringList{"<Identifier> invalid, received:"} << 0;
+        QTest::newRow("second separator")
+            << QByteArray(example).replace("A,L,", "A,L;") << QStringList{"<Separator>2 invalid, received:;"} << 0;
+        QTest::newRow("nothing after the header")
+            << QByteArray("\x02") << QStringList{"<Identifier> invalid, received:"} << 0;
         QTest::newRow("semicolon after field 4") << envelopeL + fields(1, 4) + ';' + fields(5, 19) + '\r'
                                                  << QStringList{"Separator invalid, received:;"} << 4;
         QTest::newRow("separator missing after field 6")
             << envelopeL + fields(1, 6) << QStringList{"Separator invalid, received:"} << 6;
-        QTest::newRow("field 9 waits for its separator")
-            << envelopeL + fields(1, 9) + '.' + fields(10, 19) + '\r' << QStringList{"Separator invalid, received:."} << 8;
+        QTest::newRow("field 9 waits for its separator") << envelopeL + fields(1, 9) + '.' + fields(10, 19) + '\r'
+                                                         << QStringList{"Separator invalid, received:."} << 8;
         QTest::newRow("separator after field 18") << envelopeL + fields(1, 18) + ':' + fields(19, 19) + '\r'
                                                   << QStringList{"Separator invalid, received::"} << 18;
         QTest::newRow("state letter X") << envelopeL + exampleWith(2, "X") + '\r' << QStringList{} << 1;
@@ -226,22 +245,22 @@ private slots:
         QTest::newRow("state letter missing") << envelopeL + fields(1, 1) + ',' << QStringList{} << 1;
         QTest::newRow("stop mode 3") << envelopeL + exampleWith(3, "00003") + '\r' << QStringList{} << 2;
         QTest::newRow("stop mode 10") << envelopeL + exampleWith(3, "00010") + '\r' << QStringList{} << 2;
-        QTest::newRow("field 1 short") << envelopeL + "0012"
-                                       << QStringList{"GET_NUM05NT() Communication timeout!"} << 0;
+        QTest::newRow("field 1 short") << envelopeL + "0012" << QStringList{"GET_NUM05NT() Communication timeout!"}
+                                       << 0;
         QTest::newRow("field 3 short") << envelopeL + fields(1, 2) + ",001"
                                        << QStringList{"GET_NUM05() Communication problems!"} << 2;
         QTest::newRow("field 5 short") << envelopeL + fields(1, 4) + ",005"
                                        << QStringList{"GET_NUM05NT() Communication timeout!"} << 4;
-        QTest::newRow("negative field 5 short") << envelopeL + fields(1, 4) + ",-0050"
-                                                << QStringList{"GET_NUM05NT() Communication timeout!"} << 4;
+        QTest::newRow("negative field 5 short")
+            << envelopeL + fields(1, 4) + ",-0050" << QStringList{"GET_NUM05NT() Communication timeout!"} << 4;
         QTest::newRow("field 19 short") << envelopeL + fields(1, 18) + ",0100"
                                         << QStringList{"GET_NUM05NT() Communication timeout!"} << 18;
         QTest::newRow("terminator N") << envelopeL + exampleData + 'N'
                                       << QStringList{"<Return> invalid, received ASC:78"} << 19;
         QTest::newRow("terminator LF") << envelopeL + exampleData + '\n'
                                        << QStringList{"<Return> invalid, received ASC:10"} << 19;
-        QTest::newRow("terminator missing") << envelopeL + exampleData
-                                            << QStringList{"<Return> invalid, received ASC:"} << 19;
+        QTest::newRow("terminator missing")
+            << envelopeL + exampleData << QStringList{"<Return> invalid, received ASC:"} << 19;
     }
     void readEndingEarly()
     {
@@ -377,8 +396,12 @@ private slots:
         }
         const QColor lightGreen(128, 255, 128);
         const QMap<QString, QColor> after{
-            {"write_mode", lightGreen},        {"read_info", lightGreen},         {"execute", lightGreen},
-            {"cmd_monitor", lightGreen},       {"fast_stop", QColor(255, 192, 128)}, {"soft_stop", QColor(255, 192, 128)},
+            {"write_mode", lightGreen},
+            {"read_info", lightGreen},
+            {"execute", lightGreen},
+            {"cmd_monitor", lightGreen},
+            {"fast_stop", QColor(255, 192, 128)},
+            {"soft_stop", QColor(255, 192, 128)},
             {"command_s", QColor(192, 192, 255)},
         };
         for (auto it = after.begin(); it != after.end(); ++it) {

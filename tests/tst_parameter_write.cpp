@@ -14,11 +14,14 @@ const QString writeQuestion =
     QStringLiteral("WRITE PARAMETERS COMMAND: THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?");
 
 // The 15 value lines of the worked example (the panel after Set Default), without their CR.
-const QList<QByteArray> exampleLines{"1", "0", "500", "1829", "1", "30", "0", "10", "15", "1", "1829", "0", "0", "2", "3049"};
+const QList<QByteArray> exampleLines{"1",  "0", "500",  "1829", "1", "30", "0",   "10",
+                                     "15", "1", "1829", "0",    "0", "2",  "3049"};
 
-const QByteArray acceptW = "\x02" "A,W,R\rN";
+const QByteArray acceptW = "\x02"
+                           "A,W,R\rN";
 
-const char* const commandGroup[] = {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s"};
+const char* const commandGroup[] = {"write_mode", "read_info", "execute",  "cmd_monitor",
+                                    "fast_stop",  "soft_stop", "command_s"};
 
 // The main window on the watched port, with the two clicks that answer a question.
 struct Window : WatchedWindow {
@@ -84,7 +87,10 @@ private slots:
         QVERIFY(t.port.unexpected.isEmpty());
         QVERIFY(!t.port.remainingExpectations());
 
-        QByteArray expected = "\x02" "AS\r" "\x02" "AW\r";
+        QByteArray expected = "\x02"
+                              "AS\r"
+                              "\x02"
+                              "AW\r";
         for (const QByteArray& line : exampleLines)
             expected += line + '\r';
         QCOMPARE(t.port.written, expected);
@@ -121,47 +127,70 @@ private slots:
         const QByteArray sOk = reply('S', "R");
         QTest::newRow("X after line 3") << sOk << acceptW << 3 << QByteArray("X")
                                         << QStringList{"Expected N as replay, received: X"} << 3;
-        QTest::newRow("nothing after line 3") << sOk << acceptW << 3 << QByteArray()
-                                              << QStringList{"Expected N as replay, received: "} << 3;
+        QTest::newRow("nothing after line 3")
+            << sOk << acceptW << 3 << QByteArray() << QStringList{"Expected N as replay, received: "} << 3;
         QTest::newRow("CR after line 1") << sOk << acceptW << 1 << QByteArray("\r")
                                          << QStringList{"Expected N as replay, received: \r"} << 1;
-        QTest::newRow("lower-case n after line 14") << sOk << acceptW << 14 << QByteArray("n")
-                                                    << QStringList{"Expected N as replay, received: n"} << 14;
+        QTest::newRow("lower-case n after line 14")
+            << sOk << acceptW << 14 << QByteArray("n") << QStringList{"Expected N as replay, received: n"} << 14;
         QTest::newRow("N after line 15") << sOk << acceptW << 15 << QByteArray("N")
                                          << QStringList{"Terminator invalid, received ASC:78 - N"} << 15;
         QTest::newRow("LF after line 15") << sOk << acceptW << 15 << QByteArray("\n")
                                           << QStringList{"Terminator invalid, received ASC:10 - \n"} << 15;
-        QTest::newRow("nothing after line 15") << sOk << acceptW << 15 << QByteArray()
-                                               << QStringList{"Terminator invalid, received ASC:"} << 15;
-        QTest::newRow("busy") << sOk << QByteArray("\x02" "A,W,B\rN") << 0 << QByteArray()
-                              << QStringList{"CBOX Busy, parameters cannot be updated!"} << 0;
-        QTest::newRow("state Q") << sOk << QByteArray("\x02" "A,W,Q\rN") << 0 << QByteArray()
-                                 << QStringList{"<data> B or R invalid, received:Q"} << 0;
-        QTest::newRow("state missing") << sOk << QByteArray("\x02" "A,W,") << 0 << QByteArray()
-                                       << QStringList{"<data> B or R invalid, received:"} << 0;
-        QTest::newRow("N instead of CR after R") << sOk << QByteArray("\x02" "A,W,RN") << 0 << QByteArray()
-                                                 << QStringList{"Terminator invalid, received ASC:78"} << 0;
-        QTest::newRow("nothing after R") << sOk << QByteArray("\x02" "A,W,R") << 0 << QByteArray()
-                                         << QStringList{"Terminator invalid, received ASC:"} << 0;
-        QTest::newRow("first prompt X") << sOk << QByteArray("\x02" "A,W,R\rX") << 0 << QByteArray()
-                                        << QStringList{"Expected N, received:X"} << 0;
-        QTest::newRow("first prompt missing") << sOk << QByteArray("\x02" "A,W,R\r") << 0 << QByteArray()
-                                              << QStringList{"Expected N, received:"} << 0;
+        QTest::newRow("nothing after line 15")
+            << sOk << acceptW << 15 << QByteArray() << QStringList{"Terminator invalid, received ASC:"} << 15;
+        QTest::newRow("busy") << sOk
+                              << QByteArray("\x02"
+                                            "A,W,B\rN")
+                              << 0 << QByteArray() << QStringList{"CBOX Busy, parameters cannot be updated!"} << 0;
+        QTest::newRow("state Q") << sOk
+                                 << QByteArray("\x02"
+                                               "A,W,Q\rN")
+                                 << 0 << QByteArray() << QStringList{"<data> B or R invalid, received:Q"} << 0;
+        QTest::newRow("state missing") << sOk
+                                       << QByteArray("\x02"
+                                                     "A,W,")
+                                       << 0 << QByteArray() << QStringList{"<data> B or R invalid, received:"} << 0;
+        QTest::newRow("N instead of CR after R")
+            << sOk
+            << QByteArray("\x02"
+                          "A,W,RN")
+            << 0 << QByteArray() << QStringList{"Terminator invalid, received ASC:78"} << 0;
+        QTest::newRow("nothing after R") << sOk
+                                         << QByteArray("\x02"
+                                                       "A,W,R")
+                                         << 0 << QByteArray() << QStringList{"Terminator invalid, received ASC:"} << 0;
+        QTest::newRow("first prompt X") << sOk
+                                        << QByteArray("\x02"
+                                                      "A,W,R\rX")
+                                        << 0 << QByteArray() << QStringList{"Expected N, received:X"} << 0;
+        QTest::newRow("first prompt missing") << sOk
+                                              << QByteArray("\x02"
+                                                            "A,W,R\r")
+                                              << 0 << QByteArray() << QStringList{"Expected N, received:"} << 0;
         QTest::newRow("no reply start") << sOk << QByteArray() << 0 << QByteArray()
                                         << QStringList{"cmd W: communication timeout on <header>"} << 0;
-        QTest::newRow("identifier") << sOk << QByteArray("\x02" "B,W,R\rN") << 0 << QByteArray()
-                                    << QStringList{"<Identifier> invalid, received:B"} << 0;
-        QTest::newRow("first separator") << sOk << QByteArray("\x02" "A;W,R\rN") << 0 << QByteArray()
-                                         << QStringList{"<Separator>1 invalid, received:;"} << 0;
-        QTest::newRow("echo") << sOk << QByteArray("\x02" "A,w,R\rN") << 0 << QByteArray()
-                              << QStringList{"<Cmd> invalid, received:w"} << 0;
-        QTest::newRow("second separator") << sOk << QByteArray("\x02" "A,W.R\rN") << 0 << QByteArray()
-                                          << QStringList{"<Separator>2 invalid, received:."} << 0;
-        QTest::newRow("stray bytes before the reply") << sOk << "\r\nN\x01" + acceptW << 0 << QByteArray()
-                                                      << QStringList{} << 15;
+        QTest::newRow("identifier") << sOk
+                                    << QByteArray("\x02"
+                                                  "B,W,R\rN")
+                                    << 0 << QByteArray() << QStringList{"<Identifier> invalid, received:B"} << 0;
+        QTest::newRow("first separator") << sOk
+                                         << QByteArray("\x02"
+                                                       "A;W,R\rN")
+                                         << 0 << QByteArray() << QStringList{"<Separator>1 invalid, received:;"} << 0;
+        QTest::newRow("echo") << sOk
+                              << QByteArray("\x02"
+                                            "A,w,R\rN")
+                              << 0 << QByteArray() << QStringList{"<Cmd> invalid, received:w"} << 0;
+        QTest::newRow("second separator") << sOk
+                                          << QByteArray("\x02"
+                                                        "A,W.R\rN")
+                                          << 0 << QByteArray() << QStringList{"<Separator>2 invalid, received:."} << 0;
+        QTest::newRow("stray bytes before the reply")
+            << sOk << "\r\nN\x01" + acceptW << 0 << QByteArray() << QStringList{} << 15;
         // The S exchange before the write does not decide anything: the write goes on.
-        QTest::newRow("S refused") << reply('S', "B") << acceptW << 0 << QByteArray()
-                                   << QStringList{"R not received:B"} << 15;
+        QTest::newRow("S refused") << reply('S', "B") << acceptW << 0 << QByteArray() << QStringList{"R not received:B"}
+                                   << 15;
         QTest::newRow("S silent") << QByteArray() << acceptW << 0 << QByteArray()
                                   << QStringList{"cmd S, Communication timeout on <header>"} << 15;
     }
@@ -247,7 +276,8 @@ private slots:
         QCOMPARE(t.edit(QStringLiteral("inv_delay"))->text(), QStringLiteral(" 3 "));
         for (qsizetype i = 0; i < qsizetype(std::size(commandGroup)); ++i) {
             QVERIFY2(t.button(QString::fromLatin1(commandGroup[i]))->isEnabled() == enabled[i], commandGroup[i]);
-            QVERIFY2(colours::buttonColour(t.button(QString::fromLatin1(commandGroup[i]))) == colour[i], commandGroup[i]);
+            QVERIFY2(colours::buttonColour(t.button(QString::fromLatin1(commandGroup[i]))) == colour[i],
+                     commandGroup[i]);
         }
     }
 
@@ -256,8 +286,10 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("trimmed");
         QTest::addColumn<QByteArray>("line4");
-        QTest::newRow("blanks around") << "  2  " << "2" << QByteArray("1220");
-        QTest::newRow("blank before") << " 3" << "3" << QByteArray("1829");
+        QTest::newRow("blanks around") << "  2  "
+                                       << "2" << QByteArray("1220");
+        QTest::newRow("blank before") << " 3"
+                                      << "3" << QByteArray("1829");
     }
     void reversalDelayIsTrimmedInTheWindow()
     {
@@ -286,7 +318,8 @@ private slots:
     {
         Window t;
         t.setDefaults();
-        const QList<QByteArray> sent{"1", "0", "450", "1220", "1", "30", "0", "20", "15", "1", "610", "-5", "0", "7", "36585"};
+        const QList<QByteArray> sent{"1",  "0", "450", "1220", "1", "30", "0",    "20",
+                                     "15", "1", "610", "-5",   "0", "7",  "36585"};
         t.port.expect(frame("S"), reply('S', "R"));
         t.port.expect(frame("W"), acceptW);
         for (qsizetype k = 0; k < sent.size(); ++k)  // the prompt after line 2 takes its time
@@ -334,9 +367,10 @@ private slots:
     void aPanelTheBoxMustNotGetIsRefusedBeforeTheQuestion_data()
     {
         QTest::addColumn<bool>("defaults");
-        QTest::addColumn<QStringList>("edits");  // entry, text, entry, text ...
+        QTest::addColumn<QStringList>("edits");    // entry, text, entry, text ...
         QTest::addColumn<QStringList>("refusal");  // the message's lines after the first; none: asked
-        const QString plain = QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\"");
+        const QString plain =
+            QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\"");
         const QString whole = QStringLiteral("a whole number of 1 to 5 digits, with an optional \"-\"");
         const QString offset16 = QStringLiteral("a whole number from -32768 to 32767");
         const auto holds = [](const char* label, const QString& text, const QString& may) {
@@ -345,11 +379,16 @@ private slots:
 
         QTest::newRow("a start-up that did not fill the panel")
             << false << QStringList()
-            << QStringList{holds("Lower Limit", "\"???\"", whole), holds("Upper Limit", "\"???\"", whole),
-                           holds("Rev. Delay", "\"???\"", plain), holds("PWM:period", "\"???\"", plain),
-                           holds("PWM:max.duty", "\"???\"", plain), holds("PWM:ramp", "\"???\"", whole),
-                           holds("PWM:min.duty", "\"???\"", plain), holds("Preset Delay", "\"???\"", plain),
-                           holds("Offset (-70°..+70°)", "\"???\"", offset16), holds("Rot. Timeout", "\"???\"", plain)};
+            << QStringList{holds("Lower Limit", "\"???\"", whole),
+                           holds("Upper Limit", "\"???\"", whole),
+                           holds("Rev. Delay", "\"???\"", plain),
+                           holds("PWM:period", "\"???\"", plain),
+                           holds("PWM:max.duty", "\"???\"", plain),
+                           holds("PWM:ramp", "\"???\"", whole),
+                           holds("PWM:min.duty", "\"???\"", plain),
+                           holds("Preset Delay", "\"???\"", plain),
+                           holds("Offset (-70°..+70°)", "\"???\"", offset16),
+                           holds("Rot. Timeout", "\"???\"", plain)};
         QTest::newRow("a blank inside a limit, a letter O in the ramp")
             << true << QStringList{"upper_limit", "50 0", "ramp", "1O"}
             << QStringList{holds("Upper Limit", "\"50 0\"", whole), holds("PWM:ramp", "\"1O\"", whole)};
@@ -362,18 +401,26 @@ private slots:
             << QStringList{holds("Lower Limit", "\"1.5\"", whole), holds("Upper Limit", "\"123456\"", whole),
                            holds("Offset (-70°..+70°)", "\"40000\"", offset16)};
         QTest::newRow("trailing letters, an empty entry, a minus without a number")
-            << true << QStringList{"pres_delay", "12abc", "pwm_min_duty", "", "offset_write", "-abc", "check_angle_write", "2e1"}
+            << true << QStringList{"pres_delay",   "12abc", "pwm_min_duty",      "",
+                                   "offset_write", "-abc",  "check_angle_write", "2e1"}
             << QStringList{holds("PWM:min.duty", "nothing", plain), holds("Preset Delay", "\"12abc\"", plain),
                            holds("Offset (-70°..+70°)", "\"-abc\"", offset16), holds("Check angle", "\"2e1\"", plain)};
         QTest::newRow("an inner blank") << true << QStringList{"inv_delay", " 1 0 "}
                                         << QStringList{holds("Rev. Delay", "\" 1 0 \"", plain)};
         QTest::newRow("a timeout and a PWM period beyond the line")
             << true << QStringList{"rot_timeout", "200", "pwm_period", "200000"}
-            << QStringList{holds("PWM:period", "\"200000\"", "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it would be 121951)"),
-                           holds("PWM:max.duty", "\"100\"", "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it would be 121951)"),
-                           holds("Rot. Timeout", "\"200\"", "a value that keeps the rotation timeout in ticks of 1.64 ms within -99999..99999 (it would be 121951)")};
+            << QStringList{holds("PWM:period", "\"200000\"",
+                                 "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it "
+                                 "would be 121951)"),
+                           holds("PWM:max.duty", "\"100\"",
+                                 "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it "
+                                 "would be 121951)"),
+                           holds("Rot. Timeout", "\"200\"",
+                                 "a value that keeps the rotation timeout in ticks of 1.64 ms within -99999..99999 (it "
+                                 "would be 121951)")};
         QTest::newRow("plain numbers, red or blank-padded, are asked")
-            << true << QStringList{"upper_limit", "600", "offset_write", " -070 ", "check_angle_write", "2.7", "lower_limit", "-5"}
+            << true << QStringList{"upper_limit",       "600", "offset_write", " -070 ",
+                                   "check_angle_write", "2.7", "lower_limit",  "-5"}
             << QStringList();
     }
     void aPanelTheBoxMustNotGetIsRefusedBeforeTheQuestion()
@@ -421,19 +468,28 @@ private slots:
         QTest::addColumn<QString>("details");
         QTest::addColumn<QString>("heldOffset");  // the block's field 14, as the box sends it
         QTest::newRow("not read") << false << QStringList()
-                                  << "The CBOX has not been read since rotor started: what it holds now is not known." << "00000";
-        QTest::newRow("read, nothing changed") << true << QStringList() << "The CBOX already holds these values, as read last." << "00000";
+                                  << "The CBOX has not been read since rotor started: what it holds now is not known."
+                                  << "00000";
+        QTest::newRow("read, nothing changed")
+            << true << QStringList() << "The CBOX already holds these values, as read last."
+            << "00000";
         QTest::newRow("read, three changed")
             << true << QStringList{"upper_limit", " 450", "rot_timeout", "60", "north_stop", "on"}
             << "What the write changes in the CBOX, as read last:\nStop mode: 1 → 0\nUpper Limit: 500 → 450\n"
-               "Rot. Timeout (ticks): 3049 → 36585" << "00000";
+               "Rot. Timeout (ticks): 3049 → 36585"
+            << "00000";
         QTest::newRow("read, a value written alike is no change")
-            << true << QStringList{"upper_limit", "0500", "pwm_period", "49.5"} << "The CBOX already holds these values, as read last." << "00000";
+            << true << QStringList{"upper_limit", "0500", "pwm_period", "49.5"}
+            << "The CBOX already holds these values, as read last."
+            << "00000";
         // The offset comes back as 16-bit two's complement: 65531 is the -5 written.
         QTest::newRow("read, a negative offset held alike is no change")
-            << true << QStringList{"offset_write", "-5"} << "The CBOX already holds these values, as read last." << "65531";
+            << true << QStringList{"offset_write", "-5"} << "The CBOX already holds these values, as read last."
+            << "65531";
         QTest::newRow("read, a negative offset changed")
-            << true << QStringList{"offset_write", "-7"} << "What the write changes in the CBOX, as read last:\nOffset: -5 → -7" << "65531";
+            << true << QStringList{"offset_write", "-7"}
+            << "What the write changes in the CBOX, as read last:\nOffset: -5 → -7"
+            << "65531";
     }
     void theQuestionSaysWhatTheWriteChanges()
     {
@@ -444,9 +500,10 @@ private slots:
         Window t;
         t.setDefaults();
         if (read) {
-            t.port.expect(frame("L"), reply('L', QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,"
-                                                            "00001,01829,")
-                                                     + heldOffset.toLatin1() + ",00000,00002,03049,00000,01000"));
+            t.port.expect(frame("L"),
+                          reply('L', QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,"
+                                                "00001,01829,")
+                                         + heldOffset.toLatin1() + ",00000,00002,03049,00000,01000"));
             t.click(QStringLiteral("read_info"));
             QVERIFY(t.messages.shown.isEmpty());
         }

@@ -77,7 +77,7 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("option");
-        QTest::addColumn<int>("port");       // 0: refused
+        QTest::addColumn<int>("port");  // 0: refused
         QTest::addColumn<QString>("target");
         QTest::newRow("adapter, COM3 selected") << "/dev/ttyUSB0" << 3 << 3 << "/dev/ttyUSB0";
         QTest::newRow("none selected") << "/dev/ttyACM0" << 0 << 1 << "/dev/ttyACM0";
@@ -161,8 +161,7 @@ private slots:
 
         QCOMPARE(linkTarget(portLinkPath(links, 2)), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(contents(settings), QByteArray(" 2 \r\n"));
-        QCOMPARE(QDir(links).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-                 QStringList{"com2"});
+        QCOMPARE(QDir(links).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList{"com2"});
         QCOMPARE(portDevice(2, Platform::Posix, links), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(portDevice(3, Platform::Posix, links), QStringLiteral("/dev/ttyS2"));
     }
@@ -184,7 +183,7 @@ private slots:
     // settings file as they were (a link already replaced is put back).
     void failedWriteChangesNothing_data()
     {
-        QTest::addColumn<QString>("blocked");   // "links", "link", "settings"
+        QTest::addColumn<QString>("blocked");  // "links", "link", "settings"
         QTest::addColumn<bool>("oldLink");
         QTest::addColumn<QString>("words");
         QTest::newRow("links folder under a file") << "links" << false << "could not be made";
@@ -236,12 +235,14 @@ private slots:
         const QString device = QStringLiteral("Device tried: /dev/ttyUSB0\n");
         QTest::newRow("no such device")
             << PortOpenFailure::NoSuchDevice
-            << device + "No such device: is the adapter plugged in? If it is, choose its port with Port > Choose "
-                        "serial port\u2026";
+            << device
+                   + "No such device: is the adapter plugged in? If it is, choose its port with Port > Choose "
+                     "serial port\u2026";
         QTest::newRow("permission denied")
             << PortOpenFailure::PermissionDenied
-            << device + "Permission denied: you may not use this device. Add yourself to the dialout group (sudo "
-                        "usermod -aG dialout $USER), then log out and in again.";
+            << device
+                   + "Permission denied: you may not use this device. Add yourself to the dialout group (sudo "
+                     "usermod -aG dialout $USER), then log out and in again.";
         QTest::newRow("in use") << PortOpenFailure::InUse
                                 << device + "The device is in use by another program: close it there, then try again.";
         QTest::newRow("anything else") << PortOpenFailure::Other
@@ -279,8 +280,8 @@ private slots:
         QTest::newRow("not found") << E::DeviceNotFoundError << false << false << Platform::Posix << F::NoSuchDevice;
         QTest::newRow("no rights") << E::PermissionError << true << true << Platform::Posix << F::PermissionDenied;
         QTest::newRow("locked or busy") << E::PermissionError << true << false << Platform::Posix << F::InUse;
-        QTest::newRow("permission, nothing there") << E::PermissionError << false << false << Platform::Posix
-                                                   << F::NoSuchDevice;
+        QTest::newRow("permission, nothing there")
+            << E::PermissionError << false << false << Platform::Posix << F::NoSuchDevice;
         QTest::newRow("Windows access denied") << E::PermissionError << true << true << Platform::Windows << F::InUse;
         QTest::newRow("not a terminal") << E::UnknownError << true << false << Platform::Posix << F::Other;
         QTest::newRow("went through") << E::NoError << true << false << Platform::Posix << F::None;

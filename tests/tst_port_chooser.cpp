@@ -67,7 +67,10 @@ int selectedOption(const TestWindow& t)
     return 0;
 }
 
-void trigger(const TestWindow& t, const char* action) { t.window->findChild<QAction*>(QLatin1String(action))->trigger(); }
+void trigger(const TestWindow& t, const char* action)
+{
+    t.window->findChild<QAction*>(QLatin1String(action))->trigger();
+}
 
 }  // namespace
 
@@ -130,9 +133,11 @@ private slots:
         TestWindow t;
         QCOMPARE(t.window->findChild<QAction*>(QStringLiteral("action_choose_port"))->text(),
                  QStringLiteral("&Choose serial port\u2026"));
-        QVERIFY(t.window->portMenu()->actions().contains(t.window->findChild<QAction*>(QStringLiteral("action_choose_port"))));
+        QVERIFY(t.window->portMenu()->actions().contains(
+            t.window->findChild<QAction*>(QStringLiteral("action_choose_port"))));
         QCOMPARE(t.window->findChild<QAction*>(QStringLiteral("action_about"))->text(), QStringLiteral("&About rotor"));
-        QVERIFY(t.window->helpMenu()->actions().contains(t.window->findChild<QAction*>(QStringLiteral("action_about"))));
+        QVERIFY(
+            t.window->helpMenu()->actions().contains(t.window->findChild<QAction*>(QStringLiteral("action_about"))));
 
         ListedPorts ports;
         PortChooser chooser(ports, QString());
@@ -161,9 +166,12 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("startedWith");
-        QTest::newRow("COM3 selected") << 3 << "/dev/ttyUSB0" << 3 << "/dev/ttyUSB0" << "/dev/ttyS2";
-        QTest::newRow("none selected") << 0 << "/dev/pts/4" << 1 << "/dev/pts/4" << "/dev/ttyS0";
-        QTest::newRow("bare name") << 2 << "ttyACM0" << 2 << "/dev/ttyACM0" << "/dev/ttyS1";
+        QTest::newRow("COM3 selected") << 3 << "/dev/ttyUSB0" << 3 << "/dev/ttyUSB0"
+                                       << "/dev/ttyS2";
+        QTest::newRow("none selected") << 0 << "/dev/pts/4" << 1 << "/dev/pts/4"
+                                       << "/dev/ttyS0";
+        QTest::newRow("bare name") << 2 << "ttyACM0" << 2 << "/dev/ttyACM0"
+                                   << "/dev/ttyS1";
     }
     void assignmentFromTheMenu()
     {
@@ -200,15 +208,15 @@ private slots:
     {
         QTest::addColumn<QStringList>("answers");  // empty: Cancel
         QTest::addColumn<bool>("portsIsAFile");
-        QTest::addColumn<QString>("message");       // its start; empty: no message
+        QTest::addColumn<QString>("message");  // its start; empty: no message
         QTest::newRow("cancel") << QStringList{} << false << "";
         QTest::newRow("empty") << QStringList{""} << false
                                << "No device was given: choose one from the list or type its name.";
         QTest::newRow("line break") << QStringList{"/dev/tty\nUSB0"} << false
                                     << "The device name holds a control character";
         QTest::newRow("folder") << QStringList{"/dev"} << false << "/dev is a folder, not a device";
-        QTest::newRow("links folder cannot be made") << QStringList{"/dev/ttyUSB0"} << true
-                                                     << "Port 2 was not assigned to /dev/ttyUSB0: the folder ";
+        QTest::newRow("links folder cannot be made")
+            << QStringList{"/dev/ttyUSB0"} << true << "Port 2 was not assigned to /dev/ttyUSB0: the folder ";
     }
     void nothingChanges()
     {
@@ -263,7 +271,8 @@ private slots:
         t.dialogs.devices = {QStringLiteral("/dev/ttyACM0")};
         trigger(t, "action_choose_port");
         QCOMPARE(t.button(QStringLiteral("COM2"))->toolTip(), QStringLiteral("Port 2 opens /dev/ttyACM0"));
-        QCOMPARE(t.button(QStringLiteral("COM2"))->accessibleDescription(), QStringLiteral("Port 2 opens /dev/ttyACM0"));
+        QCOMPARE(t.button(QStringLiteral("COM2"))->accessibleDescription(),
+                 QStringLiteral("Port 2 opens /dev/ttyACM0"));
     }
 
     // A first start, without a settings file, opens the chooser once the sequence has ended (which
@@ -291,9 +300,9 @@ private slots:
             << QByteArray("<none>") << QStringList{"/dev"} << reply('S', "R") << QList<QByteArray>{}
             << QStringList{connectPrompt, "/dev is a folder, not a device: choose a device such as /dev/ttyUSB0."}
             << chooser << "???";
-        QTest::newRow("number out of range") << QByteArray(" 40000 \r\n") << QStringList{"/dev/ttyUSB0"}
-                                             << reply('S', "R") << QList<QByteArray>{} << QStringList{connectPrompt}
-                                             << QStringList{} << "???";
+        QTest::newRow("number out of range")
+            << QByteArray(" 40000 \r\n") << QStringList{"/dev/ttyUSB0"} << reply('S', "R") << QList<QByteArray>{}
+            << QStringList{connectPrompt} << QStringList{} << "???";
         QTest::newRow("usable file") << QByteArray(" 1 \r\n") << QStringList{"/dev/ttyUSB0"} << reply('S', "R") << all
                                      << QStringList{connectPrompt} << QStringList{} << "49";
     }
@@ -407,11 +416,14 @@ private slots:
         QTest::newRow("built-in port") << QList<SerialPortEntry>{onBoard, adapter} << "/dev/ttyS0" << adapter.byIdName;
         QTest::newRow("built-in port not listed") << QList<SerialPortEntry>{modem} << "/dev/ttyS0" << modem.byIdName;
         QTest::newRow("nothing yet") << QList<SerialPortEntry>{onBoard, adapter} << "" << adapter.byIdName;
-        QTest::newRow("an adapter already") << QList<SerialPortEntry>{onBoard, modem, adapter} << adapter.device
-                                            << adapter.device;
-        QTest::newRow("a pseudo-terminal") << QList<SerialPortEntry>{onBoard, adapter} << "/dev/pts/3" << "/dev/pts/3";
-        QTest::newRow("no adapter") << QList<SerialPortEntry>{onBoard} << "/dev/ttyS0" << "/dev/ttyS0";
-        QTest::newRow("Windows") << QList<SerialPortEntry>{windowsBuiltIn, windowsAdapter} << "COM1" << "COM5";
+        QTest::newRow("an adapter already")
+            << QList<SerialPortEntry>{onBoard, modem, adapter} << adapter.device << adapter.device;
+        QTest::newRow("a pseudo-terminal") << QList<SerialPortEntry>{onBoard, adapter} << "/dev/pts/3"
+                                           << "/dev/pts/3";
+        QTest::newRow("no adapter") << QList<SerialPortEntry>{onBoard} << "/dev/ttyS0"
+                                    << "/dev/ttyS0";
+        QTest::newRow("Windows") << QList<SerialPortEntry>{windowsBuiltIn, windowsAdapter} << "COM1"
+                                 << "COM5";
     }
     void usbAdapterIsPreselected()
     {
@@ -433,9 +445,11 @@ private slots:
         const QString text = t.dialogs.abouts.value(0);
         QVERIFY2(text.contains(QRegularExpression(QStringLiteral("^rotor \\d+\\.\\d+"))), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion()))), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("Configuration folder: %1\n").arg(t.settingsDir.path())), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("Settings file: %1 (not written yet)").arg(t.window->link().settingsPath)),
+        QVERIFY2(text.contains(QStringLiteral("Configuration folder: %1\n").arg(t.settingsDir.path())),
                  qPrintable(text));
+        QVERIFY2(
+            text.contains(QStringLiteral("Settings file: %1 (not written yet)").arg(t.window->link().settingsPath)),
+            qPrintable(text));
     }
 };
 

@@ -97,7 +97,8 @@ private slots:
     {
         Rig rig;
         rig.link.timeoutFlag = true;
-        rig.port.arrive("\xff\r\nA,\x02" "A");
+        rig.port.arrive("\xff\r\nA,\x02"
+                        "A");
         QVERIFY(rig.link.waitForHeader());
         QCOMPARE(rig.link.GET_CHAR(), QStringLiteral("A"));
     }
@@ -234,8 +235,8 @@ private slots:
         rig.link.timeoutFlag = true;  // a reader lowers a raised flag first
         rig.port.arrive(line);
         const QString result = reader == QLatin1String("05")   ? rig.link.GET_NUM05()
-                             : reader == QLatin1String("03") ? rig.link.GET_NUM03S()
-                                                             : rig.link.GET_NUM05NT();
+                               : reader == QLatin1String("03") ? rig.link.GET_NUM03S()
+                                                               : rig.link.GET_NUM05NT();
         QCOMPARE(result, expected);
         QCOMPARE(rig.port.pendingCount(), left);
         QVERIFY(!rig.link.timeoutFlag);
@@ -276,8 +277,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const QString result = reader == QLatin1String("05")   ? rig.link.GET_NUM05()
-                             : reader == QLatin1String("03") ? rig.link.GET_NUM03S()
-                                                             : rig.link.GET_NUM05NT();
+                               : reader == QLatin1String("03") ? rig.link.GET_NUM03S()
+                                                               : rig.link.GET_NUM05NT();
         QVERIFY(clock.elapsed() >= period - 20);
         QCOMPARE(result, QString());
         QCOMPARE(rig.messages.shown, messages);

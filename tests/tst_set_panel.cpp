@@ -17,8 +17,9 @@ namespace {
 const QString defaultQuestion =
     QStringLiteral("WRITE PARAMETERS COMMAND: THIS COMMAND OVERWRITES THE -PARAMETERS SET- VALUES!!! ARE YOU SURE?");
 
-const char* const entries[] = {"offset_write", "pwm_period", "pwm_max_duty", "pwm_min_duty", "ramp", "lower_limit",
-                               "upper_limit", "inv_delay", "pres_delay", "rot_timeout", "check_angle_write"};
+const char* const entries[] = {"offset_write", "pwm_period",  "pwm_max_duty",     "pwm_min_duty",
+                               "ramp",         "lower_limit", "upper_limit",      "inv_delay",
+                               "pres_delay",   "rot_timeout", "check_angle_write"};
 const char* const checkedEntries[] = {"offset_write", "pwm_min_duty", "lower_limit", "upper_limit"};
 const char* const boxes[] = {"pwm_on", "optimize", "mot_check", "south_stop", "north_stop"};
 
@@ -31,7 +32,10 @@ QString colourName(const QColor& colour)
     return colour.name();
 }
 
-QString entryColour(const TestWindow& t, const QString& entry) { return colourName(colours::background(t.edit(entry))); }
+QString entryColour(const TestWindow& t, const QString& entry)
+{
+    return colourName(colours::background(t.edit(entry)));
+}
 
 // Replaces an entry's text the way the operator does: select everything, then type.
 void type(const TestWindow& t, const QString& entry, const QString& text)
@@ -111,29 +115,57 @@ private slots:
             {"offset -71", {"offset_write=0", "offset_write=-71"}, {"offset_write:red"}},
             {"offset 70.5", {"offset_write=0", "offset_write=70.5"}, {"offset_write:red"}},
             {"offset back from red", {"offset_write=-71", "offset_write=5"}, {"offset_write:window"}},
-            {"minimum 0", {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=0"}, {"pwm_min_duty:red"}},
-            {"minimum 3", {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=3"}, {"pwm_min_duty:red"}},
-            {"minimum 4", {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=3", "pwm_min_duty=4"}, {"pwm_min_duty:window"}},
-            {"minimum 100", {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=3", "pwm_min_duty=100"}, {"pwm_min_duty:window"}},
-            {"minimum 101", {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=101"}, {"pwm_min_duty:red"}},
-            {"minimum 101 under a maximum of 200", {"pwm_period=50", "pwm_max_duty=200", "pwm_min_duty=50", "pwm_min_duty=101"}, {"pwm_min_duty:red"}},
+            {"minimum 0",
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=0"},
+             {"pwm_min_duty:red"}},
+            {"minimum 3",
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=3"},
+             {"pwm_min_duty:red"}},
+            {"minimum 4",
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=3", "pwm_min_duty=4"},
+             {"pwm_min_duty:window"}},
+            {"minimum 100",
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=3", "pwm_min_duty=100"},
+             {"pwm_min_duty:window"}},
+            {"minimum 101",
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=101"},
+             {"pwm_min_duty:red"}},
+            {"minimum 101 under a maximum of 200",
+             {"pwm_period=50", "pwm_max_duty=200", "pwm_min_duty=50", "pwm_min_duty=101"},
+             {"pwm_min_duty:red"}},
             // With a negative period the on-time test passes: only the sign of the minimum is left.
-            {"minimum -1", {"pwm_period=-500", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=-1"}, {"pwm_min_duty:red"}},
-            {"minimum above maximum", {"pwm_period=50", "pwm_max_duty=50", "pwm_min_duty=40", "pwm_min_duty=60"}, {"pwm_min_duty:red"}},
+            {"minimum -1",
+             {"pwm_period=-500", "pwm_max_duty=100", "pwm_min_duty=50", "pwm_min_duty=-1"},
+             {"pwm_min_duty:red"}},
+            {"minimum above maximum",
+             {"pwm_period=50", "pwm_max_duty=50", "pwm_min_duty=40", "pwm_min_duty=60"},
+             {"pwm_min_duty:red"}},
             {"raising the maximum does not judge again",
-             {"pwm_period=50", "pwm_max_duty=50", "pwm_min_duty=60", "pwm_max_duty=80"}, {"pwm_min_duty:red"}},
+             {"pwm_period=50", "pwm_max_duty=50", "pwm_min_duty=60", "pwm_max_duty=80"},
+             {"pwm_min_duty:red"}},
             {"until the minimum changes",
-             {"pwm_period=50", "pwm_max_duty=50", "pwm_min_duty=60", "pwm_max_duty=80", "pwm_min_duty=70"}, {"pwm_min_duty:window"}},
+             {"pwm_period=50", "pwm_max_duty=50", "pwm_min_duty=60", "pwm_max_duty=80", "pwm_min_duty=70"},
+             {"pwm_min_duty:window"}},
             {"changing the period does not judge again",
-             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=4", "pwm_period=1"}, {"pwm_min_duty:window"}},
-            {"minimum without a number", {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=4", "pwm_min_duty=???"}, {"pwm_min_duty:red"}},
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=4", "pwm_period=1"},
+             {"pwm_min_duty:window"}},
+            {"minimum without a number",
+             {"pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=4", "pwm_min_duty=???"},
+             {"pwm_min_duty:red"}},
             {"maximum without a number", {"pwm_period=50", "pwm_max_duty=???", "pwm_min_duty=4"}, {"pwm_min_duty:red"}},
             {"limits out of order", {"upper_limit=100", "lower_limit=150"}, {"lower_limit:red", "upper_limit:red"}},
-            {"limits back in order", {"upper_limit=100", "lower_limit=150", "upper_limit=200"}, {"lower_limit:window", "upper_limit:window"}},
-            {"equal limits", {"upper_limit=100", "lower_limit=150", "lower_limit=100"}, {"lower_limit:window", "upper_limit:window"}},
-            {"no check against 0-500", {"lower_limit=-20", "upper_limit=900"}, {"lower_limit:window", "upper_limit:window"}},
+            {"limits back in order",
+             {"upper_limit=100", "lower_limit=150", "upper_limit=200"},
+             {"lower_limit:window", "upper_limit:window"}},
+            {"equal limits",
+             {"upper_limit=100", "lower_limit=150", "lower_limit=100"},
+             {"lower_limit:window", "upper_limit:window"}},
+            {"no check against 0-500",
+             {"lower_limit=-20", "upper_limit=900"},
+             {"lower_limit:window", "upper_limit:window"}},
             {"checks leave other entries alone",
-             {"offset_write=99", "upper_limit=1", "lower_limit=2"}, {"offset_write:red", "pwm_min_duty:window"}},
+             {"offset_write=99", "upper_limit=1", "lower_limit=2"},
+             {"offset_write:red", "pwm_min_duty:window"}},
         };
         for (const Row& row : rows) {
             QTest::addRow("%s, typed", row.name) << row.steps << row.expected << true;
@@ -240,8 +272,9 @@ private slots:
             connect(t.edit(name), &QLineEdit::textChanged, this, [&order, name, &t](const QString& text) {
                 // The minimum duty is judged against the period and maximum in place by then.
                 if (name == QLatin1String("pwm_min_duty"))
-                    order << name + QLatin1Char('=') + text + QLatin1Char('/') + t.edit(QStringLiteral("pwm_period"))->text()
-                                 + QLatin1Char('/') + t.edit(QStringLiteral("pwm_max_duty"))->text();
+                    order << name + QLatin1Char('=') + text + QLatin1Char('/')
+                                 + t.edit(QStringLiteral("pwm_period"))->text() + QLatin1Char('/')
+                                 + t.edit(QStringLiteral("pwm_max_duty"))->text();
                 else
                     order << name + QLatin1Char('=') + text;
             });
@@ -256,13 +289,13 @@ private slots:
         t.click(QStringLiteral("set_default"));
 
         QCOMPARE(t.messages.questions, QStringList{defaultQuestion});
-        const QStringList expectedOrder{"offset_write=0", "pwm_period=50", "pwm_max_duty=100", "pwm_min_duty=50/50/100",
-                                        "ramp=10", "lower_limit=0", "upper_limit=500", "inv_delay=3", "pres_delay=3",
-                                        "rot_timeout=5", "pwm_on=1", "optimize=1", "mot_check=0", "check_angle_write=2"};
+        const QStringList expectedOrder{
+            "offset_write=0", "pwm_period=50",   "pwm_max_duty=100", "pwm_min_duty=50/50/100", "ramp=10",
+            "lower_limit=0",  "upper_limit=500", "inv_delay=3",      "pres_delay=3",           "rot_timeout=5",
+            "pwm_on=1",       "optimize=1",      "mot_check=0",      "check_angle_write=2"};
         QCOMPARE(order, expectedOrder);
-        const QStringList expectedState{"0", "50", "100", "50", "10", "0", "500", "3", "3", "5", "2",
-                                        "window", "window", "window", "window",
-                                        "1", "1", "0", "1", "0"};
+        const QStringList expectedState{"0", "50",     "100",    "50",     "10",     "0", "500", "3", "3", "5",
+                                        "2", "window", "window", "window", "window", "1", "1",   "0", "1", "0"};
         QCOMPARE(panelState(t), expectedState);
         QCOMPARE(t.messages.shown, QStringList());
         QVERIFY(t.port.written.isEmpty());

@@ -24,29 +24,20 @@ namespace {
 const QString SimProgram = QStringLiteral(ROTOR_BUILD_DIR "/sim/cbox-sim");
 constexpr char STX = '\x02';
 constexpr char CR = '\r';
-constexpr int Patience = 5000; // ms; generous, nothing here should take more than a fraction of it
+constexpr int Patience = 5000;  // ms; generous, nothing here should take more than a fraction of it
 
 const QByteArray DefaultBlock = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,"
                                 "00000,00002,03049,00000,01000";
 
 // The value lines of the worked example of the write: the panel's default set.
-const QByteArrayList WorkedExampleLines = {"1", "0", "500", "1829", "1", "30", "0", "10", "15", "1", "1829", "0",
-                                           "0", "2", "3049"};
+const QByteArrayList WorkedExampleLines = {"1",  "0", "500",  "1829", "1", "30", "0",   "10",
+                                           "15", "1", "1829", "0",    "0", "2",  "3049"};
 
-QByteArray frame(const QByteArray& body)
-{
-    return STX + body + CR;
-}
+QByteArray frame(const QByteArray& body) { return STX + body + CR; }
 
-QByteArray reply(char letter, const QByteArray& data)
-{
-    return QByteArray(1, STX) + "A," + letter + ',' + data + CR;
-}
+QByteArray reply(char letter, const QByteArray& data) { return QByteArray(1, STX) + "A," + letter + ',' + data + CR; }
 
-QByteArray status(const QByteArray& data)
-{
-    return reply('?', data);
-}
+QByteArray status(const QByteArray& data) { return reply('?', data); }
 
 // Control bytes by name, so that a failed comparison shows what was on the line.
 QByteArray readable(const QByteArray& bytes)
@@ -207,7 +198,7 @@ public:
         disconnect();
         process_.terminate();
         return process_.waitForFinished(Patience) && process_.exitStatus() == QProcess::NormalExit
-            && process_.exitCode() == 0;
+               && process_.exitCode() == 0;
     }
 
     QString device() const { return device_; }
@@ -236,7 +227,7 @@ private:
         if (n > 0)
             pending_.append(buffer, n);
         else
-            QThread::msleep(5); // hung up: do not spin
+            QThread::msleep(5);  // hung up: do not spin
     }
 
     QTemporaryDir logDir_;
@@ -254,11 +245,11 @@ void runScript(Sim& sim, const QByteArrayList& sent, const QByteArrayList& expec
     for (qsizetype i = 0; i < sent.size(); ++i) {
         sim.send(sent[i]);
         const QByteArray got = expected[i].isEmpty() ? sim.quiet(150) : sim.read(expected[i].size());
-        QVERIFY2(got == expected[i], qPrintable(QString("exchange %1 sent %2: got %3, expected %4")
-                                                    .arg(i + 1)
-                                                    .arg(QString::fromLatin1(readable(sent[i])),
-                                                         QString::fromLatin1(readable(got)),
-                                                         QString::fromLatin1(readable(expected[i])))));
+        QVERIFY2(got == expected[i],
+                 qPrintable(QString("exchange %1 sent %2: got %3, expected %4")
+                                .arg(i + 1)
+                                .arg(QString::fromLatin1(readable(sent[i])), QString::fromLatin1(readable(got)),
+                                     QString::fromLatin1(readable(expected[i])))));
     }
     const QByteArray extra = sim.quiet(60);
     QVERIFY2(extra.isEmpty(), qPrintable("unexpected bytes at the end: " + QString::fromLatin1(readable(extra))));
@@ -271,9 +262,8 @@ void writeLines(Sim& sim, const QByteArrayList& lines)
         sim.send(lines[k] + CR);
         const QByteArray expected = k + 1 < lines.size() ? "N" : "\r";
         const QByteArray got = sim.read(1);
-        QVERIFY2(got == expected, qPrintable(QString("after value line %1: got %2")
-                                                 .arg(k + 1)
-                                                 .arg(QString::fromLatin1(readable(got)))));
+        QVERIFY2(got == expected,
+                 qPrintable(QString("after value line %1: got %2").arg(k + 1).arg(QString::fromLatin1(readable(got)))));
     }
 }
 
@@ -289,12 +279,9 @@ bool parseStatus(const QByteArray& bytes, int& angle, char& state)
     return true;
 }
 
-bool isSymLink(const QString& path)
-{
-    return QFileInfo(path).isSymLink();
-}
+bool isSymLink(const QString& path) { return QFileInfo(path).isSymLink(); }
 
-} // namespace
+}  // namespace
 
 class SimProtocolTest : public QObject {
     Q_OBJECT
@@ -353,8 +340,8 @@ void SimProtocolTest::exchanges_data()
     scriptColumns();
     const QStringList absolute{"--absolute"};
     QTest::newRow("status query") << QStringList{} << QByteArrayList{frame("A?")} << QByteArrayList{status("123,R")};
-    QTest::newRow("status angle zero-padded") << QStringList{"--position", "7"} << QByteArrayList{frame("A?")}
-                                              << QByteArrayList{status("007,R")};
+    QTest::newRow("status angle zero-padded")
+        << QStringList{"--position", "7"} << QByteArrayList{frame("A?")} << QByteArrayList{status("007,R")};
     QTest::newRow("S") << QStringList{} << QByteArrayList{frame("AS")} << QByteArrayList{reply('S', "R")};
     QTest::newRow("M refused in absolute mode, no status frames")
         << QStringList{"--absolute", "--status-interval", "20"} << QByteArrayList{frame("AM")}
@@ -370,11 +357,16 @@ void SimProtocolTest::exchanges_data()
         QByteArray data;
         QByteArray result;
     } gotos[] = {
-        {"G inside the limits", "45", "R"},     {"G leading zeros", "045", "R"},
-        {"G lower limit", "0", "R"},            {"G upper limit", "500", "R"},
-        {"G above the upper limit", "501", "E"}, {"G below the lower limit", "-1", "E"},
-        {"G not a number", "?", "E"},           {"G fraction", "45.5", "E"},
-        {"G no data", "", "E"},                 {"G999 fast stop", "999", "R"},
+        {"G inside the limits", "45", "R"},
+        {"G leading zeros", "045", "R"},
+        {"G lower limit", "0", "R"},
+        {"G upper limit", "500", "R"},
+        {"G above the upper limit", "501", "E"},
+        {"G below the lower limit", "-1", "E"},
+        {"G not a number", "?", "E"},
+        {"G fraction", "45.5", "E"},
+        {"G no data", "", "E"},
+        {"G999 fast stop", "999", "R"},
         {"G977 soft stop", "977", "R"},
     };
     for (const auto& g : gotos)
@@ -392,20 +384,22 @@ void SimProtocolTest::exchanges_data()
         QTest::addRow("%c accepted in absolute mode", c.letter)
             << absolute << QByteArrayList{sent} << QByteArrayList{reply(c.letter, "R")};
         QTest::addRow("%c refused by a busy box", c.letter)
-            << QStringList{"--absolute", "--fault-busy"} << QByteArrayList{sent} << QByteArrayList{reply(c.letter, "B")};
+            << QStringList{"--absolute", "--fault-busy"} << QByteArrayList{sent}
+            << QByteArrayList{reply(c.letter, "B")};
     }
-    QTest::newRow("F factor not a number") << absolute << QByteArrayList{frame("AF?")} << QByteArrayList{reply('F', "E")};
-    QTest::newRow("K angle out of range") << absolute << QByteArrayList{frame("AK1000")}
-                                          << QByteArrayList{reply('K', "E")};
+    QTest::newRow("F factor not a number")
+        << absolute << QByteArrayList{frame("AF?")} << QByteArrayList{reply('F', "E")};
+    QTest::newRow("K angle out of range")
+        << absolute << QByteArrayList{frame("AK1000")} << QByteArrayList{reply('K', "E")};
 
     QTest::newRow("busy box: status") << QStringList{"--fault-busy"} << QByteArrayList{frame("A?")}
                                       << QByteArrayList{status("123,B")};
-    QTest::newRow("busy box still takes G") << QStringList{"--fault-busy"} << QByteArrayList{frame("AG10")}
-                                            << QByteArrayList{reply('G', "R")};
-    QTest::newRow("busy box refuses W, no prompt") << QStringList{"--fault-busy"} << QByteArrayList{frame("AW")}
-                                                   << QByteArrayList{reply('W', "B")};
-    QTest::newRow("W accepted with the first prompt") << QStringList{} << QByteArrayList{frame("AW")}
-                                                      << QByteArrayList{reply('W', "R") + 'N'};
+    QTest::newRow("busy box still takes G")
+        << QStringList{"--fault-busy"} << QByteArrayList{frame("AG10")} << QByteArrayList{reply('G', "R")};
+    QTest::newRow("busy box refuses W, no prompt")
+        << QStringList{"--fault-busy"} << QByteArrayList{frame("AW")} << QByteArrayList{reply('W', "B")};
+    QTest::newRow("W accepted with the first prompt")
+        << QStringList{} << QByteArrayList{frame("AW")} << QByteArrayList{reply('W', "R") + 'N'};
 
     QTest::newRow("unknown letter not answered")
         << QStringList{} << QByteArrayList{frame("AX"), frame("As"), frame("A?")}
@@ -414,8 +408,8 @@ void SimProtocolTest::exchanges_data()
         << QStringList{} << QByteArrayList{frame("BS"), frame("A?")} << QByteArrayList{"", status("123,R")};
     QTest::newRow("bytes before STX ignored")
         << QStringList{} << QByteArrayList{"#~A,S\r\n" + frame("AS")} << QByteArrayList{reply('S', "R")};
-    QTest::newRow("two frames in one write")
-        << QStringList{} << QByteArrayList{frame("AS") + frame("AV")} << QByteArrayList{reply('S', "R") + reply('V', "00322")};
+    QTest::newRow("two frames in one write") << QStringList{} << QByteArrayList{frame("AS") + frame("AV")}
+                                             << QByteArrayList{reply('S', "R") + reply('V', "00322")};
     QTest::newRow("a new STX restarts the frame")
         << QStringList{} << QByteArrayList{QByteArray(1, STX) + "AV" + frame("AS")} << QByteArrayList{reply('S', "R")};
     QTest::newRow("frame split over writes")
@@ -435,10 +429,7 @@ static void runScriptRow()
     runScript(sim, sent, expected);
 }
 
-void SimProtocolTest::exchanges()
-{
-    runScriptRow();
-}
+void SimProtocolTest::exchanges() { runScriptRow(); }
 
 void SimProtocolTest::parameterBlock_data()
 {
@@ -639,53 +630,75 @@ void SimProtocolTest::faults_data()
 {
     scriptColumns();
     const QByteArray statusReply = status("123,R");
-    QTest::newRow("noise before the header") << QStringList{"--fault-noise=xyz"} << QByteArrayList{frame("A?")}
-                                             << QByteArrayList{"xyz" + statusReply};
+    QTest::newRow("noise before the header")
+        << QStringList{"--fault-noise=xyz"} << QByteArrayList{frame("A?")} << QByteArrayList{"xyz" + statusReply};
     QTest::newRow("noise with escapes") << QStringList{"--fault-noise=\\x00\\xff\\r"} << QByteArrayList{frame("AS")}
                                         << QByteArrayList{QByteArray("\x00\xff\r", 3) + reply('S', "R")};
     QTest::newRow("wrong identifier") << QStringList{"--fault-identifier=B"} << QByteArrayList{frame("AS")}
-                                      << QByteArrayList{"\x02" "B,S,R\r"};
+                                      << QByteArrayList{"\x02"
+                                                        "B,S,R\r"};
     QTest::newRow("wrong first separator") << QStringList{"--fault-separator"} << QByteArrayList{frame("AS")}
-                                           << QByteArrayList{"\x02" "A;S,R\r"};
+                                           << QByteArrayList{"\x02"
+                                                             "A;S,R\r"};
     QTest::newRow("wrong second separator") << QStringList{"--fault-separator2=."} << QByteArrayList{frame("AS")}
-                                            << QByteArrayList{"\x02" "A,S.R\r"};
+                                            << QByteArrayList{"\x02"
+                                                              "A,S.R\r"};
     QTest::newRow("wrong echo") << QStringList{"--fault-echo=M"} << QByteArrayList{frame("AS")}
-                                << QByteArrayList{"\x02" "A,M,R\r"};
+                                << QByteArrayList{"\x02"
+                                                  "A,M,R\r"};
     QTest::newRow("LF terminator") << QStringList{"--fault-terminator"} << QByteArrayList{frame("A?")}
-                                   << QByteArrayList{"\x02" "A,?,123,R\n"};
-    QTest::newRow("W terminator damaged, prompt intact") << QStringList{"--fault-terminator"}
-                                                         << QByteArrayList{frame("AW")}
-                                                         << QByteArrayList{"\x02" "A,W,R\nN"};
+                                   << QByteArrayList{"\x02"
+                                                     "A,?,123,R\n"};
+    QTest::newRow("W terminator damaged, prompt intact")
+        << QStringList{"--fault-terminator"} << QByteArrayList{frame("AW")}
+        << QByteArrayList{"\x02"
+                          "A,W,R\nN"};
     QTest::newRow("echo dropped") << QStringList{"--fault-drop", "4"} << QByteArrayList{frame("AS")}
-                                  << QByteArrayList{"\x02" "A,,R\r"};
+                                  << QByteArrayList{"\x02"
+                                                    "A,,R\r"};
     QTest::newRow("terminator dropped") << QStringList{"--fault-drop=7"} << QByteArrayList{frame("AS")}
-                                        << QByteArrayList{"\x02" "A,S,R"};
+                                        << QByteArrayList{"\x02"
+                                                          "A,S,R"};
     QTest::newRow("cut mid-frame") << QStringList{"--fault-cut", "4"} << QByteArrayList{frame("AL")}
-                                   << QByteArrayList{"\x02" "A,L"};
+                                   << QByteArrayList{"\x02"
+                                                     "A,L"};
     QTest::newRow("W cut before its CR: no prompt") << QStringList{"--fault-cut=6"} << QByteArrayList{frame("AW")}
-                                                    << QByteArrayList{"\x02" "A,W,R"};
+                                                    << QByteArrayList{"\x02"
+                                                                      "A,W,R"};
     QTest::newRow("silent") << QStringList{"--fault-silent"} << QByteArrayList{frame("AS")} << QByteArrayList{""};
     QTest::newRow("silent command has no effect")
-        << QStringList{"--fault-silent", "--fault-on=G", "--speed=1000"}
-        << QByteArrayList{frame("AG130"), frame("A?")} << QByteArrayList{"", statusReply};
+        << QStringList{"--fault-silent", "--fault-on=G", "--speed=1000"} << QByteArrayList{frame("AG130"), frame("A?")}
+        << QByteArrayList{"", statusReply};
 
     QTest::newRow("only the chosen letter")
         << QStringList{"--fault-echo=X", "--fault-on", "L"} << QByteArrayList{frame("AS"), frame("AL")}
-        << QByteArrayList{reply('S', "R"), "\x02" "A,X," + DefaultBlock + CR};
-    QTest::newRow("several letters")
-        << QStringList{"--fault-identifier=Z", "--fault-on=SV"} << QByteArrayList{frame("AS"), frame("AV"), frame("A?")}
-        << QByteArrayList{"\x02" "Z,S,R\r", "\x02" "Z,V,00322\r", statusReply};
-    QTest::newRow("first K replies")
-        << QStringList{"--fault-terminator", "--fault-count", "2"}
-        << QByteArrayList{frame("AS"), frame("A?"), frame("AS")}
-        << QByteArrayList{"\x02" "A,S,R\n", "\x02" "A,?,123,R\n", reply('S', "R")};
+        << QByteArrayList{reply('S', "R"), "\x02"
+                                           "A,X,"
+                                               + DefaultBlock + CR};
+    QTest::newRow("several letters") << QStringList{"--fault-identifier=Z", "--fault-on=SV"}
+                                     << QByteArrayList{frame("AS"), frame("AV"), frame("A?")}
+                                     << QByteArrayList{"\x02"
+                                                       "Z,S,R\r",
+                                                       "\x02"
+                                                       "Z,V,00322\r",
+                                                       statusReply};
+    QTest::newRow("first K replies") << QStringList{"--fault-terminator", "--fault-count", "2"}
+                                     << QByteArrayList{frame("AS"), frame("A?"), frame("AS")}
+                                     << QByteArrayList{"\x02"
+                                                       "A,S,R\n",
+                                                       "\x02"
+                                                       "A,?,123,R\n",
+                                                       reply('S', "R")};
     QTest::newRow("count only counts the chosen letter")
         << QStringList{"--fault-echo=X", "--fault-on=V", "--fault-count=1"}
         << QByteArrayList{frame("AS"), frame("AV"), frame("AV")}
-        << QByteArrayList{reply('S', "R"), "\x02" "A,X,00322\r", reply('V', "00322")};
-    QTest::newRow("busy for one reply")
-        << QStringList{"--absolute", "--fault-busy", "--fault-count=1"} << QByteArrayList{frame("AC"), frame("AC")}
-        << QByteArrayList{reply('C', "B"), reply('C', "R")};
+        << QByteArrayList{reply('S', "R"),
+                          "\x02"
+                          "A,X,00322\r",
+                          reply('V', "00322")};
+    QTest::newRow("busy for one reply") << QStringList{"--absolute", "--fault-busy", "--fault-count=1"}
+                                        << QByteArrayList{frame("AC"), frame("AC")}
+                                        << QByteArrayList{reply('C', "B"), reply('C', "R")};
 
     QTest::newRow("no prompt after line 3")
         << QStringList{"--fault-prompt=3:X"} << QByteArrayList{frame("AW"), "1\r", "0\r", "500\r"}
@@ -696,18 +709,16 @@ void SimProtocolTest::faults_data()
     QByteArrayList expected{reply('W', "R") + 'N'};
     for (const QByteArray& line : WorkedExampleLines) {
         sent << line + CR;
-        expected << "N"; // the last one in place of the final CR
+        expected << "N";  // the last one in place of the final CR
     }
     QTest::newRow("N in place of the final CR") << QStringList{"--fault-prompt=15:N"} << sent << expected;
     QTest::newRow("prompt fault on the first W only")
-        << QStringList{"--fault-prompt=1:X", "--fault-count=1"} << QByteArrayList{frame("AW"), "1\r", frame("AW"), "1\r"}
+        << QStringList{"--fault-prompt=1:X", "--fault-count=1"}
+        << QByteArrayList{frame("AW"), "1\r", frame("AW"), "1\r"}
         << QByteArrayList{reply('W', "R") + 'N', "X", reply('W', "R") + 'N', "N"};
 }
 
-void SimProtocolTest::faults()
-{
-    runScriptRow();
-}
+void SimProtocolTest::faults() { runScriptRow(); }
 
 void SimProtocolTest::faultOnStatusFrames()
 {
@@ -761,7 +772,7 @@ void SimProtocolTest::plug_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("linkInConfig"); // relative to the temporary folder
+    QTest::addColumn<QString>("linkInConfig");  // relative to the temporary folder
     QTest::addColumn<bool>("stale");
     QTest::newRow("--config-dir") << "option" << 2 << "cfg/rotor/ports/com2" << false;
     QTest::newRow("XDG_CONFIG_HOME") << "xdg" << 3 << "xdg/rotor/ports/com3" << false;
@@ -872,7 +883,7 @@ void SimProtocolTest::plugLeavesWhatIsThere()
     QVERIFY(process.waitForFinished(Patience));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 1);
-    QCOMPARE(process.readAllStandardOutput(), QByteArray()); // no device announced
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());  // no device announced
     const QString error = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2(error.contains(link), qPrintable(error));
 

@@ -20,13 +20,15 @@ const QByteArray exampleData = "00123,R,00001,00000,00500,01829,00001,00030,0000
 const QByteArray turnedData = "-00005,B,00000,00010,00450,01220,00000,00049,00012,00015,00012,00000,00610,65531,00001,"
                               "00005,36585,00001,01234";
 
-const char* const setEntries[] = {"pwm_period", "pwm_max_duty", "pwm_min_duty", "ramp", "lower_limit", "upper_limit",
-                                  "inv_delay", "pres_delay", "rot_timeout", "offset_write", "check_angle_write"};
+const char* const setEntries[] = {"pwm_period",  "pwm_max_duty", "pwm_min_duty",     "ramp",
+                                  "lower_limit", "upper_limit",  "inv_delay",        "pres_delay",
+                                  "rot_timeout", "offset_write", "check_angle_write"};
 const char* const setChecks[] = {"pwm_on", "optimize", "mot_check", "south_stop", "north_stop"};
-const char* const readFields[] = {"curr_pos", "cbox_status", "mode_msg", "read_lower_limit", "read_upper_limit",
-                                  "read_inv_delay", "pwm_msg", "read_pwm_period", "read_pwm_max_duty", "read_ramp",
-                                  "read_pwm_min_duty", "optimize_msg", "read_pres_delay", "offset_read",
-                                  "mot_check_msg", "check_angle", "read_rot_timeout", "dipsw", "cal_fact"};
+const char* const readFields[] = {"curr_pos",          "cbox_status",    "mode_msg",          "read_lower_limit",
+                                  "read_upper_limit",  "read_inv_delay", "pwm_msg",           "read_pwm_period",
+                                  "read_pwm_max_duty", "read_ramp",      "read_pwm_min_duty", "optimize_msg",
+                                  "read_pres_delay",   "offset_read",    "mot_check_msg",     "check_angle",
+                                  "read_rot_timeout",  "dipsw",          "cal_fact"};
 
 void writeSettings(TestWindow& t, const QByteArray& contents)
 {
@@ -155,16 +157,23 @@ private slots:
                                    << QStringList{connectPrompt, "R not received:B"} << "???.??";
         QTest::newRow("S silent") << QByteArray() << QByteArray() << sOnly
                                   << QStringList{connectPrompt, "cmd S, Communication timeout on <header>"} << "???.??";
-        QTest::newRow("S terminator") << QByteArray("\x02" "A,S,R\n") << QByteArray() << sOnly
+        QTest::newRow("S terminator") << QByteArray("\x02"
+                                                    "A,S,R\n")
+                                      << QByteArray() << sOnly
                                       << QStringList{connectPrompt, "Terminator invalid, received ASC:10"} << "???.??";
         QTest::newRow("V silent") << reply('S', "R") << QByteArray() << sAndV
                                   << QStringList{connectPrompt, "cmd V, Communication timeout on <header>"} << "???.??";
         QTest::newRow("V echo") << reply('S', "R") << reply('S', "R") << sAndV
                                 << QStringList{connectPrompt, "V cmd, <Cmd> invalid, received:S"} << "???.??";
-        QTest::newRow("V field short") << reply('S', "R") << QByteArray("\x02" "A,V,003") << sAndV
-                                       << QStringList{connectPrompt, "GET_NUM05NT() Communication timeout!"} << "???.??";
-        QTest::newRow("V terminator") << reply('S', "R") << QByteArray("\x02" "A,V,00322N") << sAndV
-                                      << QStringList{connectPrompt, "V cmd, <return> invalid, received ASC:78"}
+        QTest::newRow("V field short") << reply('S', "R")
+                                       << QByteArray("\x02"
+                                                     "A,V,003")
+                                       << sAndV << QStringList{connectPrompt, "GET_NUM05NT() Communication timeout!"}
+                                       << "???.??";
+        QTest::newRow("V terminator") << reply('S', "R")
+                                      << QByteArray("\x02"
+                                                    "A,V,00322N")
+                                      << sAndV << QStringList{connectPrompt, "V cmd, <return> invalid, received ASC:78"}
                                       << "003.22";
     }
     void startStopsEarly()
@@ -214,8 +223,8 @@ private slots:
             QTest::addRow("%s, V silent", start) << first << true << reply('S', "R") << QByteArray() << sAndV << "???";
             QTest::addRow("%s, port not opened", start)
                 << first << false << reply('S', "R") << QByteArray() << QList<QByteArray>{} << "???";
-            QTest::addRow("%s, gone through", start) << first << true << reply('S', "R") << reply('V', "00322") << all
-                                                     << "49";
+            QTest::addRow("%s, gone through", start)
+                << first << true << reply('S', "R") << reply('V', "00322") << all << "49";
         }
     }
     void startUpLeavesEveryButtonUsable()
@@ -259,9 +268,9 @@ private slots:
         QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
         QCOMPARE(selectedPortOption(t), 1);
         QVERIFY(t.find(QStringLiteral("form"))->isEnabled());
-        for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop",
-                                 "command_s", "command_c", "command_qm", "command_v", "set_default", "calib",
-                                 "clr_reply", "COM1"})
+        for (const char* name :
+             {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s", "command_c",
+              "command_qm", "command_v", "set_default", "calib", "clr_reply", "COM1"})
             QVERIFY2(t.button(QLatin1String(name))->isEnabled(), name);
     }
 
@@ -369,7 +378,7 @@ private slots:
         QTimer::singleShot(10, [&] {
             // Nothing in the window takes input, the set panel and the port panel included.
             enabledDuring = t.find(QStringLiteral("COM"))->isEnabled() || t.find(QStringLiteral("Frame1"))->isEnabled()
-                || t.find(QStringLiteral("set_default"))->isEnabled();
+                            || t.find(QStringLiteral("set_default"))->isEnabled();
             t.click(QStringLiteral("COM3"));
         });
         t.window->startUp();

@@ -17,7 +17,8 @@ private slots:
         QVERIFY(t.window->calibrationWindow());
         QStringList bare;
         int walked = 0;
-        for (QWidget* window : {static_cast<QWidget*>(t.window.get()), static_cast<QWidget*>(t.window->calibrationWindow())}) {
+        for (QWidget* window :
+             {static_cast<QWidget*>(t.window.get()), static_cast<QWidget*>(t.window->calibrationWindow())}) {
             for (QWidget* w : window->findChildren<QWidget*>()) {
                 auto* edit = qobject_cast<QLineEdit*>(w);
                 if (!qobject_cast<QAbstractButton*>(w) && !(edit && !edit->isReadOnly()))
@@ -38,13 +39,20 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("says");
-        QTest::newRow("STOP! and its key") << "fast_stop" << "Esc";
-        QTest::newRow("GOTO angle") << "go_to_angle" << "0 to 359";
-        QTest::newRow("offset") << "offset_write" << "-70 to +70";
-        QTest::newRow("minimum duty") << "pwm_min_duty" << "1.6 ms";
-        QTest::newRow("calibration factor") << "cal_factor" << "1000 to 15000";
-        QTest::newRow("calibration angle") << "calib_angle" << "10 to 500";
-        QTest::newRow("calibration needs absolute mode") << "calib360" << "absolute mode";
+        QTest::newRow("STOP! and its key") << "fast_stop"
+                                           << "Esc";
+        QTest::newRow("GOTO angle") << "go_to_angle"
+                                    << "0 to 359";
+        QTest::newRow("offset") << "offset_write"
+                                << "-70 to +70";
+        QTest::newRow("minimum duty") << "pwm_min_duty"
+                                      << "1.6 ms";
+        QTest::newRow("calibration factor") << "cal_factor"
+                                            << "1000 to 15000";
+        QTest::newRow("calibration angle") << "calib_angle"
+                                           << "10 to 500";
+        QTest::newRow("calibration needs absolute mode") << "calib360"
+                                                         << "absolute mode";
     }
     void tooltipNamesKeyOrRange()
     {

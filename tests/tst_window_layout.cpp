@@ -82,9 +82,11 @@ private slots:
     void tabGoesPanelByPanel();
 
 private:
-    QWidget* window(const QString& name) const { return name == QLatin1String("rotor") ? main_.get() : calibration_.get(); }
-    template <typename T>
-    T* control(const QString& windowName, const QString& name) const
+    QWidget* window(const QString& name) const
+    {
+        return name == QLatin1String("rotor") ? main_.get() : calibration_.get();
+    }
+    template <typename T> T* control(const QString& windowName, const QString& name) const
     {
         return window(windowName)->findChild<T*>(name);
     }
@@ -139,8 +141,10 @@ void WindowLayoutTest::windowsHaveNameTitleAndSize_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
-    QTest::newRow("main") << "rotor" << QString("ORBANIQ" + QString(23, u' ') + "CONTROL BOX SETTINGS - V3.22") << 7845 << 7950;
-    QTest::newRow("calibration") << "CALIBRATION" << "ORBANIQ  -  CALIBRATION FORM  - V3.21" << 4575 << 2850;
+    QTest::newRow("main") << "rotor" << QString("ORBANIQ" + QString(23, u' ') + "CONTROL BOX SETTINGS - V3.22") << 7845
+                          << 7950;
+    QTest::newRow("calibration") << "CALIBRATION"
+                                 << "ORBANIQ  -  CALIBRATION FORM  - V3.21" << 4575 << 2850;
 }
 
 void WindowLayoutTest::windowsHaveNameTitleAndSize()
@@ -160,15 +164,24 @@ void WindowLayoutTest::windowHoldsTheWholeFieldSet_data()
     QTest::addColumn<QString>("windowName");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<int>("count");
-    QTest::newRow("text fields") << "rotor" << "text field" << 36;
-    QTest::newRow("buttons") << "rotor" << "button" << 13;
-    QTest::newRow("options") << "rotor" << "option" << 6;
-    QTest::newRow("check boxes") << "rotor" << "check box" << 3;
-    QTest::newRow("panels") << "rotor" << "panel" << 5;
-    QTest::newRow("fixed labels") << "rotor" << "label" << 45;
-    QTest::newRow("calibration entries") << "CALIBRATION" << "text field" << 2;
-    QTest::newRow("calibration buttons") << "CALIBRATION" << "button" << 4;
-    QTest::newRow("calibration labels") << "CALIBRATION" << "label" << 1;
+    QTest::newRow("text fields") << "rotor"
+                                 << "text field" << 36;
+    QTest::newRow("buttons") << "rotor"
+                             << "button" << 13;
+    QTest::newRow("options") << "rotor"
+                             << "option" << 6;
+    QTest::newRow("check boxes") << "rotor"
+                                 << "check box" << 3;
+    QTest::newRow("panels") << "rotor"
+                            << "panel" << 5;
+    QTest::newRow("fixed labels") << "rotor"
+                                  << "label" << 45;
+    QTest::newRow("calibration entries") << "CALIBRATION"
+                                         << "text field" << 2;
+    QTest::newRow("calibration buttons") << "CALIBRATION"
+                                         << "button" << 4;
+    QTest::newRow("calibration labels") << "CALIBRATION"
+                                        << "label" << 1;
 }
 
 void WindowLayoutTest::windowHoldsTheWholeFieldSet()
@@ -198,26 +211,48 @@ void WindowLayoutTest::panelsAreTitledGroupBoxesHoldingTheirControls_data()
     QTest::addColumn<QString>("panel");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("members");
-    QTest::newRow("set") << "Frame1" << "PARAMETERS SET"
-                         << QStringList{"pwm_period", "pwm_max_duty", "pwm_min_duty", "ramp", "lower_limit",
-                                        "upper_limit", "inv_delay", "pres_delay", "rot_timeout", "write_mode",
-                                        "pwm_on", "optimize", "mot_check", "set_default", "south_stop",
-                                        "north_stop", "offset_write", "check_angle_write"};
-    QTest::newRow("read") << "info_read" << "PARAMETERS READ"
-                          << QStringList{"read_pwm_period", "read_pwm_max_duty", "read_pwm_min_duty", "read_ramp",
-                                         "read_lower_limit", "read_upper_limit", "read_inv_delay",
-                                         "read_pres_delay", "read_rot_timeout", "mode_msg", "dipsw", "label_dipsw",
-                                         "offset_read", "optimize_msg", "pwm_msg", "curr_pos", "cbox_status",
-                                         "cal_fact", "mot_check_msg", "check_angle", "read_info"};
-    QTest::newRow("goto") << "go_to" << "GOTO"
+    QTest::newRow("set") << "Frame1"
+                         << "PARAMETERS SET"
+                         << QStringList{"pwm_period",  "pwm_max_duty", "pwm_min_duty",     "ramp",        "lower_limit",
+                                        "upper_limit", "inv_delay",    "pres_delay",       "rot_timeout", "write_mode",
+                                        "pwm_on",      "optimize",     "mot_check",        "set_default", "south_stop",
+                                        "north_stop",  "offset_write", "check_angle_write"};
+    QTest::newRow("read") << "info_read"
+                          << "PARAMETERS READ"
+                          << QStringList{"read_pwm_period",
+                                         "read_pwm_max_duty",
+                                         "read_pwm_min_duty",
+                                         "read_ramp",
+                                         "read_lower_limit",
+                                         "read_upper_limit",
+                                         "read_inv_delay",
+                                         "read_pres_delay",
+                                         "read_rot_timeout",
+                                         "mode_msg",
+                                         "dipsw",
+                                         "label_dipsw",
+                                         "offset_read",
+                                         "optimize_msg",
+                                         "pwm_msg",
+                                         "curr_pos",
+                                         "cbox_status",
+                                         "cal_fact",
+                                         "mot_check_msg",
+                                         "check_angle",
+                                         "read_info"};
+    QTest::newRow("goto") << "go_to"
+                          << "GOTO"
                           << QStringList{"execute", "go_to_angle", "Label1", "goto_replay", "fast_stop", "soft_stop"};
-    QTest::newRow("monitor") << "Frame2" << "COMMUNICATION MONITOR"
+    QTest::newRow("monitor") << "Frame2"
+                             << "COMMUNICATION MONITOR"
                              << QStringList{"cmd_monitor", "fast_pos", "fast_status", "clr_reply", "cbox_reply_text"};
-    QTest::newRow("port") << "COM" << "COM PORT" << QStringList{"COM1", "COM2", "COM3", "COM4"};
+    QTest::newRow("port") << "COM"
+                          << "COM PORT" << QStringList{"COM1", "COM2", "COM3", "COM4"};
     // The controls loose on the window belong to no panel.
-    QTest::newRow("window") << "" << ""
-                            << QStringList{"calib", "command_v", "firm_version", "command_s", "command_c",
-                                           "command_qm", "Frame1", "info_read", "go_to", "Frame2", "COM"};
+    QTest::newRow("window") << ""
+                            << "" << QStringList{"calib",     "command_v",  "firm_version", "command_s",
+                                                 "command_c", "command_qm", "Frame1",       "info_read",
+                                                 "go_to",     "Frame2",     "COM"};
 }
 
 void WindowLayoutTest::panelsAreTitledGroupBoxesHoldingTheirControls()
@@ -244,25 +279,57 @@ void WindowLayoutTest::buttonsHaveCaptionAndColour_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("calib") << "rotor" << "calib" << "-Calibration- open form ..." << QColor(255, 255, 0);
-    QTest::newRow("command_v") << "rotor" << "command_v" << "Firmware Version" << QColor(255, 224, 192);
-    QTest::newRow("command_s") << "rotor" << "command_s" << "cmd S" << QColor(192, 192, 255);
-    QTest::newRow("command_c") << "rotor" << "command_c" << "cmd M" << QColor(192, 255, 255);
-    QTest::newRow("command_qm") << "rotor" << "command_qm" << "cmd ?" << QColor(255, 192, 255);
-    QTest::newRow("cmd_monitor") << "rotor" << "cmd_monitor" << "START..." << QColor(0, 255, 0);
-    QTest::newRow("clr_reply") << "rotor" << "clr_reply" << "CLR REPLIES" << QColor(255, 192, 192);
-    QTest::newRow("execute") << "rotor" << "execute" << "Execute" << QColor(0, 255, 0);
-    QTest::newRow("fast_stop") << "rotor" << "fast_stop" << "STOP!" << QColor(255, 192, 128);
-    QTest::newRow("soft_stop") << "rotor" << "soft_stop" << "Soft STOP" << QColor(255, 192, 128);
-    QTest::newRow("read_info") << "rotor" << "read_info" << "cmd L" << QColor(0, 255, 0);
-    QTest::newRow("write_mode") << "rotor" << "write_mode" << "cmd W" << QColor(128, 255, 128);
-    QTest::newRow("set_default") << "rotor" << "set_default" << "Set Default" << QColor(255, 128, 0);
-    QTest::newRow("calib_def") << "CALIBRATION" << "calib_def" << "-Calibration- default (c)" << QColor(255, 255, 192);
-    QTest::newRow("calib360") << "CALIBRATION" << "calib360" << "-Calibration- 360° (C)" << QColor(255, 255, 0);
-    QTest::newRow("calibration calib") << "CALIBRATION" << "calib" << "-Calibration- any angle (K)"
-                                       << QColor(192, 192, 255);
-    QTest::newRow("write_factor") << "CALIBRATION" << "write_factor" << "-Calibration- calib factor set (F)"
-                                  << QColor(192, 255, 192);
+    QTest::newRow("calib") << "rotor"
+                           << "calib"
+                           << "-Calibration- open form ..." << QColor(255, 255, 0);
+    QTest::newRow("command_v") << "rotor"
+                               << "command_v"
+                               << "Firmware Version" << QColor(255, 224, 192);
+    QTest::newRow("command_s") << "rotor"
+                               << "command_s"
+                               << "cmd S" << QColor(192, 192, 255);
+    QTest::newRow("command_c") << "rotor"
+                               << "command_c"
+                               << "cmd M" << QColor(192, 255, 255);
+    QTest::newRow("command_qm") << "rotor"
+                                << "command_qm"
+                                << "cmd ?" << QColor(255, 192, 255);
+    QTest::newRow("cmd_monitor") << "rotor"
+                                 << "cmd_monitor"
+                                 << "START..." << QColor(0, 255, 0);
+    QTest::newRow("clr_reply") << "rotor"
+                               << "clr_reply"
+                               << "CLR REPLIES" << QColor(255, 192, 192);
+    QTest::newRow("execute") << "rotor"
+                             << "execute"
+                             << "Execute" << QColor(0, 255, 0);
+    QTest::newRow("fast_stop") << "rotor"
+                               << "fast_stop"
+                               << "STOP!" << QColor(255, 192, 128);
+    QTest::newRow("soft_stop") << "rotor"
+                               << "soft_stop"
+                               << "Soft STOP" << QColor(255, 192, 128);
+    QTest::newRow("read_info") << "rotor"
+                               << "read_info"
+                               << "cmd L" << QColor(0, 255, 0);
+    QTest::newRow("write_mode") << "rotor"
+                                << "write_mode"
+                                << "cmd W" << QColor(128, 255, 128);
+    QTest::newRow("set_default") << "rotor"
+                                 << "set_default"
+                                 << "Set Default" << QColor(255, 128, 0);
+    QTest::newRow("calib_def") << "CALIBRATION"
+                               << "calib_def"
+                               << "-Calibration- default (c)" << QColor(255, 255, 192);
+    QTest::newRow("calib360") << "CALIBRATION"
+                              << "calib360"
+                              << "-Calibration- 360° (C)" << QColor(255, 255, 0);
+    QTest::newRow("calibration calib") << "CALIBRATION"
+                                       << "calib"
+                                       << "-Calibration- any angle (K)" << QColor(192, 192, 255);
+    QTest::newRow("write_factor") << "CALIBRATION"
+                                  << "write_factor"
+                                  << "-Calibration- calib factor set (F)" << QColor(192, 255, 192);
 }
 
 void WindowLayoutTest::buttonsHaveCaptionAndColour()
@@ -327,10 +394,12 @@ void WindowLayoutTest::textFieldsHaveTextStateColourAndName_data()
     row("fast_pos") << "???" << true << "Position" << notPainted << notPainted;
     row("fast_status") << "???" << true << "CBOX is" << notPainted << notPainted;
     row("cbox_reply_text") << "" << true << "CBOX replies" << notPainted << notPainted;
-    QTest::newRow("calib_angle") << "CALIBRATION" << "calib_angle" << "90" << false << "Calibration angle"
-                                 << QColor(192, 192, 255) << notPainted;
-    QTest::newRow("cal_factor") << "CALIBRATION" << "cal_factor" << "?" << false << "Calibration factor"
-                                << QColor(192, 255, 192) << notPainted;
+    QTest::newRow("calib_angle") << "CALIBRATION"
+                                 << "calib_angle"
+                                 << "90" << false << "Calibration angle" << QColor(192, 192, 255) << notPainted;
+    QTest::newRow("cal_factor") << "CALIBRATION"
+                                << "cal_factor"
+                                << "?" << false << "Calibration factor" << QColor(192, 255, 192) << notPainted;
 }
 
 void WindowLayoutTest::textFieldsHaveTextStateColourAndName()
@@ -366,12 +435,18 @@ void WindowLayoutTest::labelsNameTheirFields_data()
     QTest::addColumn<QString>("labelText");
     QTest::addColumn<QColor>("labelColour");
     // One row per panel and kind suffices here: every field's accessible name is checked above.
-    QTest::newRow("set entry") << "pwm_max_duty" << "PWM:max.duty" << notPainted;
-    QTest::newRow("set entry, right part") << "offset_write" << "Offset (-70°..+70°)" << notPainted;
-    QTest::newRow("read field") << "read_pwm_max_duty" << "PWM:max.duty" << notPainted;
-    QTest::newRow("DIP switch, red") << "dipsw" << "DIP-SW" << QColor(255, 0, 0);
-    QTest::newRow("monitor field") << "fast_status" << "CBOX is" << notPainted;
-    QTest::newRow("listing") << "cbox_reply_text" << "CBOX replies" << notPainted;
+    QTest::newRow("set entry") << "pwm_max_duty"
+                               << "PWM:max.duty" << notPainted;
+    QTest::newRow("set entry, right part") << "offset_write"
+                                           << "Offset (-70°..+70°)" << notPainted;
+    QTest::newRow("read field") << "read_pwm_max_duty"
+                                << "PWM:max.duty" << notPainted;
+    QTest::newRow("DIP switch, red") << "dipsw"
+                                     << "DIP-SW" << QColor(255, 0, 0);
+    QTest::newRow("monitor field") << "fast_status"
+                                   << "CBOX is" << notPainted;
+    QTest::newRow("listing") << "cbox_reply_text"
+                             << "CBOX replies" << notPainted;
 }
 
 void WindowLayoutTest::labelsNameTheirFields()
@@ -388,7 +463,8 @@ void WindowLayoutTest::labelsNameTheirFields()
     QVERIFY2(label, "no label has the field as its buddy");
     QCOMPARE(label->text(), labelText);
     QCOMPARE(label->parentWidget(), target->parentWidget());
-    QVERIFY2(label->geometry().right() < target->geometry().left() || label->geometry().bottom() < target->geometry().top(),
+    QVERIFY2(label->geometry().right() < target->geometry().left()
+                 || label->geometry().bottom() < target->geometry().top(),
              "the label stands left of its field or above it");
     QCOMPARE(colours::textColour(label), labelColour.isValid() ? labelColour : colours::windowText());
 }
@@ -399,9 +475,18 @@ void WindowLayoutTest::unboundLabels_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("panel");
-    QTest::newRow("DIP switch label") << "rotor" << "label_dipsw" << "DIP-SW" << "info_read";
-    QTest::newRow("GOTO degree sign") << "rotor" << "Label1" << "°" << "go_to";
-    QTest::newRow("calibration degree sign") << "CALIBRATION" << "Label1" << "°" << "";
+    QTest::newRow("DIP switch label") << "rotor"
+                                      << "label_dipsw"
+                                      << "DIP-SW"
+                                      << "info_read";
+    QTest::newRow("GOTO degree sign") << "rotor"
+                                      << "Label1"
+                                      << "°"
+                                      << "go_to";
+    QTest::newRow("calibration degree sign") << "CALIBRATION"
+                                             << "Label1"
+                                             << "°"
+                                             << "";
 }
 
 void WindowLayoutTest::unboundLabels()
@@ -422,15 +507,24 @@ void WindowLayoutTest::checkBoxesAndOptionsStartAsDefaults_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("checked");
-    QTest::newRow("pwm_on") << "pwm_on" << "PWM" << true;
-    QTest::newRow("optimize") << "optimize" << "OPTIMIZE" << true;
-    QTest::newRow("mot_check") << "mot_check" << "ROT CHECK" << false;
-    QTest::newRow("south_stop") << "south_stop" << "South-stop" << true;
-    QTest::newRow("north_stop") << "north_stop" << "North-stop" << false;
-    QTest::newRow("COM1") << "COM1" << "1" << true;
-    QTest::newRow("COM2") << "COM2" << "2" << false;
-    QTest::newRow("COM3") << "COM3" << "3" << false;
-    QTest::newRow("COM4") << "COM4" << "4" << false;
+    QTest::newRow("pwm_on") << "pwm_on"
+                            << "PWM" << true;
+    QTest::newRow("optimize") << "optimize"
+                              << "OPTIMIZE" << true;
+    QTest::newRow("mot_check") << "mot_check"
+                               << "ROT CHECK" << false;
+    QTest::newRow("south_stop") << "south_stop"
+                                << "South-stop" << true;
+    QTest::newRow("north_stop") << "north_stop"
+                                << "North-stop" << false;
+    QTest::newRow("COM1") << "COM1"
+                          << "1" << true;
+    QTest::newRow("COM2") << "COM2"
+                          << "2" << false;
+    QTest::newRow("COM3") << "COM3"
+                          << "3" << false;
+    QTest::newRow("COM4") << "COM4"
+                          << "4" << false;
 }
 
 void WindowLayoutTest::checkBoxesAndOptionsStartAsDefaults()
@@ -501,30 +595,78 @@ void WindowLayoutTest::controlsStandWhereTheTablesPutThem_data()
     QTest::addColumn<QString>("parentName");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("place");  // in twips
-    QTest::newRow("Frame1") << "rotor" << "rotor" << "Frame1" << QRect(120, 0, 6375, 2535);
-    QTest::newRow("calib") << "rotor" << "rotor" << "calib" << QRect(6600, 120, 1095, 495);
-    QTest::newRow("command_v") << "rotor" << "rotor" << "command_v" << QRect(6600, 1560, 1095, 495);
-    QTest::newRow("firm_version") << "rotor" << "rotor" << "firm_version" << QRect(6600, 2160, 1095, 345);
-    QTest::newRow("info_read") << "rotor" << "rotor" << "info_read" << QRect(120, 2640, 4935, 3015);
-    QTest::newRow("go_to") << "rotor" << "rotor" << "go_to" << QRect(5280, 2640, 2415, 3015);
-    QTest::newRow("Frame2") << "rotor" << "rotor" << "Frame2" << QRect(120, 5760, 6255, 2175);
-    QTest::newRow("COM") << "rotor" << "rotor" << "COM" << QRect(6480, 5880, 1215, 855);
-    QTest::newRow("command_s") << "rotor" << "rotor" << "command_s" << QRect(6480, 6840, 1215, 360);
-    QTest::newRow("command_c") << "rotor" << "rotor" << "command_c" << QRect(6480, 7200, 1215, 360);
-    QTest::newRow("command_qm") << "rotor" << "rotor" << "command_qm" << QRect(6480, 7560, 1215, 375);
-    QTest::newRow("pwm_period") << "rotor" << "Frame1" << "pwm_period" << QRect(1680, 240, 855, 285);
-    QTest::newRow("pwm_min_duty") << "rotor" << "Frame1" << "pwm_min_duty" << QRect(1680, 720, 855, 270);
-    QTest::newRow("rot_timeout") << "rotor" << "Frame1" << "rot_timeout" << QRect(1680, 2160, 855, 270);
-    QTest::newRow("offset_write") << "rotor" << "Frame1" << "offset_write" << QRect(5280, 1920, 615, 270);
-    QTest::newRow("check_angle_write") << "rotor" << "Frame1" << "check_angle_write" << QRect(5280, 2160, 615, 270);
-    QTest::newRow("write_mode") << "rotor" << "Frame1" << "write_mode" << QRect(3360, 240, 1455, 735);
-    QTest::newRow("set_default") << "rotor" << "Frame1" << "set_default" << QRect(3960, 1080, 855, 615);
-    QTest::newRow("calib_def") << "CALIBRATION" << "CALIBRATION" << "calib_def" << QRect(720, 240, 1455, 615);
-    QTest::newRow("calib360") << "CALIBRATION" << "CALIBRATION" << "calib360" << QRect(2280, 240, 1335, 615);
-    QTest::newRow("calibration calib") << "CALIBRATION" << "CALIBRATION" << "calib" << QRect(720, 1080, 1455, 615);
-    QTest::newRow("calib_angle") << "CALIBRATION" << "CALIBRATION" << "calib_angle" << QRect(2280, 1080, 1215, 600);
-    QTest::newRow("write_factor") << "CALIBRATION" << "CALIBRATION" << "write_factor" << QRect(720, 1920, 1455, 855);
-    QTest::newRow("cal_factor") << "CALIBRATION" << "CALIBRATION" << "cal_factor" << QRect(2280, 2040, 1695, 600);
+    QTest::newRow("Frame1") << "rotor"
+                            << "rotor"
+                            << "Frame1" << QRect(120, 0, 6375, 2535);
+    QTest::newRow("calib") << "rotor"
+                           << "rotor"
+                           << "calib" << QRect(6600, 120, 1095, 495);
+    QTest::newRow("command_v") << "rotor"
+                               << "rotor"
+                               << "command_v" << QRect(6600, 1560, 1095, 495);
+    QTest::newRow("firm_version") << "rotor"
+                                  << "rotor"
+                                  << "firm_version" << QRect(6600, 2160, 1095, 345);
+    QTest::newRow("info_read") << "rotor"
+                               << "rotor"
+                               << "info_read" << QRect(120, 2640, 4935, 3015);
+    QTest::newRow("go_to") << "rotor"
+                           << "rotor"
+                           << "go_to" << QRect(5280, 2640, 2415, 3015);
+    QTest::newRow("Frame2") << "rotor"
+                            << "rotor"
+                            << "Frame2" << QRect(120, 5760, 6255, 2175);
+    QTest::newRow("COM") << "rotor"
+                         << "rotor"
+                         << "COM" << QRect(6480, 5880, 1215, 855);
+    QTest::newRow("command_s") << "rotor"
+                               << "rotor"
+                               << "command_s" << QRect(6480, 6840, 1215, 360);
+    QTest::newRow("command_c") << "rotor"
+                               << "rotor"
+                               << "command_c" << QRect(6480, 7200, 1215, 360);
+    QTest::newRow("command_qm") << "rotor"
+                                << "rotor"
+                                << "command_qm" << QRect(6480, 7560, 1215, 375);
+    QTest::newRow("pwm_period") << "rotor"
+                                << "Frame1"
+                                << "pwm_period" << QRect(1680, 240, 855, 285);
+    QTest::newRow("pwm_min_duty") << "rotor"
+                                  << "Frame1"
+                                  << "pwm_min_duty" << QRect(1680, 720, 855, 270);
+    QTest::newRow("rot_timeout") << "rotor"
+                                 << "Frame1"
+                                 << "rot_timeout" << QRect(1680, 2160, 855, 270);
+    QTest::newRow("offset_write") << "rotor"
+                                  << "Frame1"
+                                  << "offset_write" << QRect(5280, 1920, 615, 270);
+    QTest::newRow("check_angle_write") << "rotor"
+                                       << "Frame1"
+                                       << "check_angle_write" << QRect(5280, 2160, 615, 270);
+    QTest::newRow("write_mode") << "rotor"
+                                << "Frame1"
+                                << "write_mode" << QRect(3360, 240, 1455, 735);
+    QTest::newRow("set_default") << "rotor"
+                                 << "Frame1"
+                                 << "set_default" << QRect(3960, 1080, 855, 615);
+    QTest::newRow("calib_def") << "CALIBRATION"
+                               << "CALIBRATION"
+                               << "calib_def" << QRect(720, 240, 1455, 615);
+    QTest::newRow("calib360") << "CALIBRATION"
+                              << "CALIBRATION"
+                              << "calib360" << QRect(2280, 240, 1335, 615);
+    QTest::newRow("calibration calib") << "CALIBRATION"
+                                       << "CALIBRATION"
+                                       << "calib" << QRect(720, 1080, 1455, 615);
+    QTest::newRow("calib_angle") << "CALIBRATION"
+                                 << "CALIBRATION"
+                                 << "calib_angle" << QRect(2280, 1080, 1215, 600);
+    QTest::newRow("write_factor") << "CALIBRATION"
+                                  << "CALIBRATION"
+                                  << "write_factor" << QRect(720, 1920, 1455, 855);
+    QTest::newRow("cal_factor") << "CALIBRATION"
+                                << "CALIBRATION"
+                                << "cal_factor" << QRect(2280, 2040, 1695, 600);
 }
 
 void WindowLayoutTest::controlsStandWhereTheTablesPutThem()
@@ -597,11 +739,10 @@ void WindowLayoutTest::captionsFitTheirControls()
     for (QRadioButton* option : window(windowName)->findChildren<QRadioButton*>())
         captioned.append(option);
     for (QWidget* widget : captioned)
-        QVERIFY2(widget->sizeHint().width() <= widget->width(),
-                 qPrintable(QStringLiteral("%1 needs %2 pixels, has %3")
-                                .arg(widget->objectName())
-                                .arg(widget->sizeHint().width())
-                                .arg(widget->width())));
+        QVERIFY2(widget->sizeHint().width() <= widget->width(), qPrintable(QStringLiteral("%1 needs %2 pixels, has %3")
+                                                                               .arg(widget->objectName())
+                                                                               .arg(widget->sizeHint().width())
+                                                                               .arg(widget->width())));
 }
 
 namespace {
@@ -625,7 +766,8 @@ QString captionProblem(QWidget* widget)
 {
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
         const QRect area = buttonCaptionArea(button);
-        const QRect needed = button->fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, button->text());
+        const QRect needed =
+            button->fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, button->text());
         if (needed.width() > area.width() || needed.height() > area.height())
             return QStringLiteral("%1 needs %2x%3, has %4x%5")
                 .arg(button->objectName())
@@ -636,7 +778,10 @@ QString captionProblem(QWidget* widget)
         return {};
     }
     if (widget->sizeHint().width() > widget->width())
-        return QStringLiteral("%1 needs %2 pixels, has %3").arg(widget->objectName()).arg(widget->sizeHint().width()).arg(widget->width());
+        return QStringLiteral("%1 needs %2 pixels, has %3")
+            .arg(widget->objectName())
+            .arg(widget->sizeHint().width())
+            .arg(widget->width());
     return {};
 }
 
@@ -779,28 +924,28 @@ void WindowLayoutTest::tabGoesPanelByPanel_data()
 {
     QTest::addColumn<QString>("windowName");
     QTest::addColumn<QStringList>("order");
-    QTest::newRow("main")
-        << "rotor"
-        << QStringList{// PARAMETERS SET: the entries column, then the right part top to bottom
-                       "pwm_period", "pwm_max_duty", "pwm_min_duty", "ramp", "lower_limit", "upper_limit",
-                       "inv_delay", "pres_delay", "rot_timeout", "write_mode", "pwm_on", "optimize", "mot_check",
-                       "set_default", "south_stop", "north_stop", "offset_write", "check_angle_write",
-                       // right of it
-                       "calib", "command_v", "firm_version",
-                       // PARAMETERS READ: left column, right column, then its button
-                       "read_pwm_period", "read_pwm_max_duty", "read_pwm_min_duty", "read_ramp", "read_lower_limit",
-                       "read_upper_limit", "read_inv_delay", "read_pres_delay", "read_rot_timeout", "mode_msg",
-                       "dipsw", "offset_read", "optimize_msg", "pwm_msg", "curr_pos", "cbox_status", "cal_fact",
-                       "mot_check_msg", "check_angle", "read_info",
-                       // GOTO
-                       "execute", "go_to_angle", "goto_replay", "fast_stop", "soft_stop",
-                       // COMMUNICATION MONITOR
-                       "cmd_monitor", "fast_pos", "fast_status", "clr_reply", "cbox_reply_text",
-                       // COM PORT and the commands under it
-                       "COM1", "COM2", "COM3", "COM4", "command_s", "command_c", "command_qm"};
-    QTest::newRow("calibration") << "CALIBRATION"
-                                 << QStringList{"calib_def", "calib360", "calib", "calib_angle", "write_factor",
-                                                "cal_factor"};
+    QTest::newRow("main") << "rotor"
+                          << QStringList{// PARAMETERS SET: the entries column, then the right part top to bottom
+                                         "pwm_period", "pwm_max_duty", "pwm_min_duty", "ramp", "lower_limit",
+                                         "upper_limit", "inv_delay", "pres_delay", "rot_timeout", "write_mode",
+                                         "pwm_on", "optimize", "mot_check", "set_default", "south_stop", "north_stop",
+                                         "offset_write", "check_angle_write",
+                                         // right of it
+                                         "calib", "command_v", "firm_version",
+                                         // PARAMETERS READ: left column, right column, then its button
+                                         "read_pwm_period", "read_pwm_max_duty", "read_pwm_min_duty", "read_ramp",
+                                         "read_lower_limit", "read_upper_limit", "read_inv_delay", "read_pres_delay",
+                                         "read_rot_timeout", "mode_msg", "dipsw", "offset_read", "optimize_msg",
+                                         "pwm_msg", "curr_pos", "cbox_status", "cal_fact", "mot_check_msg",
+                                         "check_angle", "read_info",
+                                         // GOTO
+                                         "execute", "go_to_angle", "goto_replay", "fast_stop", "soft_stop",
+                                         // COMMUNICATION MONITOR
+                                         "cmd_monitor", "fast_pos", "fast_status", "clr_reply", "cbox_reply_text",
+                                         // COM PORT and the commands under it
+                                         "COM1", "COM2", "COM3", "COM4", "command_s", "command_c", "command_qm"};
+    QTest::newRow("calibration") << "CALIBRATION" << QStringList{"calib_def",   "calib360",     "calib",
+                                                                 "calib_angle", "write_factor", "cal_factor"};
 }
 
 void WindowLayoutTest::tabGoesPanelByPanel()
@@ -810,8 +955,8 @@ void WindowLayoutTest::tabGoesPanelByPanel()
     QWidget* w = window(windowName);
     QStringList chain;
     for (QWidget* next = w->nextInFocusChain(); next && next != w; next = next->nextInFocusChain())
-        if ((next->focusPolicy() & Qt::TabFocus) && next->parentWidget()
-            && !next->objectName().isEmpty() && !next->objectName().startsWith("qt_"))
+        if ((next->focusPolicy() & Qt::TabFocus) && next->parentWidget() && !next->objectName().isEmpty()
+            && !next->objectName().startsWith("qt_"))
             chain.append(next->objectName());
     QCOMPARE(chain, order);
 }

@@ -14,7 +14,8 @@ private slots:
     {
         TestWindow t;
         t.click(QStringLiteral("calib"));
-        for (QWidget* w : {static_cast<QWidget*>(t.window.get()), static_cast<QWidget*>(t.window->calibrationWindow())}) {
+        for (QWidget* w :
+             {static_cast<QWidget*>(t.window.get()), static_cast<QWidget*>(t.window->calibrationWindow())}) {
             const QIcon icon = w->windowIcon();
             QVERIFY2(!icon.isNull(), qPrintable(w->objectName()));
             QVERIFY(!icon.pixmap(32, 32).isNull());

@@ -32,9 +32,9 @@ PanelState defaultPanel()
 PanelState withAllEntries(const QString& text)
 {
     PanelState panel;
-    for (QString* entry : {&panel.lowerLimit, &panel.upperLimit, &panel.invDelay, &panel.pwmPeriod,
-                           &panel.pwmMaxDuty, &panel.ramp, &panel.pwmMinDuty, &panel.presDelay, &panel.offsetWrite,
-                           &panel.checkAngleWrite, &panel.rotTimeout})
+    for (QString* entry :
+         {&panel.lowerLimit, &panel.upperLimit, &panel.invDelay, &panel.pwmPeriod, &panel.pwmMaxDuty, &panel.ramp,
+          &panel.pwmMinDuty, &panel.presDelay, &panel.offsetWrite, &panel.checkAngleWrite, &panel.rotTimeout})
         *entry = text;
     return panel;
 }
@@ -78,7 +78,8 @@ private slots:
 // The worked example: the panel after Set Default, line by line.
 void TestWriteLines::default_panel()
 {
-    const QStringList expected = {"1", "0", "500", "1829", "1", "30", "0", "10", "15", "1", "1829", "0", "0", "2", "3049"};
+    const QStringList expected = {"1",  "0", "500",  "1829", "1", "30", "0",   "10",
+                                  "15", "1", "1829", "0",    "0", "2",  "3049"};
     QCOMPARE(allLines(defaultPanel()), expected);
 }
 
@@ -91,16 +92,61 @@ void TestWriteLines::pwm_lines_data()
     QTest::addColumn<QString>("off");
     QTest::addColumn<QString>("min");
 
-    QTest::newRow("100 ms, 80 %, 20 %") << "100" << "80" << "20" << "49" << "12" << "12";
-    QTest::newRow("50 ms, 100 %, 50 %") << "50" << "100" << "50" << "30" << "0" << "15";
-    QTest::newRow("49 ms read back, 100 %") << "49" << "100" << "50" << "30" << "0" << "15";
-    QTest::newRow("100 ms, 80.327868852459 %") << "100" << "80.327868852459" << "20" << "49" << "12" << "12";
-    QTest::newRow("period without a number") << "???" << "100" << "50" << "0" << "0" << "0";
-    QTest::newRow("empty period") << "" << "80" << "20" << "0" << "0" << "0";
-    QTest::newRow("no duties") << "100" << "???" << "???" << "0" << "61" << "0";
-    QTest::newRow("blanks around") << " 100 " << " 80 " << " 20 " << "49" << "12" << "12";
+    QTest::newRow("100 ms, 80 %, 20 %") << "100"
+                                        << "80"
+                                        << "20"
+                                        << "49"
+                                        << "12"
+                                        << "12";
+    QTest::newRow("50 ms, 100 %, 50 %") << "50"
+                                        << "100"
+                                        << "50"
+                                        << "30"
+                                        << "0"
+                                        << "15";
+    QTest::newRow("49 ms read back, 100 %") << "49"
+                                            << "100"
+                                            << "50"
+                                            << "30"
+                                            << "0"
+                                            << "15";
+    QTest::newRow("100 ms, 80.327868852459 %") << "100"
+                                               << "80.327868852459"
+                                               << "20"
+                                               << "49"
+                                               << "12"
+                                               << "12";
+    QTest::newRow("period without a number") << "???"
+                                             << "100"
+                                             << "50"
+                                             << "0"
+                                             << "0"
+                                             << "0";
+    QTest::newRow("empty period") << ""
+                                  << "80"
+                                  << "20"
+                                  << "0"
+                                  << "0"
+                                  << "0";
+    QTest::newRow("no duties") << "100"
+                               << "???"
+                               << "???"
+                               << "0"
+                               << "61"
+                               << "0";
+    QTest::newRow("blanks around") << " 100 "
+                                   << " 80 "
+                                   << " 20 "
+                                   << "49"
+                                   << "12"
+                                   << "12";
     // A duty above 100 % gives a negative off-time; rounding is still down after adding 0.5.
-    QTest::newRow("duty above 100") << "100" << "150" << "20" << "91" << "-30" << "12";
+    QTest::newRow("duty above 100") << "100"
+                                    << "150"
+                                    << "20"
+                                    << "91"
+                                    << "-30"
+                                    << "12";
 }
 
 void TestWriteLines::pwm_lines()
@@ -127,15 +173,24 @@ void TestWriteLines::delay_lines_data()
     QTest::addColumn<QString>("seconds");
     QTest::addColumn<QString>("ticks");
 
-    QTest::newRow("reversal delay 2") << 4 << "2" << "1220";
-    QTest::newRow("preset delay 1") << 11 << "1" << "610";
-    QTest::newRow("rotation timeout 60") << 15 << "60" << "36585";
-    QTest::newRow("reversal delay 3") << 4 << "3" << "1829";
-    QTest::newRow("rotation timeout 5") << 15 << "5" << "3049";
-    QTest::newRow("fraction of a second") << 11 << "0.5" << "305";
-    QTest::newRow("blanks inside") << 4 << " 1 0 " << "6098";
-    QTest::newRow("placeholder") << 11 << "???" << "0";
-    QTest::newRow("negative") << 15 << "-1" << "-610";
+    QTest::newRow("reversal delay 2") << 4 << "2"
+                                      << "1220";
+    QTest::newRow("preset delay 1") << 11 << "1"
+                                    << "610";
+    QTest::newRow("rotation timeout 60") << 15 << "60"
+                                         << "36585";
+    QTest::newRow("reversal delay 3") << 4 << "3"
+                                      << "1829";
+    QTest::newRow("rotation timeout 5") << 15 << "5"
+                                        << "3049";
+    QTest::newRow("fraction of a second") << 11 << "0.5"
+                                          << "305";
+    QTest::newRow("blanks inside") << 4 << " 1 0 "
+                                   << "6098";
+    QTest::newRow("placeholder") << 11 << "???"
+                                 << "0";
+    QTest::newRow("negative") << 15 << "-1"
+                              << "-610";
 }
 
 void TestWriteLines::delay_lines()
@@ -154,17 +209,28 @@ void TestWriteLines::offset_line_data()
     QTest::addColumn<QString>("offset");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("blanks around") << " 5 " << "5";
-    QTest::newRow("negative with leading zero") << "-070" << "-70";
-    QTest::newRow("negative between blanks") << "  -5  " << "-5";
-    QTest::newRow("negative fraction") << "-5.50" << "-5.5";
-    QTest::newRow("positive goes as typed") << "070" << "070";
-    QTest::newRow("plus goes as typed") << "+5" << "+5";
-    QTest::newRow("text goes as typed") << "abc" << "abc";
-    QTest::newRow("minus without number") << "-abc" << "0";
-    QTest::newRow("minus alone") << "-" << "0";
-    QTest::newRow("tab is not trimmed") << "\t-5" << "\t-5";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("blanks around") << " 5 "
+                                   << "5";
+    QTest::newRow("negative with leading zero") << "-070"
+                                                << "-70";
+    QTest::newRow("negative between blanks") << "  -5  "
+                                             << "-5";
+    QTest::newRow("negative fraction") << "-5.50"
+                                       << "-5.5";
+    QTest::newRow("positive goes as typed") << "070"
+                                            << "070";
+    QTest::newRow("plus goes as typed") << "+5"
+                                        << "+5";
+    QTest::newRow("text goes as typed") << "abc"
+                                        << "abc";
+    QTest::newRow("minus without number") << "-abc"
+                                          << "0";
+    QTest::newRow("minus alone") << "-"
+                                 << "0";
+    QTest::newRow("tab is not trimmed") << "\t-5"
+                                        << "\t-5";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestWriteLines::offset_line()
@@ -182,10 +248,14 @@ void TestWriteLines::check_angle_line_data()
     QTest::addColumn<QString>("angle");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("fraction rounds down") << "2.7" << "2";
-    QTest::newRow("negative fraction rounds down") << "-2.5" << "-3";
-    QTest::newRow("whole") << " 15 " << "15";
-    QTest::newRow("placeholder") << "???" << "0";
+    QTest::newRow("fraction rounds down") << "2.7"
+                                          << "2";
+    QTest::newRow("negative fraction rounds down") << "-2.5"
+                                                   << "-3";
+    QTest::newRow("whole") << " 15 "
+                           << "15";
+    QTest::newRow("placeholder") << "???"
+                                 << "0";
 }
 
 void TestWriteLines::check_angle_line()
@@ -204,11 +274,16 @@ void TestWriteLines::typed_lines_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("spaces around") << "  12  " << "12";
-    QTest::newRow("leading zeros stay") << "0070" << "0070";
-    QTest::newRow("inner blanks stay") << " 1 2 " << "1 2";
-    QTest::newRow("not a number") << "???" << "???";
-    QTest::newRow("negative stays as typed") << "-010" << "-010";
+    QTest::newRow("spaces around") << "  12  "
+                                   << "12";
+    QTest::newRow("leading zeros stay") << "0070"
+                                        << "0070";
+    QTest::newRow("inner blanks stay") << " 1 2 "
+                                       << "1 2";
+    QTest::newRow("not a number") << "???"
+                                  << "???";
+    QTest::newRow("negative stays as typed") << "-010"
+                                             << "-010";
 }
 
 void TestWriteLines::typed_lines()
@@ -272,21 +347,33 @@ void TestWriteLines::extreme_entries_data()
 
     // Line 1 is empty and the flags are "0": no option or check box is on.
     QTest::newRow("1e400") << "1e400"
-                           << QStringList{"", "1e400", "1e400", largest, "0", largest, negativeLargest, "1e400",
-                                          largest, "0", largest, "1e400", "0", largest, largest};
-    QTest::newRow("&HFFFFFFFF") << "&HFFFFFFFF"
-                                << QStringList{"", "&HFFFFFFFF", "&HFFFFFFFF", "-610", "0", "0", "-1", "&HFFFFFFFF",
-                                               "0", "0", "-610", "&HFFFFFFFF", "0", "-1", "-610"};
+                           << QStringList{"",      "1e400", "1e400", largest, "0", largest, negativeLargest, "1e400",
+                                          largest, "0",     largest, "1e400", "0", largest, largest};
+    QTest::newRow("&HFFFFFFFF") << "&HFFFFFFFF" << QStringList{"",     "&HFFFFFFFF", "&HFFFFFFFF", "-610", "0",
+                                                               "0",    "-1",         "&HFFFFFFFF", "0",    "0",
+                                                               "-610", "&HFFFFFFFF", "0",          "-1",   "-610"};
     QTest::newRow("-1e300") << "-1e300"
-                            << QStringList{"", "-1e300", "-1e300", "-6.09756097560976E+302", "0", largest,
-                                           negativeLargest, "-1e300", largest, "0", "-6.09756097560976E+302",
-                                           "-1E+300", "0", "-1E+300", "-6.09756097560976E+302"};
-    QTest::newRow("empty") << ""
-                           << QStringList{"", "", "", "0", "0", "0", "0", "", "0", "0", "0", "", "0", "0", "0"};
-    QTest::newRow("-1e400") << "-1e400"
-                            << QStringList{"", "-1e400", "-1e400", negativeLargest, "0", largest, negativeLargest,
-                                           "-1e400", largest, "0", negativeLargest, negativeLargest, "0",
-                                           negativeLargest, negativeLargest};
+                            << QStringList{"",
+                                           "-1e300",
+                                           "-1e300",
+                                           "-6.09756097560976E+302",
+                                           "0",
+                                           largest,
+                                           negativeLargest,
+                                           "-1e300",
+                                           largest,
+                                           "0",
+                                           "-6.09756097560976E+302",
+                                           "-1E+300",
+                                           "0",
+                                           "-1E+300",
+                                           "-6.09756097560976E+302"};
+    QTest::newRow("empty") << "" << QStringList{"", "", "", "0", "0", "0", "0", "", "0", "0", "0", "", "0", "0", "0"};
+    QTest::newRow("-1e400")
+        << "-1e400"
+        << QStringList{
+               "",      "-1e400", "-1e400",        negativeLargest, "0", largest,         negativeLargest, "-1e400",
+               largest, "0",      negativeLargest, negativeLargest, "0", negativeLargest, negativeLargest};
 }
 
 void TestWriteLines::extreme_entries()

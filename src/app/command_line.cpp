@@ -19,7 +19,7 @@ const char* const ProgramName = "rotor";
 // mistakes. It only reads them; QApplication acts on them. One dash or two, as Qt accepts both.
 struct QtOption {
     const char* name;
-    const char* value; // nullptr for a switch
+    const char* value;  // nullptr for a switch
 };
 constexpr QtOption QtOptions[] = {
     {"platform", "name"},
@@ -77,19 +77,19 @@ QString missingDisplay(const QCommandLineParser& parser)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 std::optional<int> answerCommandLine(int argc, char* argv[], QString* file)
 {
     QCommandLineParser parser;
     // "-platform" is one option, not -p -l -a ...; so is "-v".
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads, sets and exercises the configuration of an antenna-rotator control box (the CBOX)\n"
-        "over a serial line. Without options it opens its window on the configured port; given a\n"
-        "parameter file (rotor FILE.rotor) it loads that file into the PARAMETERS SET panel once the\n"
-        "start-up has ended. Given a subcommand (rotor read ...) it answers without a window.\n"
-        "Qt's own options, such as -platform and -style, are taken as in every Qt program."));
+    parser.setApplicationDescription(
+        QStringLiteral("Reads, sets and exercises the configuration of an antenna-rotator control box (the CBOX)\n"
+                       "over a serial line. Without options it opens its window on the configured port; given a\n"
+                       "parameter file (rotor FILE.rotor) it loads that file into the PARAMETERS SET panel once the\n"
+                       "start-up has ended. Given a subcommand (rotor read ...) it answers without a window.\n"
+                       "Qt's own options, such as -platform and -style, are taken as in every Qt program."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -121,8 +121,7 @@ std::optional<int> answerCommandLine(int argc, char* argv[], QString* file)
     }
 
     if (!parsed) {
-        print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n")
-                          .arg(QLatin1String(ProgramName), parser.errorText()));
+        print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(QLatin1String(ProgramName), parser.errorText()));
         return 2;
     }
     if (parser.isSet(version)) {

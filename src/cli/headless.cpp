@@ -44,8 +44,8 @@ constexpr int pollPeriodMs = 1000;
 
 struct Subcommand {
     const char* name;
-    const char* arguments;    // as the usage line shows them
-    int positional;           // how many arguments it takes
+    const char* arguments;  // as the usage line shows them
+    int positional;         // how many arguments it takes
     const char* description;
 };
 
@@ -103,7 +103,9 @@ QString dateText(const QDateTime& when)
 class Run {
 public:
     Run(const QCommandLineParser& parser, bool assumeYes)
-        : m_parser(parser), m_messages(assumeYes), m_session(m_port, m_messages, m_view)
+        : m_parser(parser),
+          m_messages(assumeYes),
+          m_session(m_port, m_messages, m_view)
     {
         m_json = parser.isSet(QStringLiteral("json"));
         // Every good read is kept in the reading history, as the window keeps its reads.
@@ -205,9 +207,10 @@ int Run::selectPort()
             return usageError(QStringLiteral("--port takes a port number from 1 to 255, not '%1'").arg(number));
         link.portNumber = qint16(n);
     } else if (!link.LOAD_SETTINGS()) {
-        printError(QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
-                                  "--device PATH, or choose the port in the window with Port > Choose serial port\u2026")
-                       .arg(native(link.settingsPath)));
+        printError(
+            QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
+                           "--device PATH, or choose the port in the window with Port > Choose serial port\u2026")
+                .arg(native(link.settingsPath)));
         return PortUnusable;
     }
     // Opened as the start-up opens it, with the whole configuration, then closed again: every
@@ -326,7 +329,8 @@ int Run::firmware()
 
 int Run::stop(bool soft)
 {
-    exchange([this, soft] { soft ? commands().CMD_SOFT_STOP() : commands().CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
+    exchange([this, soft] { soft ? commands().CMD_SOFT_STOP() : commands().CMD_FAST_STOP(); },
+             ExchangeLock::Kind::Stop);
     if (const int status = outcome(); status != Done)
         return status;
     print({{QStringLiteral("stop"), QLatin1String(soft ? "soft" : "fast")}});
@@ -428,10 +432,8 @@ int Run::goTo(const QString& angle, int timeoutS)
     case TimedOut:
         printError(QStringLiteral("The rotor did not report READY within %1 s.").arg(timeoutS));
         return BoxFailed;
-    case Failed:
-        return outcome();
-    default:
-        break;
+    case Failed: return outcome();
+    default: break;
     }
     print({{fieldName(Field::go_to_angle), angle},
            {fieldName(Field::goto_replay), m_view.text(Field::goto_replay)},
@@ -456,8 +458,11 @@ QString subcommandHelp()
 {
     QString text = QStringLiteral("Subcommands (no window, no display needed):\n");
     for (const Subcommand& sub : Subcommands) {
-        text += QStringLiteral("  ") + QStringLiteral("%1 %2 %3").arg(QLatin1String(ProgramName), QLatin1String(sub.name),
-                                                 QLatin1String(sub.arguments)).trimmed() + QLatin1Char('\n');
+        text += QStringLiteral("  ")
+                + QStringLiteral("%1 %2 %3")
+                      .arg(QLatin1String(ProgramName), QLatin1String(sub.name), QLatin1String(sub.arguments))
+                      .trimmed()
+                + QLatin1Char('\n');
         // Wrapped to fit a terminal of 100 columns.
         QString line = QStringLiteral("     ");
         for (const QString& word : QString::fromLatin1(sub.description).split(QLatin1Char(' '))) {
@@ -497,9 +502,11 @@ int runSubcommand(int argc, char* argv[])
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port N."), QStringLiteral("N"));
     const QCommandLineOption device(QStringLiteral("device"), QStringLiteral("Device PATH."), QStringLiteral("PATH"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("JSON output."));
-    const QCommandLineOption output(QStringLiteral("o"), QStringLiteral("Parameter file to write."), QStringLiteral("FILE"));
+    const QCommandLineOption output(QStringLiteral("o"), QStringLiteral("Parameter file to write."),
+                                    QStringLiteral("FILE"));
     const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Answer the confirmation yes."));
-    const QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Seconds to wait."), QStringLiteral("S"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Seconds to wait."),
+                                     QStringLiteral("S"));
     const QCommandLineOption soft(QStringLiteral("soft"), QStringLiteral("The soft stop."));
     parser.addOptions({help, port, device, json, output, yes, timeout, soft});
 
@@ -510,8 +517,9 @@ int runSubcommand(int argc, char* argv[])
     positional.removeFirst();
     if (parser.isSet(help)) {
         printOut(QStringLiteral("Usage: %1 [--port N | --device PATH] [--json]\n\n")
-                     .arg(QStringLiteral("%1 %2 %3").arg(QLatin1String(ProgramName), QLatin1String(sub->name),
-                                                         QLatin1String(sub->arguments)).simplified())
+                     .arg(QStringLiteral("%1 %2 %3")
+                              .arg(QLatin1String(ProgramName), QLatin1String(sub->name), QLatin1String(sub->arguments))
+                              .simplified())
                  + subcommandHelp());
         return Done;
     }
@@ -525,8 +533,9 @@ int runSubcommand(int argc, char* argv[])
                                   .arg(option->names().first().size() > 1 ? QStringLiteral("-") : QString(),
                                        option->names().first(), QLatin1String(owner)));
     if (positional.size() != sub->positional)
-        return usageError(sub->positional == 0 ? QStringLiteral("'%1' takes no argument").arg(name)
-                                               : QStringLiteral("'%1' takes one argument: %2").arg(name, QLatin1String(sub->arguments)));
+        return usageError(sub->positional == 0
+                              ? QStringLiteral("'%1' takes no argument").arg(name)
+                              : QStringLiteral("'%1' takes one argument: %2").arg(name, QLatin1String(sub->arguments)));
 
     int timeoutS = defaultTimeoutS;
     if (parser.isSet(timeout)) {

@@ -17,7 +17,8 @@ void calibrate(SerialLink& link, View& view, QChar letter, const QString& data)
     Exchange exchange(link, view);
     const QString name = QString(letter);
     if (exchange.send(letter, data)
-        && exchange.waitHeader(QStringLiteral("cmd %1, Communication timeout on <header>").arg(name), AfterHeader::KeepTimer)
+        && exchange.waitHeader(QStringLiteral("cmd %1, Communication timeout on <header>").arg(name),
+                               AfterHeader::KeepTimer)
         && exchange.envelope(letter, envelope::plain)) {
         if (link.GET_CHAR() == QLatin1String("B"))
             exchange.fail(QStringLiteral("Cmd %1 not accepted: the CBOX is BUSY or NOT in ABSOLUTE mode!").arg(name));
@@ -37,7 +38,8 @@ void Commands::CMD_CALDEF() { calibrate(m_link, m_view, QLatin1Char('c'), {}); }
 void Commands::CMD_CALFACTOR()
 {
     const QString factor = m_view.text(Field::cal_factor);
-    if (const QString refusal = calibrationRefusalText(QStringLiteral("cmd F"), QStringLiteral("Calibration factor"), factor);
+    if (const QString refusal =
+            calibrationRefusalText(QStringLiteral("cmd F"), QStringLiteral("Calibration factor"), factor);
         !refusal.isEmpty()) {
         m_link.messages().inform(refusal);
         return;
@@ -48,7 +50,8 @@ void Commands::CMD_CALFACTOR()
 void Commands::CMD_CALANGLE()
 {
     const QString angle = m_view.text(Field::calib_angle);
-    if (const QString refusal = calibrationRefusalText(QStringLiteral("cmd K"), QStringLiteral("Calibration angle"), angle);
+    if (const QString refusal =
+            calibrationRefusalText(QStringLiteral("cmd K"), QStringLiteral("Calibration angle"), angle);
         !refusal.isEmpty()) {
         m_link.messages().inform(refusal);
         return;

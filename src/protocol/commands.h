@@ -21,7 +21,6 @@ public:
     SerialLink& link() { return m_link; }
     View& view() { return m_view; }
 
-
     // Told when a parameter read has ended well (terminator checked), with the 19 fields of the
     // block as the readers returned them, and when a version read has, with the version as
     // `firm_version` shows it. They keep a record of what the box held; nothing on the wire or in

@@ -10,15 +10,9 @@
 
 namespace {
 
-bool isIgnored(char16_t c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n';
-}
+bool isIgnored(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
 
-bool isDecimalDigit(char16_t c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool isDecimalDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // The value of c as a digit of the given base, or -1.
 int digitValue(char16_t c, int base)
@@ -108,8 +102,7 @@ double decimalValue(const std::u16string& s)
     normalised += 'e';
     normalised += std::to_string(exponent);
     double magnitude = 0.0;
-    const auto [end, error] =
-        std::from_chars(normalised.data(), normalised.data() + normalised.size(), magnitude);
+    const auto [end, error] = std::from_chars(normalised.data(), normalised.data() + normalised.size(), magnitude);
     (void)end;
     if (error == std::errc::result_out_of_range) {
         // Decimal exponent of the leading significant digit tells overflow from underflow.
@@ -169,8 +162,7 @@ QString decimalText(double value)
 
     // 15 significant digits: one before the point and 14 after, then the exponent.
     char buffer[64];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
     if (error != std::errc())
         return QStringLiteral("0");
     const std::string scientific(buffer, end);
@@ -211,7 +203,4 @@ QString decimalText(double value)
     return QString::fromLatin1(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-double Int(double value)
-{
-    return std::floor(value);
-}
+double Int(double value) { return std::floor(value); }

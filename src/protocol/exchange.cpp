@@ -28,10 +28,7 @@ const EnvelopeMessages version{
 };
 }  // namespace envelope
 
-QString characterCode(const QString& c)
-{
-    return c.isEmpty() ? QString() : QString::number(c.at(0).unicode());
-}
+QString characterCode(const QString& c) { return c.isEmpty() ? QString() : QString::number(c.at(0).unicode()); }
 
 Exchange::Exchange(SerialLink& link, View& view) : m_link(link), m_view(view) {}
 
@@ -82,7 +79,7 @@ bool Exchange::expect(QChar expected, const QString& message)
 bool Exchange::envelope(QChar letter, const EnvelopeMessages& messages)
 {
     return expect(QLatin1Char('A'), messages.identifier) && expect(QLatin1Char(','), messages.separator1)
-        && expect(letter, messages.echo) && expect(QLatin1Char(','), messages.separator2);
+           && expect(letter, messages.echo) && expect(QLatin1Char(','), messages.separator2);
 }
 
 bool Exchange::terminator(const QString& message)

@@ -9,11 +9,8 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
             return false;
         [[fallthrough]];
     case State::ReadingFrame:
-    case State::EndingMonitoring:
-        m_queued.append({exchange, kind});
-        return true;
-    case State::Idle:
-        break;
+    case State::EndingMonitoring: m_queued.append({exchange, kind}); return true;
+    case State::Idle: break;
     }
     m_state = kind == Kind::MonitorFrame ? State::ReadingFrame : State::Running;
     exchange();

@@ -10,6 +10,7 @@
 #include <optional>
 
 // The controls of the main window `rotor`.
+// clang-format off
 #define ROTOR_MAIN_WINDOW_FIELDS(X)                                                                                \
     /* command buttons */                                                                                          \
     X(write_mode) X(read_info) X(execute) X(cmd_monitor) X(fast_stop) X(soft_stop) X(command_s) X(command_c)       \
@@ -26,6 +27,7 @@
     X(offset_write) X(pwm_period) X(pwm_max_duty) X(pwm_min_duty) X(ramp) X(lower_limit) X(upper_limit)           \
     X(inv_delay) X(pres_delay) X(rot_timeout) X(check_angle_write) X(pwm_on) X(optimize) X(mot_check)             \
     X(north_stop) X(south_stop)
+// clang-format on
 
 // The entries of the window `CALIBRATION`.
 #define ROTOR_CALIBRATION_FIELDS(X) X(cal_factor) X(calib_angle)

@@ -10,7 +10,6 @@
 
 #include <utility>
 
-
 namespace {
 
 // Status frames still in flight that the S after monitoring passes over, at most: the box stops
@@ -23,12 +22,13 @@ bool envelopeOfS(SerialLink& link, Exchange& exchange, int statusFrames, int sto
 {
     const QString timeout = QStringLiteral("cmd S, Communication timeout on <header>");
     for (;;) {
-        if (!exchange.waitHeader(timeout, AfterHeader::KeepTimer) || !exchange.expect(QLatin1Char('A'), envelope::plain.identifier)
+        if (!exchange.waitHeader(timeout, AfterHeader::KeepTimer)
+            || !exchange.expect(QLatin1Char('A'), envelope::plain.identifier)
             || !exchange.expect(QLatin1Char(','), envelope::plain.separator1))
             return false;
         const QString echo = link.GET_CHAR();
-        const bool passOver = (echo == QLatin1String("?") && statusFrames-- > 0)
-                           || (echo == QLatin1String("G") && stopReplies-- > 0);
+        const bool passOver =
+            (echo == QLatin1String("?") && statusFrames-- > 0) || (echo == QLatin1String("G") && stopReplies-- > 0);
         if (passOver) {
             QString c;
             do

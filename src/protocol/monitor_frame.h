@@ -16,9 +16,9 @@ class SerialLink;
 class View;
 
 struct MonitorFrame {
-    QString line;               // the line to list; empty when nothing is listed
-    bool status = false;        // a status frame: its line is subject to the listing's bound
-    bool endsMonitoring = false;// a wrong identifier or first separator: monitoring ends with it
+    QString line;                 // the line to list; empty when nothing is listed
+    bool status = false;          // a status frame: its line is subject to the listing's bound
+    bool endsMonitoring = false;  // a wrong identifier or first separator: monitoring ends with it
 };
 
 class MonitorFrameReader {

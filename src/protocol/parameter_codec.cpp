@@ -8,25 +8,16 @@ namespace {
 const QString separatorMessage = QStringLiteral("Separator invalid, received:");
 const QString terminatorMessage = QStringLiteral("<Return> invalid, received ASC:");
 
-DecodeResult failure(const QString& message)
-{
-    return DecodeResult{false, message, false};
-}
+DecodeResult failure(const QString& message) { return DecodeResult{false, message, false}; }
 
-DecodeResult silentEnd()
-{
-    return DecodeResult{false, QString(), true};
-}
+DecodeResult silentEnd() { return DecodeResult{false, QString(), true}; }
 
 QString readField(int number, CharacterSource& source)
 {
     switch (number) {
-    case 2:
-        return source.GET_CHAR();
-    case 3:
-        return source.GET_NUM05();
-    default:
-        return source.GET_NUM05NT();
+    case 2: return source.GET_CHAR();
+    case 3: return source.GET_NUM05();
+    default: return source.GET_NUM05NT();
     }
 }
 
@@ -45,23 +36,14 @@ FieldChange windowText(Field field, const QString& text)
     return FieldChange{field, text, std::nullopt, std::nullopt};
 }
 
-PanelChange panelText(Field field, const QString& text)
-{
-    return PanelChange{field, text, std::nullopt};
-}
+PanelChange panelText(Field field, const QString& text) { return PanelChange{field, text, std::nullopt}; }
 
-PanelChange panelChecked(Field field, bool checked)
-{
-    return PanelChange{field, std::nullopt, checked};
-}
+PanelChange panelChecked(Field field, bool checked) { return PanelChange{field, std::nullopt, checked}; }
 
 const QString degree = QStringLiteral("\u00B0");
 
 // A delay in ticks as whole seconds.
-QString secondsText(const QString& ticks)
-{
-    return decimalText(Int(entryValue(ticks) * 1.64 / 1000 + 0.5));
-}
+QString secondsText(const QString& ticks) { return decimalText(Int(entryValue(ticks) * 1.64 / 1000 + 0.5)); }
 
 // A plain value in degrees, shown and copied as it came.
 FormattedField degrees(Field readField, std::optional<Field> setField, const QString& text)
@@ -76,8 +58,7 @@ FormattedField degrees(Field readField, std::optional<Field> setField, const QSt
 FormattedField seconds(Field readField, Field setField, const QString& text)
 {
     const QString s = secondsText(text);
-    return FormattedField{{windowText(readField, s + QLatin1String("sec"))},
-                          {panelText(setField, s)}};
+    return FormattedField{{windowText(readField, s + QLatin1String("sec"))}, {panelText(setField, s)}};
 }
 
 // A flag: "0" is off, any other text is on.
@@ -103,9 +84,9 @@ FormattedField stopMode(const QString& text)
     };
     for (const Mode& mode : modes) {
         if (text == QLatin1String(mode.code)) {
-            return FormattedField{{windowText(Field::mode_msg, QLatin1String(mode.name))},
-                                  {panelChecked(Field::north_stop, mode.north),
-                                   panelChecked(Field::south_stop, mode.south)}};
+            return FormattedField{
+                {windowText(Field::mode_msg, QLatin1String(mode.name))},
+                {panelChecked(Field::north_stop, mode.north), panelChecked(Field::south_stop, mode.south)}};
         }
     }
     return {};
@@ -114,12 +95,11 @@ FormattedField stopMode(const QString& text)
 FormattedField cboxState(const QString& text)
 {
     if (text == QLatin1String("B"))
-        return FormattedField{{FieldChange{Field::cbox_status, QStringLiteral("BUSY"), Colour::InvalidRed,
-                                           std::nullopt}},
-                              {}};
-    if (text == QLatin1String("R"))
         return FormattedField{
-            {FieldChange{Field::cbox_status, QStringLiteral("READY"), Colour::Window, std::nullopt}}, {}};
+            {FieldChange{Field::cbox_status, QStringLiteral("BUSY"), Colour::InvalidRed, std::nullopt}}, {}};
+    if (text == QLatin1String("R"))
+        return FormattedField{{FieldChange{Field::cbox_status, QStringLiteral("READY"), Colour::Window, std::nullopt}},
+                              {}};
     return {};
 }
 
@@ -133,8 +113,7 @@ FormattedField pwmPeriod(const QString& onTicksText, const QString& offTicksText
     const QString maxDuty = sum == 0.0 ? QStringLiteral("0") : decimalText(100 * on / sum);
     return FormattedField{{windowText(Field::read_pwm_period, period + QLatin1String("ms")),
                            windowText(Field::read_pwm_max_duty, maxDuty + QLatin1String("%"))},
-                          {panelText(Field::pwm_period, period),
-                           panelText(Field::pwm_max_duty, maxDuty)}};
+                          {panelText(Field::pwm_period, period), panelText(Field::pwm_max_duty, maxDuty)}};
 }
 
 FormattedField pwmMinDuty(const QString& minTicksText, const QString& onTicksText, const QString& offTicksText)
@@ -151,19 +130,17 @@ FormattedField offset(const QString& text)
 {
     const double value = entryValue(text);
     const QString o = value > 32767 ? decimalText(value - 65536) : text;
-    return FormattedField{{windowText(Field::offset_read, o + degree)},
-                          {panelText(Field::offset_write, o)}};
+    return FormattedField{{windowText(Field::offset_read, o + degree)}, {panelText(Field::offset_write, o)}};
 }
 
 FormattedField dipSwitch(const QString& text)
 {
     const bool enabled = text != QLatin1String("0");
     const Colour colour = enabled ? Colour::InvalidRed : Colour::WindowText;
-    return FormattedField{
-        {FieldChange{Field::dipsw, enabled ? QStringLiteral("ENABLED") : QStringLiteral("DISABLED"),
-                     std::nullopt, colour},
-         FieldChange{Field::label_dipsw, std::nullopt, std::nullopt, colour}},
-        {}};
+    return FormattedField{{FieldChange{Field::dipsw, enabled ? QStringLiteral("ENABLED") : QStringLiteral("DISABLED"),
+                                       std::nullopt, colour},
+                           FieldChange{Field::label_dipsw, std::nullopt, std::nullopt, colour}},
+                          {}};
 }
 
 }  // namespace
@@ -199,46 +176,26 @@ FormattedField format_parameter_block(int number, const QString& text, const QSt
                                       const QString& offTicksText)
 {
     switch (number) {
-    case 1:
-        return degrees(Field::curr_pos, std::nullopt, text);
-    case 2:
-        return cboxState(text);
-    case 3:
-        return stopMode(text);
-    case 4:
-        return degrees(Field::read_lower_limit, Field::lower_limit, text);
-    case 5:
-        return degrees(Field::read_upper_limit, Field::upper_limit, text);
-    case 6:
-        return seconds(Field::read_inv_delay, Field::inv_delay, text);
-    case 7:
-        return flag(Field::pwm_msg, Field::pwm_on, text);
-    case 8:
-        return {};
-    case 9:
-        return pwmPeriod(onTicksText, text);
-    case 10:
-        return degrees(Field::read_ramp, Field::ramp, text);
-    case 11:
-        return pwmMinDuty(text, onTicksText, offTicksText);
-    case 12:
-        return flag(Field::optimize_msg, Field::optimize, text);
-    case 13:
-        return seconds(Field::read_pres_delay, Field::pres_delay, text);
-    case 14:
-        return offset(text);
-    case 15:
-        return flag(Field::mot_check_msg, Field::mot_check, text);
-    case 16:
-        return degrees(Field::check_angle, Field::check_angle_write, text);
-    case 17:
-        return seconds(Field::read_rot_timeout, Field::rot_timeout, text);
-    case 18:
-        return dipSwitch(text);
-    case 19:
-        return FormattedField{{windowText(Field::cal_fact, text)}, {}};
-    default:
-        return {};
+    case 1: return degrees(Field::curr_pos, std::nullopt, text);
+    case 2: return cboxState(text);
+    case 3: return stopMode(text);
+    case 4: return degrees(Field::read_lower_limit, Field::lower_limit, text);
+    case 5: return degrees(Field::read_upper_limit, Field::upper_limit, text);
+    case 6: return seconds(Field::read_inv_delay, Field::inv_delay, text);
+    case 7: return flag(Field::pwm_msg, Field::pwm_on, text);
+    case 8: return {};
+    case 9: return pwmPeriod(onTicksText, text);
+    case 10: return degrees(Field::read_ramp, Field::ramp, text);
+    case 11: return pwmMinDuty(text, onTicksText, offTicksText);
+    case 12: return flag(Field::optimize_msg, Field::optimize, text);
+    case 13: return seconds(Field::read_pres_delay, Field::pres_delay, text);
+    case 14: return offset(text);
+    case 15: return flag(Field::mot_check_msg, Field::mot_check, text);
+    case 16: return degrees(Field::check_angle, Field::check_angle_write, text);
+    case 17: return seconds(Field::read_rot_timeout, Field::rot_timeout, text);
+    case 18: return dipSwitch(text);
+    case 19: return FormattedField{{windowText(Field::cal_fact, text)}, {}};
+    default: return {};
     }
 }
 

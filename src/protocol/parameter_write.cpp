@@ -12,12 +12,14 @@
 #include "serial/messages.h"
 #include "serial/serial_link.h"
 
-
 namespace {
 
 // Lines taken from the panel before "AW" is sent; the others are taken from their entries at
 // the moment they are sent, so an entry edited during the dialogue goes with its new text.
-bool takenBeforehand(int line) { return line == 1 || line == 5 || line == 6 || line == 7 || line == 9 || line == 10 || line == 13; }
+bool takenBeforehand(int line)
+{
+    return line == 1 || line == 5 || line == 6 || line == 7 || line == 9 || line == 10 || line == 13;
+}
 
 const QString terminatorInvalid = QStringLiteral("Terminator invalid, received ASC:");
 
@@ -34,7 +36,8 @@ void sendLines(SerialLink& link, View& view, Exchange& exchange, const PanelStat
         }
         if (k == 15 && c != QLatin1String("\r")) {
             // With no character there is neither code nor character to show.
-            exchange.fail(c.isEmpty() ? terminatorInvalid : terminatorInvalid + characterCode(c) + QStringLiteral(" - ") + c);
+            exchange.fail(c.isEmpty() ? terminatorInvalid
+                                      : terminatorInvalid + characterCode(c) + QStringLiteral(" - ") + c);
             return;
         }
     }
@@ -51,9 +54,9 @@ void Commands::CMD_WRITE_PARAMS()
         m_link.messages().inform(writeRefusalText(refused));
         return;
     }
-    if (!m_link.messages().askYesNoWithDetails(QStringLiteral("THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?"),
-                                               QStringLiteral("WRITE PARAMETERS COMMAND"),
-                                               writeChangesText(panel, m_lastBlock)))
+    if (!m_link.messages().askYesNoWithDetails(
+            QStringLiteral("THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?"),
+            QStringLiteral("WRITE PARAMETERS COMMAND"), writeChangesText(panel, m_lastBlock)))
         return;
     m_view.DISABLE_BUTTONS();
     m_view.setEnabled(Field::fast_stop, true);
@@ -78,7 +81,8 @@ void Commands::CMD_WRITE_PARAMS()
                 exchange.fail(QStringLiteral("CBOX Busy, parameters cannot be updated!"));
             else if (state != QLatin1String("R"))
                 exchange.fail(QStringLiteral("<data> B or R invalid, received:") + state);
-            else if (exchange.terminator(terminatorInvalid) && exchange.expect(QLatin1Char('N'), QStringLiteral("Expected N, received:")))
+            else if (exchange.terminator(terminatorInvalid)
+                     && exchange.expect(QLatin1Char('N'), QStringLiteral("Expected N, received:")))
                 sendLines(m_link, m_view, exchange, beforehand);
         }
     }

@@ -25,7 +25,11 @@ public:
 
     // A status reply or status frame: the angle as read (leading zeros removed) and the state
     // letter's meaning (Unknown for a letter that is neither B nor R, or none).
-    virtual void positionReceived(const QString& angle, RotorState state) { Q_UNUSED(angle) Q_UNUSED(state) }
+    virtual void positionReceived(const QString& angle, RotorState state)
+    {
+        Q_UNUSED(angle)
+        Q_UNUSED(state)
+    }
     // A parameter read that ended well: the 19 fields as the readers returned them.
     virtual void parametersRead(const QStringList& block) { Q_UNUSED(block) }
     // Execute sent the rotor to this angle (the entry's value).
@@ -35,10 +39,20 @@ public:
     // An exchange has ended: "cmd ?", "cmd G999" ..., how, and the milliseconds since its frame went out.
     virtual void exchangeEnded(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs)
     {
-        Q_UNUSED(command) Q_UNUSED(outcome) Q_UNUSED(elapsedMs)
+        Q_UNUSED(command)
+        Q_UNUSED(outcome)
+        Q_UNUSED(elapsedMs)
     }
     // The monitor's frames counted since it started, and whether it still runs.
-    virtual void monitorFrames(int counted, bool running) { Q_UNUSED(counted) Q_UNUSED(running) }
+    virtual void monitorFrames(int counted, bool running)
+    {
+        Q_UNUSED(counted)
+        Q_UNUSED(running)
+    }
     // The port an exchange opens: its number and the device that number stands for.
-    virtual void portInUse(int number, const QString& device) { Q_UNUSED(number) Q_UNUSED(device) }
+    virtual void portInUse(int number, const QString& device)
+    {
+        Q_UNUSED(number)
+        Q_UNUSED(device)
+    }
 };

@@ -15,9 +15,9 @@
 
 struct SetPanelEntry {
     enum class Kind {
-        Text,      // an entry; the write sends what is typed (or a number computed from it)
-        CheckBox,  // on or off
-        StopOption // one of the two stop options; neither may be on (as after an "Absolute" read)
+        Text,       // an entry; the write sends what is typed (or a number computed from it)
+        CheckBox,   // on or off
+        StopOption  // one of the two stop options; neither may be on (as after an "Absolute" read)
     };
 
     Field field;

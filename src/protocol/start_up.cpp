@@ -8,7 +8,10 @@
 #include "serial/serial_link.h"
 
 StartUp::StartUp(SerialLink& link, Commands& commands, View& view, Messages& messages)
-    : m_link(link), m_commands(commands), m_view(view), m_messages(messages)
+    : m_link(link),
+      m_commands(commands),
+      m_view(view),
+      m_messages(messages)
 {
 }
 

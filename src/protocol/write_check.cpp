@@ -34,9 +34,21 @@ QString label(Field field)
 constexpr int offsetLine = 12;
 
 const char* const lineNames[15] = {
-    "Stop mode",  "Lower Limit", "Upper Limit", "Rev. Delay (ticks)", "PWM", "PWM on-time (ticks)",
-    "PWM off-time (ticks)", "PWM:ramp", "PWM min. time (ticks)", "OPTIMIZE", "Preset Delay (ticks)",
-    "Offset", "ROT CHECK", "Check angle", "Rot. Timeout (ticks)",
+    "Stop mode",
+    "Lower Limit",
+    "Upper Limit",
+    "Rev. Delay (ticks)",
+    "PWM",
+    "PWM on-time (ticks)",
+    "PWM off-time (ticks)",
+    "PWM:ramp",
+    "PWM min. time (ticks)",
+    "OPTIMIZE",
+    "Preset Delay (ticks)",
+    "Offset",
+    "ROT CHECK",
+    "Check angle",
+    "Rot. Timeout (ticks)",
 };
 
 const QString& textOf(const PanelState& panel, Field field)
@@ -118,8 +130,9 @@ void judgeComputed(Judged& judged, const PanelState& panel, int line, std::initi
     const QString sent = encode_write_lines(line, panel);
     if (const double value = entryValue(sent); value > lineMax || value < -lineMax) {
         for (Field field : fields)
-            judged.refuse(field, shown(textOf(panel, field)),
-                          QStringLiteral("a value that keeps %1 within -99999..99999 (it would be %2)").arg(what, sent));
+            judged.refuse(
+                field, shown(textOf(panel, field)),
+                QStringLiteral("a value that keeps %1 within -99999..99999 (it would be %2)").arg(what, sent));
     }
 }
 
@@ -137,10 +150,13 @@ QList<RefusedEntry> refusedWriteEntries(const PanelState& panel)
     judgeTyped(judged, panel, 2, Field::lower_limit);
     judgeTyped(judged, panel, 3, Field::upper_limit);
     judgeComputed(judged, panel, 4, {Field::inv_delay}, QStringLiteral("the reversal delay in ticks of 1.64 ms"));
-    judgeComputed(judged, panel, 6, {Field::pwm_period, Field::pwm_max_duty}, QStringLiteral("the PWM on-time in ticks of 1.64 ms"));
-    judgeComputed(judged, panel, 7, {Field::pwm_period, Field::pwm_max_duty}, QStringLiteral("the PWM off-time in ticks of 1.64 ms"));
+    judgeComputed(judged, panel, 6, {Field::pwm_period, Field::pwm_max_duty},
+                  QStringLiteral("the PWM on-time in ticks of 1.64 ms"));
+    judgeComputed(judged, panel, 7, {Field::pwm_period, Field::pwm_max_duty},
+                  QStringLiteral("the PWM off-time in ticks of 1.64 ms"));
     judgeTyped(judged, panel, 8, Field::ramp);
-    judgeComputed(judged, panel, 9, {Field::pwm_period, Field::pwm_min_duty}, QStringLiteral("the PWM minimum time in ticks of 1.64 ms"));
+    judgeComputed(judged, panel, 9, {Field::pwm_period, Field::pwm_min_duty},
+                  QStringLiteral("the PWM minimum time in ticks of 1.64 ms"));
     judgeComputed(judged, panel, 11, {Field::pres_delay}, QStringLiteral("the preset delay in ticks of 1.64 ms"));
     judgeTyped(judged, panel, 12, Field::offset_write);
     judgeComputed(judged, panel, 14, {Field::check_angle_write}, QStringLiteral("the check angle in whole degrees"));
@@ -191,8 +207,9 @@ QString calibrationRefusalText(const QString& command, const QString& label, con
     const QString typed = trimmedText(text);
     if (isPlainNumber(typed))
         return {};
-    const QString may = typed.startsWith(QLatin1Char('+'))
-                            ? QStringLiteral("a plain number: write ") + withoutPlus
-                            : QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\"");
+    const QString may =
+        typed.startsWith(QLatin1Char('+'))
+            ? QStringLiteral("a plain number: write ") + withoutPlus
+            : QStringLiteral("a plain number: digits, with an optional \"-\" and decimals after a \".\"");
     return QStringLiteral("%1 not sent: %2 holds %3; it may hold %4.").arg(command, label, shown(text), may);
 }

@@ -13,10 +13,7 @@ QString ticksText(const QString& secondsText)
     return decimalText(Int(entryValue(secondsText) * 1000 / msPerTick + 0.5));
 }
 
-QString flagText(bool on)
-{
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
+QString flagText(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
 QString stopModeText(const PanelState& panel)
 {
@@ -28,10 +25,7 @@ QString stopModeText(const PanelState& panel)
 }
 
 // The PWM on-time (ms) before rounding: the period times the maximum duty.
-double onTimeMs(const PanelState& panel)
-{
-    return entryValue(panel.pwmPeriod) * entryValue(panel.pwmMaxDuty) / 100;
-}
+double onTimeMs(const PanelState& panel) { return entryValue(panel.pwmPeriod) * entryValue(panel.pwmMaxDuty) / 100; }
 
 QString offsetText(const QString& typed)
 {
@@ -46,37 +40,21 @@ QString offsetText(const QString& typed)
 QString encode_write_lines(int line, const PanelState& panel)
 {
     switch (line) {
-    case 1:
-        return stopModeText(panel);
-    case 2:
-        return trimmedText(panel.lowerLimit);
-    case 3:
-        return trimmedText(panel.upperLimit);
-    case 4:
-        return ticksText(panel.invDelay);
-    case 5:
-        return flagText(panel.pwmOn);
-    case 6:
-        return decimalText(Int(onTimeMs(panel) / msPerTick + 0.5));
-    case 7:
-        return decimalText(Int((entryValue(panel.pwmPeriod) - onTimeMs(panel)) / msPerTick + 0.5));
-    case 8:
-        return trimmedText(panel.ramp);
-    case 9:
-        return decimalText(Int(entryValue(panel.pwmPeriod) * entryValue(panel.pwmMinDuty) / 100 / msPerTick + 0.5));
-    case 10:
-        return flagText(panel.optimize);
-    case 11:
-        return ticksText(panel.presDelay);
-    case 12:
-        return offsetText(panel.offsetWrite);
-    case 13:
-        return flagText(panel.motCheck);
-    case 14:
-        return decimalText(Int(entryValue(panel.checkAngleWrite)));
-    case 15:
-        return ticksText(panel.rotTimeout);
-    default:
-        return QString();
+    case 1: return stopModeText(panel);
+    case 2: return trimmedText(panel.lowerLimit);
+    case 3: return trimmedText(panel.upperLimit);
+    case 4: return ticksText(panel.invDelay);
+    case 5: return flagText(panel.pwmOn);
+    case 6: return decimalText(Int(onTimeMs(panel) / msPerTick + 0.5));
+    case 7: return decimalText(Int((entryValue(panel.pwmPeriod) - onTimeMs(panel)) / msPerTick + 0.5));
+    case 8: return trimmedText(panel.ramp);
+    case 9: return decimalText(Int(entryValue(panel.pwmPeriod) * entryValue(panel.pwmMinDuty) / 100 / msPerTick + 0.5));
+    case 10: return flagText(panel.optimize);
+    case 11: return ticksText(panel.presDelay);
+    case 12: return offsetText(panel.offsetWrite);
+    case 13: return flagText(panel.motCheck);
+    case 14: return decimalText(Int(entryValue(panel.checkAngleWrite)));
+    case 15: return ticksText(panel.rotTimeout);
+    default: return QString();
     }
 }

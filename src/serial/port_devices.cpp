@@ -9,10 +9,7 @@ QString portLinksFolder(const QString& settingsPath)
     return QFileInfo(settingsPath).absolutePath() + QStringLiteral("/ports");
 }
 
-QString portLinkPath(const QString& linksFolder, int n)
-{
-    return linksFolder + QStringLiteral("/com%1").arg(n);
-}
+QString portLinkPath(const QString& linksFolder, int n) { return linksFolder + QStringLiteral("/com%1").arg(n); }
 
 QString portDevice(int n, Platform platform, const QString& linksFolder)
 {
@@ -35,8 +32,9 @@ QString portWithoutDevice(int n, Platform platform, const QString& linksFolder)
     const QFileInfo link(portLinkPath(linksFolder, n));
     if (link.isSymLink() || !link.exists())
         return {};
-    const QString what = link.isDir() ? QStringLiteral("a folder") : link.isFile() ? QStringLiteral("a file")
-                                                                                   : QStringLiteral("a special file");
+    const QString what = link.isDir()    ? QStringLiteral("a folder")
+                         : link.isFile() ? QStringLiteral("a file")
+                                         : QStringLiteral("a special file");
     return QStringLiteral("%1 is %2, not a link to a device, so port %3 opens nothing. Move it away, then choose the "
                           "device with Port > Choose serial port\u2026")
         .arg(QDir::toNativeSeparators(link.filePath()), what)
@@ -52,8 +50,7 @@ QString portOpenFailureText(const QString& device, PortOpenFailure failure, cons
 
     QString reason;
     switch (failure) {
-    case PortOpenFailure::None:
-        return {};
+    case PortOpenFailure::None: return {};
     case PortOpenFailure::NoSuchDevice:
         reason = QStringLiteral("No such device: is the adapter plugged in? If it is, choose its port with "
                                 "Port > Choose serial port\u2026");

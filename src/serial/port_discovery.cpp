@@ -34,7 +34,7 @@ bool isUsbAdapter(const SerialPortEntry& port)
 {
     const QString device = QFileInfo(port.device).fileName();
     return port.usb || QFileInfo(port.byIdName).fileName().startsWith(QLatin1String("usb-"))
-        || device.startsWith(QLatin1String("ttyUSB")) || device.startsWith(QLatin1String("ttyACM"));
+           || device.startsWith(QLatin1String("ttyUSB")) || device.startsWith(QLatin1String("ttyACM"));
 }
 
 SystemPortDiscovery::SystemPortDiscovery(QString byIdFolder) : m_byIdFolder(std::move(byIdFolder)) {}

@@ -12,12 +12,12 @@
 #include <QString>
 
 struct SerialPortEntry {
-    QString device;        // the system's name for it: /dev/ttyUSB0, COM5
+    QString device;  // the system's name for it: /dev/ttyUSB0, COM5
     QString description;
     QString manufacturer;
     QString serialNumber;
-    QString byIdName;      // its stable name, /dev/serial/by-id/…, or empty
-    bool usb = false;      // the system names the maker of a USB adapter (its vendor identifier)
+    QString byIdName;  // its stable name, /dev/serial/by-id/…, or empty
+    bool usb = false;  // the system names the maker of a USB adapter (its vendor identifier)
 
     bool operator==(const SerialPortEntry&) const = default;
 };

@@ -27,11 +27,13 @@ QString withoutSpaces(const QString& text)
 QString portOpenErrorText(int portNumber)
 {
     return QStringLiteral("ERROR OPENING COM PORT #") + (portNumber >= 0 ? QStringLiteral(" ") : QString())
-        + QString::number(portNumber);
+           + QString::number(portNumber);
 }
 
 SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObject* parent)
-    : QObject(parent), m_port(port), m_messages(messages)
+    : QObject(parent),
+      m_port(port),
+      m_messages(messages)
 {
     settingsPath = settingsFilePath();
     Timer1.setInterval(replyPeriodMs);

@@ -32,9 +32,9 @@ public:
     Messages& messages() { return m_messages; }
 
     // Shared state of the link.
-    QTimer Timer1;               // the reply timer: its tick raises the timeout flag
-    bool timeoutFlag = false;    // raised by the tick, lowered only by the readers and exchanges
-    QString receiveText;         // built by GET_CHAR and the numeric readers
+    QTimer Timer1;             // the reply timer: its tick raises the timeout flag
+    bool timeoutFlag = false;  // raised by the tick, lowered only by the readers and exchanges
+    QString receiveText;       // built by GET_CHAR and the numeric readers
     qint16 portNumber = 0;
     // The settings file; by default the platform's place for it.
     QString settingsPath;

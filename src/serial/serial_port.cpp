@@ -24,27 +24,21 @@ bool mayNotUse(const QString& path)
 }
 }  // namespace
 
-QString portDeviceName(int n)
-{
-    return portDevice(n, hostPlatform(), portLinksFolder(settingsFilePath()));
-}
+QString portDeviceName(int n) { return portDevice(n, hostPlatform(), portLinksFolder(settingsFilePath())); }
 
 PortOpenFailure openFailureOf(QSerialPort::SerialPortError error, bool deviceExists, bool accessDenied,
                               Platform platform)
 {
     switch (error) {
-    case QSerialPort::NoError:
-        return PortOpenFailure::None;
-    case QSerialPort::DeviceNotFoundError:
-        return PortOpenFailure::NoSuchDevice;
+    case QSerialPort::NoError: return PortOpenFailure::None;
+    case QSerialPort::DeviceNotFoundError: return PortOpenFailure::NoSuchDevice;
     case QSerialPort::PermissionError:
         if (!deviceExists)
             return PortOpenFailure::NoSuchDevice;
         if (platform == Platform::Windows)
             return PortOpenFailure::InUse;
         return accessDenied ? PortOpenFailure::PermissionDenied : PortOpenFailure::InUse;
-    default:
-        return PortOpenFailure::Other;
+    default: return PortOpenFailure::Other;
     }
 }
 
@@ -64,9 +58,8 @@ bool SerialPort::applyLineSettings()
 {
     // No flow control and no modem lines: the exchanges need only the data lines.
     return m_port.setBaudRate(QSerialPort::Baud9600) && m_port.setDataBits(QSerialPort::Data8)
-        && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
-        && m_port.setFlowControl(QSerialPort::NoFlowControl)
-        && (m_port.setReadBufferSize(4096), true);
+           && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
+           && m_port.setFlowControl(QSerialPort::NoFlowControl) && (m_port.setReadBufferSize(4096), true);
 }
 
 bool SerialPort::open()
@@ -131,8 +124,7 @@ void SerialPort::onError(QSerialPort::SerialPortError error)
 {
     // A device that went away (unplugged, hung up) reports a resource or read error; the port is
     // then useless until it is opened again.
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
-        || error == QSerialPort::WriteError) {
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError) {
         if (m_port.isOpen()) {
             m_port.close();
             emit lost();

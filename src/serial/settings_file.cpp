@@ -48,8 +48,7 @@ std::optional<qint16> parsePortNumber(const QByteArray& contents)
         if (c == '\n')
             break;
     }
-    static const QRegularExpression leadingNumber(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
+    static const QRegularExpression leadingNumber(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
     const QString text = QString::fromLatin1(line).trimmed();
     const auto match = leadingNumber.match(text);
     if (!match.hasMatch())

@@ -25,20 +25,17 @@ constexpr qsizetype blockFields = 19;
 // The "PARAMETERS READ" panel's fields, in the block's order: the keys that record what a reading
 // showed. Only informational; the block they follow from is what counts.
 constexpr Field readPanelFields[] = {
-    Field::curr_pos,       Field::cbox_status,     Field::mode_msg,          Field::read_lower_limit,
-    Field::read_upper_limit, Field::read_inv_delay, Field::pwm_msg,          Field::read_pwm_period,
-    Field::read_pwm_max_duty, Field::read_ramp,     Field::read_pwm_min_duty, Field::optimize_msg,
-    Field::read_pres_delay, Field::offset_read,     Field::mot_check_msg,     Field::check_angle,
-    Field::read_rot_timeout, Field::dipsw,          Field::cal_fact,
+    Field::curr_pos,          Field::cbox_status,    Field::mode_msg,          Field::read_lower_limit,
+    Field::read_upper_limit,  Field::read_inv_delay, Field::pwm_msg,           Field::read_pwm_period,
+    Field::read_pwm_max_duty, Field::read_ramp,      Field::read_pwm_min_duty, Field::optimize_msg,
+    Field::read_pres_delay,   Field::offset_read,    Field::mot_check_msg,     Field::check_angle,
+    Field::read_rot_timeout,  Field::dipsw,          Field::cal_fact,
 };
 
 using Kind = SetPanelEntry::Kind;
 
 // The key of a set-panel control: its name, except that the two stop options share one key.
-QString keyOf(const SetPanelEntry& entry)
-{
-    return entry.kind == Kind::StopOption ? stopKey : fieldName(entry.field);
-}
+QString keyOf(const SetPanelEntry& entry) { return entry.kind == Kind::StopOption ? stopKey : fieldName(entry.field); }
 
 // The set-panel keys in Set Default's order, each once.
 const QStringList& setKeys()
@@ -137,10 +134,7 @@ QString encodeValue(const QString& value, bool inList = false)
     return needsQuotes(value, inList) ? quoted(value) : value;
 }
 
-QString dateText(const QDateTime& when)
-{
-    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate);
-}
+QString dateText(const QDateTime& when) { return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate); }
 
 // --- Reading values ---
 
@@ -276,8 +270,9 @@ private:
 std::variant<ParameterFile, ParameterFileError> FileReader::read(const QByteArray& contents)
 {
     if (contents.size() > parameterFileMaxSize)
-        return ParameterFileError{0, QStringLiteral("The file is larger than 64 KiB, far more than a parameter set: it is "
-                                                    "not one. Choose a file saved with File > Save parameters.")};
+        return ParameterFileError{0,
+                                  QStringLiteral("The file is larger than 64 KiB, far more than a parameter set: it is "
+                                                 "not one. Choose a file saved with File > Save parameters.")};
     if (contents.isEmpty())
         return ParameterFileError{0, QStringLiteral("The file is empty: it holds no parameter set. Choose a file saved "
                                                     "with File > Save parameters.")};
@@ -363,13 +358,14 @@ std::optional<ParameterFileError> FileReader::line(const QString& text)
 
 std::optional<ParameterFileError> FileReader::entry(const QString& key, const QString& rest)
 {
-    const QStringList& known = m_section == setSection     ? setKeys()
-                             : m_section == readingSection ? readingKeys()
-                                                           : QStringList{savedKey};
-    const QString where = m_section.isEmpty() ? QStringLiteral("before the first section")
-                                              : QStringLiteral("in [%1]").arg(m_section);
+    const QStringList& known = m_section == setSection       ? setKeys()
+                               : m_section == readingSection ? readingKeys()
+                                                             : QStringList{savedKey};
+    const QString where =
+        m_section.isEmpty() ? QStringLiteral("before the first section") : QStringLiteral("in [%1]").arg(m_section);
     if (!known.contains(key))
-        return at(QStringLiteral("unknown key %1 %2. The keys there are: %3.").arg(quote(key), where, known.join(QStringLiteral(", "))));
+        return at(QStringLiteral("unknown key %1 %2. The keys there are: %3.")
+                      .arg(quote(key), where, known.join(QStringLiteral(", "))));
     QHash<QString, int>& seen = m_keys[m_section];
     if (seen.contains(key))
         return at(QStringLiteral("%1 is given a second time %2 (first on line %3). Keep one of the two lines.")
@@ -383,8 +379,9 @@ std::optional<ParameterFileError> FileReader::entry(const QString& key, const QS
         if (!fields)
             return at(QStringLiteral("the value of \"block\": %1.").arg(reader.error()));
         if (fields->size() != blockFields)
-            return at(QStringLiteral("\"block\" must hold the 19 fields of the parameter block separated by commas, not %1.")
-                          .arg(fields->size()));
+            return at(
+                QStringLiteral("\"block\" must hold the 19 fields of the parameter block separated by commas, not %1.")
+                    .arg(fields->size()));
         m_reading.block = *fields;
         return std::nullopt;
     }
@@ -397,7 +394,8 @@ std::optional<ParameterFileError> FileReader::entry(const QString& key, const QS
         // or none for local time): nothing that would read back differently once written again.
         static const QRegularExpression dateForm(
             QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(\\.\\d{1,3})?(Z|[+-]\\d\\d:\\d\\d)?$"));
-        const QDateTime when = dateForm.match(*value).hasMatch() ? QDateTime::fromString(*value, Qt::ISODate) : QDateTime();
+        const QDateTime when =
+            dateForm.match(*value).hasMatch() ? QDateTime::fromString(*value, Qt::ISODate) : QDateTime();
         if (!when.isValid())
             return at(QStringLiteral("%1 must be a date and time such as 2026-12-07T15:32:04+01:00, not %2.")
                           .arg(quote(key), quote(*value)));
@@ -484,7 +482,8 @@ QByteArray writeParameterFile(const ParameterFile& file)
     out += QStringLiteral("\n[") + setSection + QStringLiteral("]\n");
     for (const auto& [key, value] : parameterSetValues(file.panel)) {
         const QString encoded = encodeValue(value);
-        out += key + QStringLiteral(" =") + (encoded.isEmpty() ? QString() : QLatin1Char(' ') + encoded) + QLatin1Char('\n');
+        out += key + QStringLiteral(" =") + (encoded.isEmpty() ? QString() : QLatin1Char(' ') + encoded)
+               + QLatin1Char('\n');
     }
 
     if (file.reading) {

@@ -155,8 +155,8 @@ bool applyAssignment(const PortAssignment& assignment, const QString& settingsPa
 {
     const int n = assignment.portNumber;
     const QString what = assignment.linkTarget.isEmpty()
-        ? QStringLiteral("Port %1 was not chosen").arg(n)
-        : QStringLiteral("Port %1 was not assigned to %2").arg(n).arg(assignment.linkTarget);
+                             ? QStringLiteral("Port %1 was not chosen").arg(n)
+                             : QStringLiteral("Port %1 was not assigned to %2").arg(n).arg(assignment.linkTarget);
     QString problem;
 
 #ifndef Q_OS_WIN
@@ -173,7 +173,8 @@ bool applyAssignment(const PortAssignment& assignment, const QString& settingsPa
     QString settingsProblem;
     if (writePortNumber(settingsPath, n, &settingsProblem))
         return true;
-    *error = QStringLiteral("%1: the settings file %2 could not be written (%3).").arg(what, settingsPath, settingsProblem);
+    *error =
+        QStringLiteral("%1: the settings file %2 could not be written (%3).").arg(what, settingsPath, settingsProblem);
 
 #ifndef Q_OS_WIN
     if (!assignment.linkTarget.isEmpty()) {

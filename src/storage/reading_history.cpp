@@ -53,9 +53,8 @@ QStringList ReadingHistory::files() const
         if (match.hasMatch())
             entries.append({match.captured(1), match.captured(2).isEmpty() ? 1 : match.captured(2).toInt(), name});
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.stamp != b.stamp ? a.stamp > b.stamp : a.n > b.n;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.stamp != b.stamp ? a.stamp > b.stamp : a.n > b.n; });
     QStringList paths;
     for (const Entry& entry : entries)
         paths.append(dir.filePath(entry.name));
@@ -126,6 +125,7 @@ bool ReadingHistory::keep(const BoxReading& reading, QString* error, bool* writt
     all.removeAll(path);
     for (qsizetype i = kept - 1; i < all.size(); ++i)
         if (!QFile::remove(all.at(i)) && QFileInfo::exists(all.at(i)))  // another rotor removed it first
-            return fail(QStringLiteral("the old reading %1 cannot be removed").arg(QDir::toNativeSeparators(all.at(i))));
+            return fail(
+                QStringLiteral("the old reading %1 cannot be removed").arg(QDir::toNativeSeparators(all.at(i))));
     return true;
 }

@@ -60,7 +60,8 @@ AzimuthDial::AzimuthDial(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("azimuth_dial"));
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Azimuth dial"));
-    setToolTip(QStringLiteral("Click an angle, or choose one with the arrow keys and Enter, to put it in the GOTO entry"));
+    setToolTip(
+        QStringLiteral("Click an angle, or choose one with the arrow keys and Enter, to put it in the GOTO entry"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     renewDescription();
 }

@@ -22,22 +22,22 @@
 #include <optional>
 
 struct DialReading {
-    std::optional<int> position;     // box degrees as received; none before the first reading
+    std::optional<int> position;  // box degrees as received; none before the first reading
     RotorState state = RotorState::Unknown;
-    std::optional<double> target;    // the go-to angle sent, while the rotor turns there
-    std::optional<int> lowerLimit;   // from the last parameter read
+    std::optional<double> target;   // the go-to angle sent, while the rotor turns there
+    std::optional<int> lowerLimit;  // from the last parameter read
     std::optional<int> upperLimit;
-    QString stopMode;                // "North-stop", "South-stop", "Absolute"; empty before a read
+    QString stopMode;  // "North-stop", "South-stop", "Absolute"; empty before a read
 };
 
 class AzimuthDial : public QWidget {
     Q_OBJECT
 public:
     // Where things are drawn, as fractions of the rose's radius (see roseRadius()).
-    static constexpr double needleReach = 0.74;  // the needle's tip for a position of 0 to 359°
-    static constexpr double travelTrack = 0.84;  // the travel arc, and the target's dot on it
-    static constexpr double rim = 0.905;         // the rose's outline
-    static constexpr double overlapTrack = 0.96; // the travel beyond 360°, and the needle's tip there
+    static constexpr double needleReach = 0.74;   // the needle's tip for a position of 0 to 359°
+    static constexpr double travelTrack = 0.84;   // the travel arc, and the target's dot on it
+    static constexpr double rim = 0.905;          // the rose's outline
+    static constexpr double overlapTrack = 0.96;  // the travel beyond 360°, and the needle's tip there
 
     explicit AzimuthDial(QWidget* parent = nullptr);
 

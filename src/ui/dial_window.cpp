@@ -88,7 +88,12 @@ QByteArray formatDialState(const DialState& state)
 {
     QByteArray text = "open=" + QByteArray(state.open ? "1" : "0") + "\n";
     if (const auto& g = state.geometry)
-        text += QStringLiteral("geometry=%1,%2,%3,%4\n").arg(g->x()).arg(g->y()).arg(g->width()).arg(g->height()).toLatin1();
+        text += QStringLiteral("geometry=%1,%2,%3,%4\n")
+                    .arg(g->x())
+                    .arg(g->y())
+                    .arg(g->width())
+                    .arg(g->height())
+                    .toLatin1();
     return text;
 }
 
@@ -155,7 +160,8 @@ void DialWindow::onParameters(const QStringList& block)
     DialReading reading = m_dial->reading();
     reading.position = number(block[0]);
     reading.state = stateOf(block[1]);
-    static const QStringList modes{QStringLiteral("North-stop"), QStringLiteral("South-stop"), QStringLiteral("Absolute")};
+    static const QStringList modes{QStringLiteral("North-stop"), QStringLiteral("South-stop"),
+                                   QStringLiteral("Absolute")};
     const std::optional<int> mode = number(block[2]);
     reading.stopMode = mode && *mode >= 0 && *mode < modes.size() ? modes[*mode] : QString();
     reading.lowerLimit = number(block[3]);
@@ -212,7 +218,10 @@ void addViewMenuItems(MainWindow& window)
     });
 }
 
-DialWindow* dialWindow(const MainWindow& window) { return window.findChild<DialWindow*>(QStringLiteral("dial_window")); }
+DialWindow* dialWindow(const MainWindow& window)
+{
+    return window.findChild<DialWindow*>(QStringLiteral("dial_window"));
+}
 
 void restoreDial(MainWindow& window)
 {

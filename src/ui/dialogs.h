@@ -13,9 +13,11 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // The file to write, or empty when the operator cancelled.
-    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& path,
+                                 const QString& filter) = 0;
     // The file to read, or empty when the operator cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
     // The device typed or chosen in the port chooser ("Serial port"), which starts with `current`
     // in its Device field and shows `intro` above its list when there is one (a first start);
     // empty when the operator cancelled.
@@ -28,7 +30,8 @@ public:
 class DesktopDialogs : public Dialogs {
 public:
     QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) override;
-    QString openFileName(QWidget* parent, const QString& caption, const QString& folder, const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
+                         const QString& filter) override;
     std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current, const QString& intro) override;
     void about(QWidget* parent, const QString& title, const QString& text) override;
 };

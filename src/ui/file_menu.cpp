@@ -78,11 +78,10 @@ void FileMenu::keepInHistory(const BoxReading& reading)
     if (m_history.keep(reading, &error) || m_historyFailureShown)
         return;
     m_historyFailureShown = true;
-    m_window.messages().inform(
-        tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
-           "The read itself is complete. Make that folder writable to keep the next readings; "
-           "until rotor is restarted this is not reported again.")
-            .arg(native(m_history.folder()), error));
+    m_window.messages().inform(tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
+                                  "The read itself is complete. Make that folder writable to keep the next readings; "
+                                  "until rotor is restarted this is not reported again.")
+                                   .arg(native(m_history.folder()), error));
 }
 
 bool FileMenu::refuseWhileBusy() const
@@ -127,7 +126,8 @@ void FileMenu::saveParameters()
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
     const QString path = m_window.dialogs().saveFileName(
         &m_window, tr("Save parameters"),
-        QDir(folder).filePath(QStringLiteral("rotor-parameters-%1.rotor").arg(now("yyyyMMdd-HHmmss"))), parameterFilter);
+        QDir(folder).filePath(QStringLiteral("rotor-parameters-%1.rotor").arg(now("yyyyMMdd-HHmmss"))),
+        parameterFilter);
     if (path.isEmpty())
         return;
     m_folder = QFileInfo(path).absolutePath();
@@ -142,8 +142,8 @@ void FileMenu::loadParameters()
 {
     if (refuseWhileBusy())
         return;
-    const QString path = m_window.dialogs().openFileName(&m_window, tr("Load parameters"),
-                                                         m_folder.isEmpty() ? QDir::homePath() : m_folder, parameterFilter);
+    const QString path = m_window.dialogs().openFileName(
+        &m_window, tr("Load parameters"), m_folder.isEmpty() ? QDir::homePath() : m_folder, parameterFilter);
     if (path.isEmpty())
         return;
     m_folder = QFileInfo(path).absolutePath();
@@ -189,7 +189,8 @@ void FileMenu::refreshRecentMenu()
     const QLocale locale;
     for (qsizetype i = 0; i < files.size() && i < recentListed; ++i) {
         const QString path = files.at(i);
-        const QString when = locale.toString(ReadingHistory::readAt(path).toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString when =
+            locale.toString(ReadingHistory::readAt(path).toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const QString number = i + 1 < 10 ? QStringLiteral("&%1").arg(i + 1) : QStringLiteral("1&0");
         QAction* action = m_recent->addAction(number + QLatin1Char(' ') + when, this, [this, path] {
             if (!refuseWhileBusy())
@@ -203,8 +204,8 @@ void FileMenu::refreshRecentMenu()
     QAction* browse = m_recent->addAction(tr("&Browse the history folder\u2026"), this, [this] {
         if (refuseWhileBusy())
             return;
-        const QString path = m_window.dialogs().openFileName(&m_window, tr("Open recent box reading"), m_history.folder(),
-                                                             parameterFilter);
+        const QString path = m_window.dialogs().openFileName(&m_window, tr("Open recent box reading"),
+                                                             m_history.folder(), parameterFilter);
         if (!path.isEmpty())
             loadFrom(path);
     });

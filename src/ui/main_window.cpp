@@ -97,8 +97,8 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
             m_portJustSelected = true;
             QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
             m_link.SELECT_PORT(n);
-            m_sessionSignals->portInUse(m_link.portNumber, portDevice(m_link.portNumber, hostPlatform(),
-                                                                      portLinksFolder(m_link.settingsPath)));
+            m_sessionSignals->portInUse(
+                m_link.portNumber, portDevice(m_link.portNumber, hostPlatform(), portLinksFolder(m_link.settingsPath)));
         });
         connect(option, &QAbstractButton::clicked, this, [this, n] {
             if (!m_portJustSelected)
@@ -118,25 +118,25 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     connectSetPanelChecks(*this);
 
     // Each command button runs its exchange; the stops are never lost.
-    const auto wire = [this](Field name, std::function<void()> command, ExchangeLock::Kind kind) {
+    const auto wire = [this](Field name, ExchangeLock::Kind kind, std::function<void()> command) {
         connect(button(name), &QAbstractButton::clicked, this, [this, command, kind, name] {
             if (!m_lock.run(command, kind))
                 refuseClick(control(name));
         });
     };
     using Kind = ExchangeLock::Kind;
-    wire(Field::command_s, [this] { m_commands.CMD_S(); }, Kind::Ordinary);
-    wire(Field::command_c, [this] { m_commands.CMD_M(); }, Kind::Ordinary);
-    wire(Field::command_v, [this] { m_commands.CMD_VERSION(); }, Kind::Ordinary);
-    wire(Field::command_qm, [this] { m_commands.CMD_STATUS(); }, Kind::Ordinary);
-    wire(Field::execute, [this] { m_commands.CMD_GOTO(); }, Kind::Ordinary);
-    wire(Field::fast_stop, [this] { m_commands.CMD_FAST_STOP(); }, Kind::Stop);
+    wire(Field::command_s, Kind::Ordinary, [this] { m_commands.CMD_S(); });
+    wire(Field::command_c, Kind::Ordinary, [this] { m_commands.CMD_M(); });
+    wire(Field::command_v, Kind::Ordinary, [this] { m_commands.CMD_VERSION(); });
+    wire(Field::command_qm, Kind::Ordinary, [this] { m_commands.CMD_STATUS(); });
+    wire(Field::execute, Kind::Ordinary, [this] { m_commands.CMD_GOTO(); });
+    wire(Field::fast_stop, Kind::Stop, [this] { m_commands.CMD_FAST_STOP(); });
     // Esc anywhere in the window stops the rotor, whatever has the focus.
     auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { stopFromKeyboard(); });
     stopKey->setContext(Qt::WindowShortcut);
-    wire(Field::soft_stop, [this] { m_commands.CMD_SOFT_STOP(); }, Kind::Stop);
-    wire(Field::read_info, [this] { m_commands.CMD_READ_PARAMS(); }, Kind::Ordinary);
-    wire(Field::write_mode, [this] { m_commands.CMD_WRITE_PARAMS(); }, Kind::Ordinary);
+    wire(Field::soft_stop, Kind::Stop, [this] { m_commands.CMD_SOFT_STOP(); });
+    wire(Field::read_info, Kind::Ordinary, [this] { m_commands.CMD_READ_PARAMS(); });
+    wire(Field::write_mode, Kind::Ordinary, [this] { m_commands.CMD_WRITE_PARAMS(); });
 }
 
 MainWindow::~MainWindow() = default;

@@ -28,7 +28,8 @@ class SessionSignals;
 class MainWindow : public QMainWindow, public View {
     Q_OBJECT
 public:
-    MainWindow(Port& port, Messages& messages, int replyPeriodMs = SerialLink::replyTimeoutMs, QWidget* parent = nullptr);
+    MainWindow(Port& port, Messages& messages, int replyPeriodMs = SerialLink::replyTimeoutMs,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     Session& session() { return m_session; }
@@ -79,11 +80,7 @@ public:
 
     // The control of `field`, found once when its window was built.
     QWidget* control(Field field) const;
-    template <typename T>
-    T* control(Field field) const
-    {
-        return static_cast<T*>(control(field));
-    }
+    template <typename T> T* control(Field field) const { return static_cast<T*>(control(field)); }
     // Takes the controls of a window just built; a control missing from it ends the program.
     void resolveControls(QWidget* window, bool calibration);
 

@@ -38,7 +38,8 @@ const QString runningCaption = QStringLiteral("STOP");
 class Monitor::PaintPacer : public QObject {
 public:
     PaintPacer(QWidget* window, std::function<void()> beforeDrawing)
-        : m_window(window), m_beforeDrawing(std::move(beforeDrawing))
+        : m_window(window),
+          m_beforeDrawing(std::move(beforeDrawing))
     {
         m_due.setSingleShot(true);
         m_due.setTimerType(Qt::PreciseTimer);

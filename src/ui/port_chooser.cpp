@@ -23,7 +23,11 @@ bool builtInName(const QString& device)
 
 PortChooser::PortChooser(PortDiscovery& discovery, const QString& current, QWidget* parent, int pollMs,
                          Platform platform)
-    : QDialog(parent), m_discovery(discovery), m_list(new QTreeWidget), m_intro(new QLabel), m_none(new QLabel),
+    : QDialog(parent),
+      m_discovery(discovery),
+      m_list(new QTreeWidget),
+      m_intro(new QLabel),
+      m_none(new QLabel),
       m_device(new QLineEdit)
 {
     setObjectName(QStringLiteral("port_chooser"));

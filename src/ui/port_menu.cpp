@@ -45,10 +45,11 @@ bool choosePort(MainWindow& window, bool firstStart)
     // On Windows the name typed decides the port number; elsewhere the selected option does.
     QString intro;
     if (firstStart)
-        intro = platform == Platform::Windows
-                    ? QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter, or type its COM port name.")
-                    : QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter; it becomes COM port %1.")
-                          .arg(option >= 1 ? option : 1);
+        intro =
+            platform == Platform::Windows
+                ? QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter, or type its COM port name.")
+                : QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter; it becomes COM port %1.")
+                      .arg(option >= 1 ? option : 1);
     const std::optional<QString> typed = window.dialogs().chooseSerialPort(&window, current, intro);
     if (!typed)
         return false;

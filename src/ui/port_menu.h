@@ -22,4 +22,3 @@ void afterStartUp(MainWindow& window);
 
 // Each COM option's tooltip and accessible description: the device its port number opens now.
 void refreshPortOptionHints(MainWindow& window);
-

@@ -56,9 +56,11 @@ void connectSetPanelChecks(MainWindow& window)
 
     // Only a change of the minimum itself re-judges it, against the maximum and the period as
     // they stand then.
-    QObject::connect(entry(Field::pwm_min_duty), &QLineEdit::textChanged, &window, [&window, text](const QString& minimum) {
-        paint(window, Field::pwm_min_duty, minimumDutyValid(minimum, text(Field::pwm_max_duty), text(Field::pwm_period)));
-    });
+    QObject::connect(entry(Field::pwm_min_duty), &QLineEdit::textChanged, &window,
+                     [&window, text](const QString& minimum) {
+                         paint(window, Field::pwm_min_duty,
+                               minimumDutyValid(minimum, text(Field::pwm_max_duty), text(Field::pwm_period)));
+                     });
 
     const auto limits = [&window, text] {
         const bool ordered = limitsInOrder(text(Field::lower_limit), text(Field::upper_limit));
@@ -71,8 +73,9 @@ void connectSetPanelChecks(MainWindow& window)
 
 void SET_DEFAULT(MainWindow& window)
 {
-    if (!window.messages().askYesNo(QStringLiteral("THIS COMMAND OVERWRITES THE -PARAMETERS SET- VALUES!!! ARE YOU SURE?"),
-                                    QStringLiteral("WRITE PARAMETERS COMMAND")))
+    if (!window.messages().askYesNo(
+            QStringLiteral("THIS COMMAND OVERWRITES THE -PARAMETERS SET- VALUES!!! ARE YOU SURE?"),
+            QStringLiteral("WRITE PARAMETERS COMMAND")))
         return;
     // The table's order matters: the period and the maximum duty are set before the minimum duty
     // is judged, and the upper limit after the lower one.

@@ -34,14 +34,16 @@ struct Tip {
 // is still sent as typed, except the GOTO angle.
 constexpr Tip tips[] = {
     // PARAMETERS SET: what "cmd W" writes.
-    {"rotor", "pwm_period", "PWM period in milliseconds (default 50). \"cmd W\" sends it as on- and off-times in ticks of 1.64 ms."},
+    {"rotor", "pwm_period",
+     "PWM period in milliseconds (default 50). \"cmd W\" sends it as on- and off-times in ticks of 1.64 ms."},
     {"rotor", "pwm_max_duty", "PWM maximum duty cycle in per cent (default 100)."},
     {"rotor", "pwm_min_duty",
      "PWM minimum duty cycle in per cent, 0 to 100 and not above the maximum duty; the shortest on-time, "
      "period \u00d7 minimum / 100, must be at least 1.6 ms (default 50). Red otherwise."},
     {"rotor", "ramp", "PWM ramp in degrees (default 10)."},
     {"rotor", "lower_limit", "Lower limit in degrees, absolute, 0 to 500 (default 0). Red when above the upper limit."},
-    {"rotor", "upper_limit", "Upper limit in degrees, absolute, 0 to 500 (default 500). Red when below the lower limit."},
+    {"rotor", "upper_limit",
+     "Upper limit in degrees, absolute, 0 to 500 (default 500). Red when below the lower limit."},
     {"rotor", "inv_delay", "Reversal delay in seconds (default 3). \"cmd W\" sends it in ticks of 1.64 ms."},
     {"rotor", "pres_delay", "Preset delay in seconds (default 3). \"cmd W\" sends it in ticks of 1.64 ms."},
     {"rotor", "rot_timeout", "Rotation timeout in seconds (default 5). \"cmd W\" sends it in ticks of 1.64 ms."},
@@ -51,7 +53,8 @@ constexpr Tip tips[] = {
     {"rotor", "pwm_on", "PWM on or off (default on)."},
     {"rotor", "optimize", "Optimize on or off (default on)."},
     {"rotor", "mot_check", "Rotation check on or off (default off); its angle is Check angle."},
-    {"rotor", "set_default", "Fills this panel with the default values, after a confirmation. Sends nothing: \"cmd W\" writes them."},
+    {"rotor", "set_default",
+     "Fills this panel with the default values, after a confirmation. Sends nothing: \"cmd W\" writes them."},
     {"rotor", "south_stop", "Stop mode South-stop (the default)."},
     {"rotor", "north_stop", "Stop mode North-stop."},
     {"rotor", "offset_write", "Position offset in degrees, -70 to +70 (default 0). Red outside."},
@@ -65,20 +68,21 @@ constexpr Tip tips[] = {
     {"rotor", "read_info", "Reads the CBOX's parameters (command L) into this panel."},
     // GOTO.
     {"rotor", "execute", "Sends the rotor to the angle below (command G); nothing is sent when the angle is red."},
-    {"rotor", "go_to_angle", "Target angle for Execute, in degrees, 0 to 359. Red outside, and then Execute sends nothing."},
+    {"rotor", "go_to_angle",
+     "Target angle for Execute, in degrees, 0 to 359. Red outside, and then Execute sends nothing."},
     {"rotor", "fast_stop", "Stops the rotor at once (Esc, in either window; command G999)."},
     {"rotor", "soft_stop", "Stops the rotor softly (command G977)."},
     // COMMUNICATION MONITOR; cmd_monitor's follows its caption (monitorButtonTooltip).
     {"rotor", "clr_reply", "Empties the CBOX replies listing."},
     // Under COM PORT.
     {"rotor", "command_s", "Sends command S; the CBOX answers R. Start-up, \"cmd W\" and the monitor send it too."},
-    {"rotor", "command_c", "Sends command M; the CBOX refuses it in absolute mode. The monitor sends it when it starts."},
+    {"rotor", "command_c",
+     "Sends command M; the CBOX refuses it in absolute mode. The monitor sends it when it starts."},
     {"rotor", "command_qm",
      "Asks the CBOX where the rotor is and whether it is busy or ready (command ?); shown in Position and CBOX is."},
 
     // CALIBRATION: the CBOX refuses every one of these while busy or not in absolute mode.
-    {"CALIBRATION", "calib_def",
-     "Default calibration (command c). The CBOX must be in absolute mode and not busy."},
+    {"CALIBRATION", "calib_def", "Default calibration (command c). The CBOX must be in absolute mode and not busy."},
     {"CALIBRATION", "calib360",
      "Calibration over 360 degrees (command C). The CBOX must be in absolute mode and not busy."},
     {"CALIBRATION", "calib",

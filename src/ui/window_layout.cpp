@@ -78,7 +78,8 @@ double twipScale(const QWidget* window, int widthTwips, int heightTwips, const Q
     const QString sample = QStringLiteral("-Calibration- open form ... PWM:max.duty ROT CHECK Positio 0123456789");
     const QFontMetricsF now(font);
     const QFontMetricsF drawn(drawnFont);
-    double scale = std::max(now.horizontalAdvance(sample) / drawn.horizontalAdvance(sample), now.height() / drawn.height());
+    double scale =
+        std::max(now.horizontalAdvance(sample) / drawn.horizontalAdvance(sample), now.height() / drawn.height());
     if (font.pointSizeF() > 0 && font.pointSizeF() <= drawnForPoints)
         scale = 1.0;
     scale = std::max(1.0, scale);
@@ -159,7 +160,8 @@ public:
         // at any scale.
         const int left = twips(window_, place.left);
         const int top = twips(window_, place.top);
-        return {left, top, twips(window_, place.left + place.width) - left, twips(window_, place.top + place.height) - top};
+        return {left, top, twips(window_, place.left + place.width) - left,
+                twips(window_, place.top + place.height) - top};
     }
 
     QGroupBox* panel(QWidget* parent, const char* name, const QString& title, const Place& place)
@@ -193,16 +195,14 @@ public:
         return control;
     }
 
-    QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, bool checked,
-                        const Place& place)
+    QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, bool checked, const Place& place)
     {
         auto* control = new QCheckBox(caption, parent);
         control->setChecked(checked);
         return adopt(control, name, caption, place);
     }
 
-    QRadioButton* option(QWidget* parent, const char* name, const QString& caption, bool selected,
-                         const Place& place)
+    QRadioButton* option(QWidget* parent, const char* name, const QString& caption, bool selected, const Place& place)
     {
         auto* control = new QRadioButton(caption, parent);
         control->setChecked(selected);
@@ -226,14 +226,13 @@ public:
     // The label in front of a field and the unit after it, on the field's row and centred on it.
     void labelFor(QWidget* field, const QString& text, int left, int width)
     {
-        label(field->parentWidget(), QStringLiteral("label_") + field->objectName(), text,
-              rowPlace(field, left, width), field);
+        label(field->parentWidget(), QStringLiteral("label_") + field->objectName(), text, rowPlace(field, left, width),
+              field);
     }
 
     void unitFor(QWidget* field, const QString& text, int left, int width)
     {
-        label(field->parentWidget(), QStringLiteral("unit_") + field->objectName(), text,
-              rowPlace(field, left, width));
+        label(field->parentWidget(), QStringLiteral("unit_") + field->objectName(), text, rowPlace(field, left, width));
         field->setAccessibleDescription(text);
     }
 
@@ -299,8 +298,8 @@ void buildSetPanel(ControlBuilder& make, QWidget* window)
     int top = 240;
     for (const Row& row : rows) {
         const int height = top == 240 ? 285 : 270;
-        QLineEdit* field = make.entry(box, row.name, QStringLiteral("???"), {1680, top, 855, height},
-                                      QString::fromUtf8(row.label));
+        QLineEdit* field =
+            make.entry(box, row.name, QStringLiteral("???"), {1680, top, 855, height}, QString::fromUtf8(row.label));
         make.labelFor(field, QString::fromUtf8(row.label), 120, 1500);
         make.unitFor(field, QString::fromUtf8(row.unit), row.unitLeft, row.unitWidth);
         top += 240;
@@ -324,8 +323,8 @@ void buildSetPanel(ControlBuilder& make, QWidget* window)
     make.labelFor(offset, offsetLabel, 3360, 1860);
     make.unitFor(offset, QStringLiteral("°"), 6000, 255);
 
-    QLineEdit* checkAngle =
-        make.entry(box, "check_angle_write", QStringLiteral("2"), {5280, 2160, 615, 270}, QStringLiteral("Check angle"));
+    QLineEdit* checkAngle = make.entry(box, "check_angle_write", QStringLiteral("2"), {5280, 2160, 615, 270},
+                                       QStringLiteral("Check angle"));
     make.labelFor(checkAngle, QStringLiteral("Check angle"), 3360, 1860);
     make.unitFor(checkAngle, QStringLiteral("°"), 6000, 255);
 }
@@ -359,8 +358,8 @@ void buildReadPanel(ControlBuilder& make, QWidget* window)
         {"read_rot_timeout", "???", "Rot. Timeout"},  {"mode_msg", "??????????", "Mode"},
     };
     const Field right[] = {
-        {"dipsw", "???????", "DIP-SW"},     {"offset_read", "???", "Offset"}, {"optimize_msg", "???", "Optimize"},
-        {"pwm_msg", "???", "PWM is"},       {"curr_pos", "???", "Position"},  {"cbox_status", "???", "CBOX is"},
+        {"dipsw", "???????", "DIP-SW"},    {"offset_read", "???", "Offset"},    {"optimize_msg", "???", "Optimize"},
+        {"pwm_msg", "???", "PWM is"},      {"curr_pos", "???", "Position"},     {"cbox_status", "???", "CBOX is"},
         {"cal_fact", "?????", "Cal.Fact"}, {"mot_check_msg", "???", "Rot.Chk"}, {"check_angle", "???", "Chk Angle"},
     };
     constexpr int firstRow = 270;
@@ -393,8 +392,8 @@ void buildGotoPanel(ControlBuilder& make, QWidget* window)
     QGroupBox* box = make.panel(window, "go_to", QStringLiteral("GOTO"), {5280, 2640, 2415, 3015});
 
     make.button(box, "execute", QStringLiteral("Execute"), colours::green, {240, 330, 1935, 495});
-    QLineEdit* angle = make.entry(box, "go_to_angle", QStringLiteral("?"), {240, 960, 1575, 345},
-                                  QStringLiteral("Go to angle"));
+    QLineEdit* angle =
+        make.entry(box, "go_to_angle", QStringLiteral("?"), {240, 960, 1575, 345}, QStringLiteral("Go to angle"));
     make.label(box, QStringLiteral("Label1"), QStringLiteral("°"), {1875, 960, 300, 345});
     angle->setAccessibleDescription(QStringLiteral("°"));
     make.readOnlyField(box, "goto_replay", QStringLiteral("????????"), {240, 1440, 1935, 345},
@@ -406,8 +405,7 @@ void buildGotoPanel(ControlBuilder& make, QWidget* window)
 // "COMMUNICATION MONITOR": its start button, the status fields and the listing of replies.
 void buildMonitorPanel(ControlBuilder& make, QWidget* window)
 {
-    QGroupBox* box =
-        make.panel(window, "Frame2", QStringLiteral("COMMUNICATION MONITOR"), {120, 5760, 6255, 2175});
+    QGroupBox* box = make.panel(window, "Frame2", QStringLiteral("COMMUNICATION MONITOR"), {120, 5760, 6255, 2175});
 
     make.button(box, "cmd_monitor", QStringLiteral("START..."), colours::green, {120, 300, 1680, 435});
     QLineEdit* position =
@@ -419,8 +417,8 @@ void buildMonitorPanel(ControlBuilder& make, QWidget* window)
     make.button(box, "clr_reply", QStringLiteral("CLR REPLIES"), colours::clearReplies, {120, 1620, 1680, 435});
 
     // Read-only, yet reachable and readable from the keyboard; Tab moves on rather than being typed.
-    auto* replies = make.adopt(new QPlainTextEdit(box), "cbox_reply_text", QStringLiteral("CBOX replies"),
-                               {1980, 540, 4155, 1515});
+    auto* replies =
+        make.adopt(new QPlainTextEdit(box), "cbox_reply_text", QStringLiteral("CBOX replies"), {1980, 540, 4155, 1515});
     replies->setReadOnly(true);
     replies->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     replies->setFocusPolicy(Qt::StrongFocus);
@@ -492,8 +490,8 @@ void buildCalibrationControls(QWidget* window, const QRect& available)
         ->setFont(buttonFont);
     make.button(window, "calib", QStringLiteral("-Calibration- any angle (K)"), lightBlue, {720, 1080, 1455, 615})
         ->setFont(buttonFont);
-    QLineEdit* angle =
-        make.entry(window, "calib_angle", QStringLiteral("90"), {2280, 1080, 1215, 600}, QStringLiteral("Calibration angle"));
+    QLineEdit* angle = make.entry(window, "calib_angle", QStringLiteral("90"), {2280, 1080, 1215, 600},
+                                  QStringLiteral("Calibration angle"));
     angle->setFont(entryFont);
     colours::paintBackground(angle, lightBlue);
     angle->setAccessibleDescription(QStringLiteral("°"));
@@ -503,8 +501,8 @@ void buildCalibrationControls(QWidget* window, const QRect& available)
     make.button(window, "write_factor", QStringLiteral("-Calibration- calib factor set (F)"), paleGreen,
                 {720, 1920, 1455, 855})
         ->setFont(buttonFont);
-    QLineEdit* factor =
-        make.entry(window, "cal_factor", QStringLiteral("?"), {2280, 2040, 1695, 600}, QStringLiteral("Calibration factor"));
+    QLineEdit* factor = make.entry(window, "cal_factor", QStringLiteral("?"), {2280, 2040, 1695, 600},
+                                   QStringLiteral("Calibration factor"));
     factor->setFont(entryFont);
     colours::paintBackground(factor, paleGreen);
     make.applyTabOrder();

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!std::isfinite(value))
         __builtin_trap();
     const QString text = decimalText(value);
-    if (text.contains(QLatin1String("nan"), Qt::CaseInsensitive) || text.contains(QLatin1String("inf"), Qt::CaseInsensitive))
+    if (text.contains(QLatin1String("nan"), Qt::CaseInsensitive)
+        || text.contains(QLatin1String("inf"), Qt::CaseInsensitive))
         __builtin_trap();
 
     QStringList parts = input.split(QLatin1Char('|'));
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Typed texts go as typed; every computed line must be a number.
     for (int line : {4, 6, 7, 9, 11, 14, 15}) {
         const QString encoded = encode_write_lines(line, panel);
-        if (encoded.contains(QLatin1String("nan"), Qt::CaseInsensitive) || encoded.contains(QLatin1String("inf"), Qt::CaseInsensitive))
+        if (encoded.contains(QLatin1String("nan"), Qt::CaseInsensitive)
+            || encoded.contains(QLatin1String("inf"), Qt::CaseInsensitive))
             __builtin_trap();
     }
     (void)goToAngleValid(parts[0]);

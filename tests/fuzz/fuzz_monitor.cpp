@@ -41,7 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Most inputs begin with good replies to the opening exchanges, so that the fuzzer spends
     // its time in the listening loop.
     if (size > 0 && (data[0] & 1))
-        input.prepend("\x02" "A,S,R\r" "\x02" "A,?,045,R\r" "\x02" "A,M,R\r");
+        input.prepend("\x02"
+                      "A,S,R\r"
+                      "\x02"
+                      "A,?,045,R\r"
+                      "\x02"
+                      "A,M,R\r");
     r.port.load(input);
     r.window.findChild<QPlainTextEdit*>(QStringLiteral("cbox_reply_text"))->clear();
     r.window.findChild<QAbstractButton*>(QStringLiteral("cmd_monitor"))->click();

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     const PanelState& panel = std::get<ParameterFile>(result).panel;
     for (const SetPanelEntry& entry : setPanelEntries)
-        if (entry.text && ((panel.*entry.text).size() > setPanelEntryMaxLength || controlCharacterIn(panel.*entry.text)))
+        if (entry.text
+            && ((panel.*entry.text).size() > setPanelEntryMaxLength || controlCharacterIn(panel.*entry.text)))
             __builtin_trap();
     const QByteArray written = writeParameterFile(std::get<ParameterFile>(result));
     const auto again = readParameterFile(written);

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Most inputs begin with the envelope, so that the fuzzer spends its time in the block.
     QByteArray reply(reinterpret_cast<const char*>(data), qsizetype(size));
     if (size > 0 && data[0] & 1)
-        reply.prepend("\x02" "A,L,");
+        reply.prepend("\x02"
+                      "A,L,");
     FuzzPort port(reply);
     SilentMessages messages;
     SerialLink link(port, messages, fuzzReplyPeriodMs);
@@ -28,11 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (port.isOpen() || link.Timer1.isActive())
         __builtin_trap();
     // Field texts are shown as they came; what the read computes is always a number.
-    for (Field computed : {Field::read_inv_delay, Field::read_pres_delay, Field::read_rot_timeout, Field::read_pwm_period,
-                           Field::read_pwm_max_duty, Field::read_pwm_min_duty, Field::inv_delay, Field::pres_delay,
-                           Field::rot_timeout, Field::pwm_period, Field::pwm_max_duty, Field::pwm_min_duty}) {
+    for (Field computed :
+         {Field::read_inv_delay, Field::read_pres_delay, Field::read_rot_timeout, Field::read_pwm_period,
+          Field::read_pwm_max_duty, Field::read_pwm_min_duty, Field::inv_delay, Field::pres_delay, Field::rot_timeout,
+          Field::pwm_period, Field::pwm_max_duty, Field::pwm_min_duty}) {
         const QString text = view.texts.value(computed);
-        if (text.contains(QLatin1String("nan"), Qt::CaseInsensitive) || text.contains(QLatin1String("inf"), Qt::CaseInsensitive))
+        if (text.contains(QLatin1String("nan"), Qt::CaseInsensitive)
+            || text.contains(QLatin1String("inf"), Qt::CaseInsensitive))
             __builtin_trap();
     }
     return 0;

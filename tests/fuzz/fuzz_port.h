@@ -31,7 +31,11 @@ public:
 
     void setPortNumber(int) override {}
     bool applyLineSettings() override { return true; }
-    bool open() override { m_open = true; return true; }
+    bool open() override
+    {
+        m_open = true;
+        return true;
+    }
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     qint64 pendingCount() const override { return m_rx.size() - m_next; }

@@ -20,12 +20,12 @@ public:
     // Each byte arrives on its own, `gapMs` apart.
     void trickle(const QByteArray& bytes, int gapMs);
 
-    bool failOpen = false;      // open() fails, as for an absent or busy device
+    bool failOpen = false;                             // open() fails, as for an absent or busy device
     PortOpenFailure failure = PortOpenFailure::Other;  // and why, with these words of the system
     QString failureText;
-    QString device;             // the device an open tries
-    QByteArray written;         // every byte written, in order
-    QList<QByteArray> writes;   // each write on its own
+    QString device;                // the device an open tries
+    QByteArray written;            // every byte written, in order
+    QList<QByteArray> writes;      // each write on its own
     QList<QByteArray> unexpected;  // writes that matched no expectation
     int opens = 0;
     int closes = 0;
@@ -34,7 +34,11 @@ public:
     bool remainingExpectations() const { return !m_script.isEmpty(); }
 
     void setPortNumber(int n) override { portNumber = n; }
-    bool applyLineSettings() override { ++settingsApplied; return true; }
+    bool applyLineSettings() override
+    {
+        ++settingsApplied;
+        return true;
+    }
     bool open() override;
     void close() override;
     bool isOpen() const override { return m_open; }

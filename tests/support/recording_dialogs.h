@@ -39,11 +39,11 @@ public:
         abouts.append(text);
     }
 
-    QStringList asked;      // the caption of every dialog shown, in order
-    QStringList fileNames;  // the answers, consumed in order; Cancel when empty
-    QStringList devices;    // the port chooser's answers (its Device field on OK); Cancel when empty
-    QStringList chooserStartedWith;  // what the chooser's Device field held when it opened, each time
-    QStringList chooserIntros;  // the text above the chooser's list each time, empty when none
-    QStringList abouts;     // the text of every about box
+    QStringList asked;                // the caption of every dialog shown, in order
+    QStringList fileNames;            // the answers, consumed in order; Cancel when empty
+    QStringList devices;              // the port chooser's answers (its Device field on OK); Cancel when empty
+    QStringList chooserStartedWith;   // what the chooser's Device field held when it opened, each time
+    QStringList chooserIntros;        // the text above the chooser's list each time, empty when none
+    QStringList abouts;               // the text of every about box
     std::function<void()> onChooser;  // runs while the port chooser is "on screen"
 };

@@ -35,10 +35,10 @@ public:
         return answers.isEmpty() ? false : answers.takeFirst();
     }
 
-    QStringList shown;                          // every message, in order
-    QStringList details;                        // the informative text of each message that has one
-    QStringList questions;                      // every question as "title: text"
-    QStringList questionDetails;                // the informative text of each question that has one
-    QList<bool> answers;                        // true for Yes, consumed in order; No when empty
+    QStringList shown;                             // every message, in order
+    QStringList details;                           // the informative text of each message that has one
+    QStringList questions;                         // every question as "title: text"
+    QStringList questionDetails;                   // the informative text of each question that has one
+    QList<bool> answers;                           // true for Yes, consumed in order; No when empty
     std::function<void(const QString&)> onInform;  // runs while a message is "on screen"
 };

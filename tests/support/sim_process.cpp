@@ -15,7 +15,9 @@ constexpr int EndPatienceMs = 10000;
 }  // namespace
 
 SimProcess::SimProcess(const QString& program, const QString& configDir, int port)
-    : m_program(program), m_configDir(configDir), m_port(port)
+    : m_program(program),
+      m_configDir(configDir),
+      m_port(port)
 {
     m_process.setStandardErrorFile(QDir(m_configDir).filePath(QStringLiteral("cbox-sim.stderr")));
 }
@@ -110,5 +112,5 @@ bool SimProcess::terminate()
 {
     m_process.terminate();
     return m_process.waitForFinished(EndPatienceMs) && m_process.exitStatus() == QProcess::NormalExit
-        && m_process.exitCode() == 0;
+           && m_process.exitCode() == 0;
 }

@@ -17,15 +17,13 @@ struct TestWindow {
     // A short reply period keeps timeout paths fast; the program's own is 3300 ms.
     static constexpr int replyPeriodMs = 200;
 
-    explicit TestWindow(int periodMs = replyPeriodMs)
-        : window(std::make_unique<MainWindow>(port, messages, periodMs))
+    explicit TestWindow(int periodMs = replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
     {
         window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
         window->setDialogs(&dialogs);
     }
 
-    template <typename T = QWidget>
-    T* find(const QString& name) const
+    template <typename T = QWidget> T* find(const QString& name) const
     {
         if (auto* w = window->findChild<T*>(name))
             return w;
@@ -45,5 +43,15 @@ struct TestWindow {
 };
 
 // Frame helpers: STX "A" letter data CR, and the reply STX "A" "," letter "," data CR.
-inline QByteArray frame(const QByteArray& body) { return "\x02" "A" + body + "\r"; }
-inline QByteArray reply(char letter, const QByteArray& data) { return QByteArray("\x02" "A,") + letter + ',' + data + '\r'; }
+inline QByteArray frame(const QByteArray& body)
+{
+    return "\x02"
+           "A"
+           + body + "\r";
+}
+inline QByteArray reply(char letter, const QByteArray& data)
+{
+    return QByteArray("\x02"
+                      "A,")
+           + letter + ',' + data + '\r';
+}

@@ -12,10 +12,10 @@ class WatchedPort : public FakePort {
 public:
     using FakePort::FakePort;
 
-    qint64 unreadAtClose = -1;      // received characters still unread at the last close
-    qsizetype taken = 0;            // characters taken off the line so far
-    std::function<void()> beforeTake;                  // before each character taken, while one waits
-    std::function<void(const QByteArray&)> onWrite;    // at each write, before it is answered
+    qint64 unreadAtClose = -1;                       // received characters still unread at the last close
+    qsizetype taken = 0;                             // characters taken off the line so far
+    std::function<void()> beforeTake;                // before each character taken, while one waits
+    std::function<void(const QByteArray&)> onWrite;  // at each write, before it is answered
 
     void close() override;
     QByteArray readOne() override;
