@@ -37,24 +37,21 @@ void Commands::CMD_CALDEF() { calibrate(m_link, m_view, QLatin1Char('c'), {}); }
 // F and K carry the entry's text to the box as typed: only a plain number may go.
 void Commands::CMD_CALFACTOR()
 {
-    const QString factor = m_view.text(Field::cal_factor);
-    if (const QString refusal =
-            calibrationRefusalText(QStringLiteral("cmd F"), QStringLiteral("Calibration factor"), factor);
-        !refusal.isEmpty()) {
-        m_link.messages().inform(refusal);
-        return;
-    }
-    calibrate(m_link, m_view, QLatin1Char('F'), trimmedText(factor));
+    calibrateWithEntry(QLatin1Char('F'), Field::cal_factor, QStringLiteral("Calibration factor"));
 }
 
 void Commands::CMD_CALANGLE()
 {
-    const QString angle = m_view.text(Field::calib_angle);
-    if (const QString refusal =
-            calibrationRefusalText(QStringLiteral("cmd K"), QStringLiteral("Calibration angle"), angle);
+    calibrateWithEntry(QLatin1Char('K'), Field::calib_angle, QStringLiteral("Calibration angle"));
+}
+
+void Commands::calibrateWithEntry(QChar letter, Field entry, const QString& label)
+{
+    const QString text = m_view.text(entry);
+    if (const QString refusal = calibrationRefusalText(QStringLiteral("cmd ") + letter, label, text);
         !refusal.isEmpty()) {
         m_link.messages().inform(refusal);
         return;
     }
-    calibrate(m_link, m_view, QLatin1Char('K'), trimmedText(angle));
+    calibrate(m_link, m_view, letter, trimmedText(text));
 }

@@ -8,6 +8,8 @@
 //   parameter_read.cpp        L
 //   parameter_write.cpp       W
 
+#include "protocol/field.h"
+
 #include <QStringList>
 #include <functional>
 
@@ -59,6 +61,8 @@ public:
 
 private:
     bool exchangeS(bool afterMonitor);
+    // F and K: the entry's text, refused unless it is a plain number.
+    void calibrateWithEntry(QChar letter, Field entry, const QString& label);
 
     // Stops sent while monitoring ended, whose replies the closing S has yet to pass over.
     int m_stopRepliesInFlight = 0;
