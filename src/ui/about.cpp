@@ -17,9 +17,8 @@ void addHelpItems(MainWindow& window)
     QAction* about = window.helpMenu()->addAction(QStringLiteral("&About rotor"));
     about->setObjectName(QStringLiteral("action_about"));
     about->setMenuRole(QAction::AboutRole);
-    QObject::connect(about, &QAction::triggered, &window, [&window] {
-        window.dialogs().about(&window, QStringLiteral("About rotor"), aboutText(window.link()));
-    });
+    QObject::connect(about, &QAction::triggered, &window,
+                     [&window] { window.dialogs().about(QStringLiteral("About rotor"), aboutText(window.link())); });
 }
 
 QString aboutText(const SerialLink& link)

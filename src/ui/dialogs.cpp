@@ -7,31 +7,29 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-QString DesktopDialogs::saveFileName(QWidget* parent, const QString& caption, const QString& path,
-                                     const QString& filter)
+QString DesktopDialogs::saveFileName(const QString& caption, const QString& path, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, path, filter);
+    return QFileDialog::getSaveFileName(m_parent, caption, path, filter);
 }
 
-QString DesktopDialogs::openFileName(QWidget* parent, const QString& caption, const QString& folder,
-                                     const QString& filter)
+QString DesktopDialogs::openFileName(const QString& caption, const QString& folder, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    return QFileDialog::getOpenFileName(m_parent, caption, folder, filter);
 }
 
-std::optional<QString> DesktopDialogs::chooseSerialPort(QWidget* parent, const QString& current, const QString& intro)
+std::optional<QString> DesktopDialogs::chooseSerialPort(const QString& current, const QString& intro)
 {
     SystemPortDiscovery discovery;
-    PortChooser chooser(discovery, current, parent);
+    PortChooser chooser(discovery, current, m_parent);
     chooser.setIntro(intro);
     if (chooser.exec() != QDialog::Accepted)
         return std::nullopt;
     return chooser.device();
 }
 
-void DesktopDialogs::about(QWidget* parent, const QString& title, const QString& text)
+void DesktopDialogs::about(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, m_parent);
     box.setTextFormat(Qt::PlainText);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();

@@ -2,7 +2,7 @@
 #pragma once
 // The dialog seam: every dialog beyond the message boxes (file choosers, the port chooser) goes
 // through it, so that tests answer them without a display. The program's own shows the real
-// dialogs, modal to the main window.
+// dialogs, modal to the window it was made for.
 
 #include <QString>
 #include <optional>
@@ -13,25 +13,26 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // The file to write, or empty when the operator cancelled.
-    virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& path,
-                                 const QString& filter) = 0;
+    virtual QString saveFileName(const QString& caption, const QString& path, const QString& filter) = 0;
     // The file to read, or empty when the operator cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
-                                 const QString& filter) = 0;
+    virtual QString openFileName(const QString& caption, const QString& folder, const QString& filter) = 0;
     // The device typed or chosen in the port chooser ("Serial port"), which starts with `current`
     // in its Device field and shows `intro` above its list when there is one (a first start);
     // empty when the operator cancelled.
-    virtual std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current, const QString& intro) = 0;
+    virtual std::optional<QString> chooseSerialPort(const QString& current, const QString& intro) = 0;
     // An about box: plain text under a title.
-    virtual void about(QWidget* parent, const QString& title, const QString& text) = 0;
+    virtual void about(const QString& title, const QString& text) = 0;
 };
 
-// The real dialogs.
+// The real dialogs, modal to `parent`.
 class DesktopDialogs : public Dialogs {
 public:
-    QString saveFileName(QWidget* parent, const QString& caption, const QString& path, const QString& filter) override;
-    QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
-                         const QString& filter) override;
-    std::optional<QString> chooseSerialPort(QWidget* parent, const QString& current, const QString& intro) override;
-    void about(QWidget* parent, const QString& title, const QString& text) override;
+    explicit DesktopDialogs(QWidget* parent) : m_parent(parent) {}
+    QString saveFileName(const QString& caption, const QString& path, const QString& filter) override;
+    QString openFileName(const QString& caption, const QString& folder, const QString& filter) override;
+    std::optional<QString> chooseSerialPort(const QString& current, const QString& intro) override;
+    void about(const QString& title, const QString& text) override;
+
+private:
+    QWidget* m_parent;
 };

@@ -125,7 +125,7 @@ void FileMenu::saveParameters()
     }
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
     const QString path = m_window.dialogs().saveFileName(
-        &m_window, tr("Save parameters"),
+        tr("Save parameters"),
         QDir(folder).filePath(QStringLiteral("rotor-parameters-%1.rotor").arg(now("yyyyMMdd-HHmmss"))),
         parameterFilter);
     if (path.isEmpty())
@@ -143,7 +143,7 @@ void FileMenu::loadParameters()
     if (refuseWhileBusy())
         return;
     const QString path = m_window.dialogs().openFileName(
-        &m_window, tr("Load parameters"), m_folder.isEmpty() ? QDir::homePath() : m_folder, parameterFilter);
+        tr("Load parameters"), m_folder.isEmpty() ? QDir::homePath() : m_folder, parameterFilter);
     if (path.isEmpty())
         return;
     m_folder = QFileInfo(path).absolutePath();
@@ -171,7 +171,7 @@ void FileMenu::saveListing()
         return;
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
     const QString path = m_window.dialogs().saveFileName(
-        &m_window, tr("Save monitor listing"),
+        tr("Save monitor listing"),
         QDir(folder).filePath(QStringLiteral("rotor-listing-%1.txt").arg(now("yyyyMMdd-HHmmss"))), listingFilter);
     if (path.isEmpty())
         return;
@@ -204,8 +204,8 @@ void FileMenu::refreshRecentMenu()
     QAction* browse = m_recent->addAction(tr("&Browse the history folder\u2026"), this, [this] {
         if (refuseWhileBusy())
             return;
-        const QString path = m_window.dialogs().openFileName(&m_window, tr("Open recent box reading"),
-                                                             m_history.folder(), parameterFilter);
+        const QString path =
+            m_window.dialogs().openFileName(tr("Open recent box reading"), m_history.folder(), parameterFilter);
         if (!path.isEmpty())
             loadFrom(path);
     });

@@ -51,7 +51,7 @@ const QString monitorIdleCaption = QStringLiteral("START...");
 MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidget* parent)
     : QMainWindow(parent),
       m_messages(messages),
-      m_desktopDialogs(std::make_unique<DesktopDialogs>()),
+      m_desktopDialogs(std::make_unique<DesktopDialogs>(this)),
       m_dialogs(m_desktopDialogs.get()),
       m_session(port, messages, *this, replyPeriodMs),
       m_link(m_session.link()),

@@ -50,7 +50,7 @@ bool choosePort(MainWindow& window, bool firstStart)
                 ? QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter, or type its COM port name.")
                 : QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter; it becomes COM port %1.")
                       .arg(option >= 1 ? option : 1);
-    const std::optional<QString> typed = window.dialogs().chooseSerialPort(&window, current, intro);
+    const std::optional<QString> typed = window.dialogs().chooseSerialPort(current, intro);
     if (!typed)
         return false;
     const PortAssignment assignment = assignDevice(*typed, platform, option, byIdNames());

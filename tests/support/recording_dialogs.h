@@ -11,18 +11,18 @@
 
 class RecordingDialogs : public Dialogs {
 public:
-    QString saveFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    QString saveFileName(const QString& caption, const QString&, const QString&) override
     {
         asked.append(caption);
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
-    QString openFileName(QWidget*, const QString& caption, const QString&, const QString&) override
+    QString openFileName(const QString& caption, const QString&, const QString&) override
     {
         asked.append(caption);
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 
-    std::optional<QString> chooseSerialPort(QWidget*, const QString& current, const QString& intro) override
+    std::optional<QString> chooseSerialPort(const QString& current, const QString& intro) override
     {
         asked.append(QStringLiteral("Serial port"));
         chooserStartedWith.append(current);
@@ -33,7 +33,7 @@ public:
             return std::nullopt;
         return devices.takeFirst();
     }
-    void about(QWidget*, const QString& title, const QString& text) override
+    void about(const QString& title, const QString& text) override
     {
         asked.append(title);
         abouts.append(text);
