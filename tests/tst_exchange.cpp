@@ -3,6 +3,7 @@
 // the frame on the wire, the header wait, the envelope tests with their three message sets, the
 // terminator, the clean-up; and the monitor's short cut, proven on every command.
 
+#include "ui/monitor.h"
 #include "support/test_window.h"
 
 #include <QElapsedTimer>
@@ -305,7 +306,7 @@ private slots:
         QFETCH(QStringList, enabled);
         TestWindow t;
         prepare(t);
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
+        t.window->monitor().setState(MonitorState::Running);
         if (!waiting.isEmpty()) {
             QVERIFY(t.port.open());  // the monitor holds the port open
             t.port.arrive(waiting);

@@ -2,6 +2,7 @@
 // The File menu in the window: parameter sets saved and loaded through the dialog seam, the
 // reading history kept from the parameter reads, the listing saved, and Quit.
 
+#include "ui/monitor.h"
 #include "protocol/set_panel_entries.h"
 #include "storage/port_assignment.h"
 #include "support/test_window.h"
@@ -475,7 +476,7 @@ void ParameterFilesTest::fileItemsWaitWhileMonitorRuns()
     Rig rig;
     rig.window->show();
     QMenu* file = rig.window->fileMenu();
-    rig.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
+    rig.window->monitor().setState(MonitorState::Running);
     emit file->aboutToShow();
     QStringList enabled;
     for (QAction* action : file->actions())
@@ -489,7 +490,7 @@ void ParameterFilesTest::fileItemsWaitWhileMonitorRuns()
     QCOMPARE(rig.messages.shown, QStringList{"Please STOP the COMMUNICATION MONITOR before to exit."});
     QVERIFY(rig.window->isVisible());
 
-    rig.window->setText(Field::cmd_monitor, QStringLiteral("START..."));
+    rig.window->monitor().setState(MonitorState::Idle);
     emit file->aboutToShow();
     for (QAction* action : file->actions())
         QVERIFY(action->isEnabled());

@@ -3,6 +3,7 @@
 // byte for byte with PC and CBOX taking turns, every check of the dialogue stopping it at the
 // right line with its exact message, the monitor's refusal, and entries edited while it runs.
 
+#include "ui/monitor.h"
 #include "support/watched_window.h"
 #include "ui/colours.h"
 
@@ -245,7 +246,7 @@ private slots:
         Window t;
         t.setDefaults();
         t.edit(QStringLiteral("inv_delay"))->setText(QStringLiteral("  4  "));
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
+        t.window->monitor().setState(MonitorState::Running);
         QVERIFY(t.port.open());  // the monitor holds the port open
         t.write();
         QCOMPARE(t.messages.questions.last(), writeQuestion);

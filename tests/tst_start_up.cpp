@@ -3,6 +3,7 @@
 // choice, the S, V and L exchanges in order with both parameter panels filled, every way the
 // sequence stops early, and the close refused while the monitor runs.
 
+#include "ui/monitor.h"
 #include "support/test_window.h"
 
 #include <QAccessible>
@@ -470,7 +471,7 @@ private slots:
         TestWindow t;
         t.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(t.window.get()));
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
+        t.window->monitor().setState(MonitorState::Running);
         const QString refusal = QStringLiteral("Please STOP the COMMUNICATION MONITOR before to exit.");
 
         QVERIFY(!t.window->close());
@@ -480,7 +481,7 @@ private slots:
         QCOMPARE(t.messages.shown, (QStringList{refusal, refusal}));
         QVERIFY(t.window->isVisible());
 
-        t.window->setText(Field::cmd_monitor, QStringLiteral("START..."));
+        t.window->monitor().setState(MonitorState::Idle);
         t.click(QStringLiteral("calib"));
         QVERIFY(t.window->calibrationWindow());
         QVERIFY(t.window->close());

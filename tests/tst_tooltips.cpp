@@ -2,6 +2,7 @@
 // Every control of both windows says what it does: each button, option, check box and entry has a
 // tooltip naming its key and its range where it has one; the monitor's follows its state.
 
+#include "ui/monitor.h"
 #include "support/test_window.h"
 
 #include <QtTest>
@@ -76,11 +77,11 @@ private slots:
         TestWindow t;
         QAbstractButton* monitor = t.button(QStringLiteral("cmd_monitor"));
         QVERIFY(monitor->toolTip().startsWith(QLatin1String("Starts")));
-        t.window->setText(Field::cmd_monitor, QStringLiteral("STOP"));
+        t.window->monitor().setState(MonitorState::Running);
         const QString running = monitor->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' '));
         QVERIFY2(running.contains(QLatin1String("not the rotor")), qPrintable(running));
         QVERIFY(running.contains(QLatin1String("Esc")));
-        t.window->setText(Field::cmd_monitor, QStringLiteral("START..."));
+        t.window->monitor().setState(MonitorState::Idle);
         QVERIFY(monitor->toolTip().startsWith(QLatin1String("Starts")));
     }
 };

@@ -22,7 +22,7 @@ void stop(SerialLink& link, View& view, Field button, const QString& data, const
 {
     ButtonOff off(view, button);
     Exchange exchange(link, view);
-    if (view.monitorEnding())
+    if (view.monitorState() == MonitorState::Ending)
         ++repliesLeftToClosingS;
     const bool readHere = exchange.send(QLatin1Char('G'), data);
     if (SessionEvents* events = view.sessionEvents(); events && !exchange.portFailed())

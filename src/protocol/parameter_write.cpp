@@ -64,7 +64,7 @@ void Commands::CMD_WRITE_PARAMS()
     m_view.setText(Field::inv_delay, trimmedText(m_view.text(Field::inv_delay)));
 
     Exchange exchange(m_link, m_view);
-    if (!m_view.monitorIdle()) {
+    if (m_view.monitorState() != MonitorState::Idle) {
         exchange.fail(QStringLiteral("Monitor is ACTIVE, cmd W not allowed!"));
     } else {
         CMD_S();

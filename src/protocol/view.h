@@ -16,6 +16,13 @@ enum class Colour {
     WindowText,  // the normal text colour
 };
 
+enum class MonitorState {
+    Idle,     // the monitor does not run: every exchange reads its own reply
+    Running,  // it lists every frame: an exchange only sends its frame
+    Ending,   // STOP was clicked or a frame ended monitoring: the port is held until the closing S,
+              // the stops clicked meanwhile only send, and the closing S passes their replies over
+};
+
 class View {
 public:
     virtual ~View() = default;
@@ -29,14 +36,15 @@ public:
     virtual bool isEnabled(Field field) const = 0;
     virtual void setEnabled(Field field, bool enabled) = 0;
 
-    // The monitor is idle exactly when the caption of cmd_monitor reads "START...".
-    bool monitorIdle() const { return text(Field::cmd_monitor) == QLatin1String("START..."); }
-    // Monitoring is ending: its last frame has been read and the port is still open for the
-    // stops clicked meanwhile, whose replies the closing S passes over.
-    virtual bool monitorEnding() const { return false; }
+    // The communication monitor's state. A window-less view reads it from the caption of
+    // cmd_monitor ("STOP" while it runs); the window asks its monitor, whose caption follows it.
+    virtual MonitorState monitorState() const
+    {
+        return text(Field::cmd_monitor) == QLatin1String("STOP") ? MonitorState::Running : MonitorState::Idle;
+    }
     // Whether an exchange reads its own reply and closes the port after it: neither while the
     // monitor runs nor while it ends.
-    bool repliesReadHere() const { return monitorIdle() && !monitorEnding(); }
+    bool repliesReadHere() const { return monitorState() == MonitorState::Idle; }
 
     // Who is told what the session receives and sends beside the window; none by default.
     virtual SessionEvents* sessionEvents() const { return nullptr; }

@@ -57,7 +57,7 @@ FileMenu::FileMenu(MainWindow& window) : QObject(&window), m_window(window)
 
     // What cannot run now is shown greyed, not refused after the click.
     connect(file, &QMenu::aboutToShow, this, [this, needIdle] {
-        const bool idle = !m_window.exchangeLock().busy() && m_window.monitorIdle();
+        const bool idle = !m_window.exchangeLock().busy() && m_window.monitorState() == MonitorState::Idle;
         for (QAction* action : needIdle)
             action->setEnabled(idle);
     });
@@ -86,7 +86,7 @@ void FileMenu::keepInHistory(const BoxReading& reading)
 
 bool FileMenu::refuseWhileBusy() const
 {
-    if (m_window.exchangeLock().busy() || !m_window.monitorIdle()) {
+    if (m_window.exchangeLock().busy() || m_window.monitorState() != MonitorState::Idle) {
         QApplication::beep();
         return true;
     }

@@ -44,8 +44,6 @@ QColor toColor(Colour colour)
     return colours::window();
 }
 
-const QString monitorIdleCaption = QStringLiteral("START...");
-
 }  // namespace
 
 MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidget* parent)
@@ -324,7 +322,8 @@ void MainWindow::DISABLE_WRITE_BUTTON()
 
 void MainWindow::ENABLE_WRITE_BUTTON()
 {
-    if (!monitorIdle())
+    // While the monitor runs the write stays off; its STOP click gives it back at once.
+    if (monitorState() == MonitorState::Running)
         return;
     QAbstractButton* b = button(Field::write_mode);
     switchOn(b);
@@ -342,10 +341,10 @@ void MainWindow::ENABLE_MONITOR_BUTTON()
 {
     QAbstractButton* b = button(Field::cmd_monitor);
     switchOn(b);
-    colours::paintButton(b, monitorIdle() ? colours::lightGreen : colours::invalidRed);
+    colours::paintButton(b, monitorState() == MonitorState::Running ? colours::invalidRed : colours::lightGreen);
 }
 
-bool MainWindow::monitorEnding() const { return m_monitor->ending(); }
+MonitorState MainWindow::monitorState() const { return m_monitor->state(); }
 
 int MainWindow::selectedPortOption() const
 {
@@ -406,7 +405,7 @@ void MainWindow::runStartUp(StartUp::From from)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!monitorIdle()) {
+    if (monitorState() == MonitorState::Running) {
         m_messages.inform(QStringLiteral("Please STOP the COMMUNICATION MONITOR before to exit."));
         event->ignore();
         return;

@@ -76,7 +76,9 @@ public:
     void ENABLE_WRITE_BUTTON() override;
     void DISABLE_MONITOR_BUTTON() override;
     void ENABLE_MONITOR_BUTTON() override;
-    bool monitorEnding() const override;
+    MonitorState monitorState() const override;
+    // The communication monitor.
+    Monitor& monitor() { return *m_monitor; }
 
     // The control of `field`, found once when its window was built.
     QWidget* control(Field field) const;

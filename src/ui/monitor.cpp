@@ -106,10 +106,20 @@ Monitor::Monitor(MainWindow& window) : m_window(window) {}
 
 void Monitor::MONITOR_RUN()
 {
-    if (m_window.monitorIdle())
-        start();
-    else
-        stop();
+    switch (m_state) {
+    case MonitorState::Idle: start(); break;
+    case MonitorState::Running: stop(); break;
+    // The last frame is still being read, or the closing S waits: nothing to start or stop.
+    case MonitorState::Ending: refuseClick(m_window.control(Field::cmd_monitor)); break;
+    }
+}
+
+void Monitor::setState(MonitorState state)
+{
+    m_state = state;
+    const QString& caption = state == MonitorState::Running ? runningCaption : idleCaption;
+    if (m_window.text(Field::cmd_monitor) != caption)
+        m_window.setText(Field::cmd_monitor, caption);
 }
 
 qsizetype Monitor::listingLength(const QPlainTextEdit& listing)
@@ -142,7 +152,7 @@ void Monitor::start()
         return;
     }
 
-    window.setText(Field::cmd_monitor, runningCaption);
+    setState(MonitorState::Running);
     window.DISABLE_WRITE_BUTTON();
     window.ENABLE_MONITOR_BUTTON();
 
@@ -168,15 +178,15 @@ void Monitor::start()
     {
         PaintPacer pacer(&window, [this] { flushListing(); });
         m_pacer = &pacer;
-        while (goOn && window.text(Field::cmd_monitor) == runningCaption && awaitHeader())
+        while (goOn && m_state == MonitorState::Running && awaitHeader())
             lock.run(
                 [&] {
                     goOn = readFrame();
                     // A frame that ends monitoring, or one during which STOP was clicked: the
                     // clicks queued behind it are no longer send-only frames. The stops go out
                     // now, their replies left to the closing S; the rest runs after it.
-                    if (!goOn || window.monitorIdle()) {
-                        m_ending = true;
+                    if (!goOn || m_state != MonitorState::Running) {
+                        setState(MonitorState::Ending);
                         lock.holdQueuedUntilNextExchange();
                     }
                 },
@@ -187,11 +197,9 @@ void Monitor::start()
 
     // Monitoring ends. A start is refused while the lock is held, so nothing further up the stack
     // holds it here and the closing S runs at once.
-    if (!window.monitorIdle())
-        window.setText(Field::cmd_monitor, idleCaption);
     if (link.port().isOpen())
         link.port().close();
-    m_ending = false;
+    setState(MonitorState::Idle);
     // An application that is quitting waits for nothing any more: no closing exchange then, and
     // no click held back for after it.
     if (!link.aborted())
@@ -206,11 +214,11 @@ void Monitor::start()
 
 void Monitor::stop()
 {
-    m_window.setText(Field::cmd_monitor, idleCaption);
+    setState(MonitorState::Ending);
     m_window.ENABLE_MONITOR_BUTTON();
     m_window.setEnabled(Field::goto_replay, true);
     m_window.ENABLE_WRITE_BUTTON();
-    // The listening loop may be asleep waiting for a header: let it see the new caption.
+    // The listening loop may be asleep waiting for a header: let it see the new state.
     m_window.link().wake();
 }
 
@@ -222,7 +230,7 @@ bool Monitor::awaitHeader()
     link.yieldToEvents();
     for (;;) {
         link.yieldToEvents();
-        if (m_window.monitorIdle() || link.aborted() || !link.port().isOpen())
+        if (m_state != MonitorState::Running || link.aborted() || !link.port().isOpen())
             return false;
         const QString c = link.readWaiting();
         if (c == STX)

@@ -3,8 +3,9 @@
 // The communication monitor: keeps the port open, lists every frame the CBOX sends in
 // `cbox_reply_text` and decodes status frames live into `fast_pos` and `fast_status`.
 //
-// Its state is the caption of `cmd_monitor`: "START..." while idle, "STOP" while it runs. While
-// it runs, every other exchange only sends its frame and the reply is listed here.
+// It keeps its state (idle, running, ending) and the caption of `cmd_monitor` follows it:
+// "STOP" while it runs, "START..." otherwise. While it runs, every other exchange only sends its
+// frame and the reply is listed here.
 //
 // The listing holds one line per frame: each line is one block of the text box, and the CR LF
 // that ends a line is the paragraph break after it. Read back as plain text, every line therefore
@@ -19,6 +20,7 @@
 // is always seen whole and in order.
 
 #include "protocol/field.h"
+#include "protocol/view.h"
 
 #include <QString>
 
@@ -39,9 +41,11 @@ public:
     // while it runs, stops it.
     void MONITOR_RUN();
 
-    // Monitoring is ending: the last frame has been read, the port is still open, and the stops
-    // clicked during that frame are being sent.
-    bool ending() const { return m_ending; }
+    // Idle, running or ending; the caption of cmd_monitor follows it ("STOP" while it runs,
+    // "START..." otherwise). Only the monitor changes it, and a test that needs a running monitor
+    // without a line.
+    MonitorState state() const { return m_state; }
+    void setState(MonitorState state);
 
     // The listing's length with CR LF line ends (the text box's, without lines still waiting).
     static qsizetype listingLength(const QPlainTextEdit& listing);
@@ -64,7 +68,7 @@ private:
     MainWindow& m_window;
     PaintPacer* m_pacer = nullptr;  // while the listening loop runs
     int m_frameCounter = 1;
-    bool m_ending = false;
+    MonitorState m_state = MonitorState::Idle;
     QString m_line;
     // Lines listed but not yet in the text box, each ending in a paragraph separator; their
     // number, and their length with CR LF line ends.
