@@ -231,7 +231,7 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges()
     auto* outcome = t.window->findChild<QLabel*>(QStringLiteral("status_exchange"));
     QVERIFY(port && outcome);
     QCOMPARE(port->text(), QStringLiteral("COM 2 \u2192 /dev/ttyS1"));
-    t.window->link().portNumber = qint16(portNumber);
+    t.window->link().setPortNumber(qint16(portNumber));
     if (!goTo.isEmpty())
         t.edit(QStringLiteral("go_to_angle"))->setText(goTo);
     // What the window shows is no source for the dial.
@@ -314,7 +314,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
     QFETCH(bool, leftOpen);
 
     TestWindow t;
-    QVERIFY(writePortNumber(t.window->link().settingsPath, 3));
+    QVERIFY(writePortNumber(t.window->link().settingsPath(), 3));
     t.window->show();
     QAction* open = t.window->findChild<QAction*>(QStringLiteral("action_azimuth_dial"));
     open->trigger();
@@ -325,7 +325,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
         open->trigger();
     t.window->close();
 
-    QFile settings(t.window->link().settingsPath);
+    QFile settings(t.window->link().settingsPath());
     QVERIFY(settings.open(QIODevice::ReadOnly));
     QCOMPARE(settings.readAll(), QByteArray(" 3 \r\n"));
     const QString statePath = t.settingsDir.filePath(QStringLiteral("dial.ini"));
@@ -338,7 +338,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
 
     // The next run opens it where it was, or leaves it closed.
     auto next = std::make_unique<MainWindow>(t.port, t.messages, TestWindow::replyPeriodMs);
-    next->link().settingsPath = t.window->link().settingsPath;
+    next->link().setSettingsPath(t.window->link().settingsPath());
     next->show();
     restoreDial(*next);
     QCOMPARE(dialWindow(*next)->isVisible(), leftOpen);

@@ -283,8 +283,8 @@ private slots:
         // Whatever happened, the exchange ends in order.
         QVERIFY(!t.port.isOpen());
         QCOMPARE(t.port.unreadAtClose, qint64(unread));
-        QVERIFY(!t.window->link().Timer1.isActive());
-        QVERIFY(!t.window->link().timeoutFlag);
+        QVERIFY(!t.window->link().timerArmed());
+        QVERIFY(!t.window->link().timedOut());
     }
 
     void identifierMustComeWithinTheHeadersPeriod()
@@ -298,7 +298,7 @@ private slots:
         t.port.arrive("A,C,R\r", period * 5 / 4);
         t.clickCalibration(QStringLiteral("calib360"));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("<Identifier> invalid, received:")});
-        QVERIFY(!t.window->link().timeoutFlag);
+        QVERIFY(!t.window->link().timedOut());
     }
 
     void portFailureSendsNothing_data()
@@ -316,11 +316,11 @@ private slots:
         t.openCalibration();
         t.entry(calFactor)->setText(QStringLiteral("5000"));
         t.port.failOpen = true;
-        t.window->link().portNumber = 3;
+        t.window->link().setPortNumber(3);
         t.clickCalibration(buttonFor(letter));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 3")});
         QVERIFY(t.port.written.isEmpty());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
     }
 
     void clickDuringACalibrationExchange_data()

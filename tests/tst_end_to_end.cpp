@@ -71,7 +71,7 @@ public:
             return false;
         settings.close();
         window = std::make_unique<MainWindow>(port, messages);
-        window->link().settingsPath = settings.fileName();
+        window->link().setSettingsPath(settings.fileName());
         window->show();
         return true;
     }
@@ -88,7 +88,7 @@ public:
     // Port 1 chosen in the COM PORT panel, as the operator does when no start-up ran.
     bool choosePort1()
     {
-        return click(QStringLiteral("COM1")) && window->link().portNumber == 1 && messages.shown.isEmpty();
+        return click(QStringLiteral("COM1")) && window->link().portNumber() == 1 && messages.shown.isEmpty();
     }
 
     QAbstractButton* button(const QString& name) const
@@ -1036,7 +1036,7 @@ void EndToEndTest::typedDeviceIsOpenedAtTheNextExchange()
     RecordingDialogs dialogs;
     MainWindow window(port, messages);
     window.setDialogs(&dialogs);
-    QCOMPARE(window.link().settingsPath, config.filePath(QStringLiteral("rotor/rotor.ini")));
+    QCOMPARE(window.link().settingsPath(), config.filePath(QStringLiteral("rotor/rotor.ini")));
     QAction* choose = window.findChild<QAction*>(QStringLiteral("action_choose_port"));
     auto* commandS = window.findChild<QAbstractButton*>(QStringLiteral("command_s"));
     window.show();

@@ -49,8 +49,8 @@ private slots:
         QVERIFY(!t.port.isOpen());
         QCOMPARE(t.port.opens, 1);
         QVERIFY(t.button(QStringLiteral("command_s"))->isEnabled());
-        QVERIFY(!t.window->link().Timer1.isActive());
-        QVERIFY(!t.window->link().timeoutFlag);
+        QVERIFY(!t.window->link().timerArmed());
+        QVERIFY(!t.window->link().timedOut());
     }
 
     void ownButtonIsOffDuringTheExchange()
@@ -175,8 +175,8 @@ private slots:
             QVERIFY(clock.elapsed() >= TestWindow::replyPeriodMs - 20);
         // The exchange ends in order whatever failed.
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
-        QVERIFY(!t.window->link().timeoutFlag);
+        QVERIFY(!t.window->link().timerArmed());
+        QVERIFY(!t.window->link().timedOut());
         QVERIFY(t.button(QStringLiteral("command_s"))->isEnabled());
         QVERIFY(t.button(QStringLiteral("command_c"))->isEnabled());
     }
@@ -185,7 +185,7 @@ private slots:
     {
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().portNumber = 3;
+        t.window->link().setPortNumber(3);
         QVERIFY(t.window->commands().CMD_S());
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 3")});
         QVERIFY(t.port.written.isEmpty());
@@ -196,7 +196,7 @@ private slots:
     {
         TestWindow t;
         t.port.expect(frame("S"), reply('S', "R"), 20);
-        t.window->link().timeoutFlag = true;
+        t.window->link().raiseTimeoutFlag();
         QVERIFY(!t.window->commands().CMD_S());
         QVERIFY(t.messages.shown.isEmpty());
 

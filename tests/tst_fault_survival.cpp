@@ -127,7 +127,7 @@ private slots:
 
         // The exchange has ended in order.
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
         QVERIFY(!t.window->exchangeLock().busy());
         for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop",
                                  "command_s", "command_c", "command_qm", "command_v"})
@@ -144,7 +144,7 @@ private slots:
         t.port.expect(frame("S"), reply('S', "R"));
         QVERIFY(!t.window->commands().CMD_S());
         QCOMPARE(t.messages.shown, before);
-        QVERIFY(!t.window->link().timeoutFlag);
+        QVERIFY(!t.window->link().timedOut());
         QVERIFY(!t.port.isOpen());
     }
 };

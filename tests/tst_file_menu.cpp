@@ -555,7 +555,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
 
     Rig rig;
     SerialLink& link = rig.window->link();
-    const QString settings = link.settingsPath;
+    const QString settings = link.settingsPath();
     const QByteArray oldSettings = " 3 \r\n";
     QVERIFY(writeFile(settings, oldSettings));
     const QByteArray old = "what was there";
@@ -655,7 +655,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         Fifo fifo(settings);
         QElapsedTimer clock;
         clock.start();
-        whole = !link.LOAD_SETTINGS() && clock.elapsed() < 2000 && link.portNumber == 0;
+        whole = !link.LOAD_SETTINGS() && clock.elapsed() < 2000 && link.portNumber() == 0;
         break;
     }
     case FileCase::PortLinkNotALink:
@@ -667,10 +667,10 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         } else {
             rig.port.failOpen = true;  // port 0 opens nothing
         }
-        link.portNumber = notALink ? 2 : 0;
-        link.port().setPortNumber(link.portNumber);
+        link.setPortNumber(notALink ? 2 : 0);
+        link.port().setPortNumber(link.portNumber());
         // Nothing else is opened in its place.
-        whole = link.OPEN_PORT() && rig.messages.shown.value(0) == portOpenErrorText(link.portNumber)
+        whole = link.OPEN_PORT() && rig.messages.shown.value(0) == portOpenErrorText(link.portNumber())
                 && rig.port.opens == 0;
         got = rig.messages.details.value(0);
         if (notALink) {  // the option says so before any open
@@ -716,7 +716,7 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     QFETCH(QByteArray, wire);
     QFETCH(QStringList, shown);
     Rig rig;
-    QVERIFY(writeFile(rig.window->link().settingsPath, " 1 \r\n"));
+    QVERIFY(writeFile(rig.window->link().settingsPath(), " 1 \r\n"));
     if (boxAnswers) {
         rig.port.expect(frame("S"), reply('S', "R"));
         rig.port.expect(frame("V"), reply('V', "00322"));

@@ -244,7 +244,7 @@ private slots:
         QCOMPARE(t.background(replay), redAfter ? colours::invalidRed : colours::window());
         QVERIFY(!t.port.isOpen());
         QCOMPARE(t.port.unreadAtClose, qint64(unread));
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
         verifyGroupEnabled(t);
     }
 
@@ -277,7 +277,7 @@ private slots:
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("cmd G: communication timeout on <header>")});
         QCOMPARE(t.edit(replay)->text(), replayAtStart);
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
         verifyGroupEnabled(t);
     }
 
@@ -428,7 +428,7 @@ private slots:
         // The stops never touch goto_replay.
         QCOMPARE(t.edit(replay)->text(), replayAtStart);
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
         QVERIFY(t.button(button)->isEnabled());
         QCOMPARE(t.colour(button), stopOrange);
     }
@@ -489,7 +489,7 @@ private slots:
         QFETCH(QString, button);
         Rig t;
         t.port.failOpen = true;
-        t.window->link().portNumber = 4;
+        t.window->link().setPortNumber(4);
         t.edit(angle)->setText(QStringLiteral("100"));
         t.click(button);
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});

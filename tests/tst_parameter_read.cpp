@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(t.edit(field)->text(), expected);
         QCOMPARE(t.messages.shown, QStringList());
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
     }
 
     // Each field changes exactly when it has been decoded: not before its last character has been
@@ -281,7 +281,7 @@ private slots:
         // The read ends in order whatever failed.
         QCOMPARE(t.port.written, frame("L"));
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
         for (const char* b : commandGroup)
             QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
     }
@@ -346,7 +346,7 @@ private slots:
     {
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().portNumber = 4;
+        t.window->link().setPortNumber(4);
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});
         QVERIFY(t.port.written.isEmpty());

@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(t.port.writes.mid(0, 2), (QList<QByteArray>{frame("S"), frame("W")}));
         // The write ends in order whatever failed.
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
+        QVERIFY(!t.window->link().timerArmed());
         for (const char* b : commandGroup)
             QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
     }
@@ -232,7 +232,7 @@ private slots:
         Window t;
         t.setDefaults();
         t.port.failOpen = true;
-        t.window->link().portNumber = 2;
+        t.window->link().setPortNumber(2);
         t.write();
         // Once for the S exchange, once for the write itself; nothing is sent.
         QCOMPARE(t.messages.shown, QStringList(2, QStringLiteral("ERROR OPENING COM PORT # 2")));

@@ -259,7 +259,7 @@ private slots:
         port.failure = failure;
         port.failureText = QStringLiteral("Inappropriate ioctl for device");
         port.device = QStringLiteral("/dev/ttyUSB0");
-        link.portNumber = 3;
+        link.setPortNumber(3);
         QVERIFY(link.OPEN_PORT());
         QCOMPARE(messages.shown, QStringList{"ERROR OPENING COM PORT # 3"});
         QCOMPARE(messages.details, QStringList{details});

@@ -191,9 +191,9 @@ private slots:
         QCOMPARE(t.dialogs.chooserStartedWith, QStringList{startedWith});
         QCOMPARE(t.messages.shown, QStringList());
         QCOMPARE(linkOf(t, port), target);
-        QCOMPARE(fileBytes(t.window->link().settingsPath), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
+        QCOMPARE(fileBytes(t.window->link().settingsPath()), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
         QCOMPARE(selectedOption(t), port);
-        QCOMPARE(int(t.window->link().portNumber), port);
+        QCOMPARE(int(t.window->link().portNumber()), port);
         QCOMPARE(t.port.portNumber, port);
         QCOMPARE(t.port.opens, 0);
         QVERIFY(t.port.written.isEmpty());
@@ -224,7 +224,7 @@ private slots:
         QFETCH(bool, portsIsAFile);
         QFETCH(QString, message);
         TestWindow t;
-        QFile settings(t.window->link().settingsPath);
+        QFile settings(t.window->link().settingsPath());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 2 \r\n") == 5);
         settings.close();
         t.window->setChecked(Field::COM2, true);
@@ -242,7 +242,7 @@ private slots:
         if (!message.isEmpty())
             QVERIFY2(t.messages.shown.first().startsWith(message), qPrintable(t.messages.shown.first()));
         QCOMPARE(linkOf(t, 2), QStringLiteral("<none>"));
-        QCOMPARE(fileBytes(t.window->link().settingsPath), QByteArray(" 2 \r\n"));
+        QCOMPARE(fileBytes(t.window->link().settingsPath()), QByteArray(" 2 \r\n"));
         QCOMPARE(selectedOption(t), 2);
         QCOMPARE(t.port.portNumber, portBefore);
     }
@@ -251,7 +251,7 @@ private slots:
     void optionHintsNameTheDevice()
     {
         TestWindow t;
-        QFile settings(t.window->link().settingsPath);
+        QFile settings(t.window->link().settingsPath());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 2 \r\n") == 5);
         settings.close();
         QVERIFY(QDir().mkpath(t.settingsDir.filePath(QStringLiteral("ports"))));
@@ -317,7 +317,7 @@ private slots:
         QFETCH(QString, pwmPeriod);
         TestWindow t;
         if (settings != "<none>") {
-            QFile file(t.window->link().settingsPath);
+            QFile file(t.window->link().settingsPath());
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
         }
         qsizetype writtenWhenAsked = -1;
@@ -341,7 +341,7 @@ private slots:
         if (asked.isEmpty())
             return;
         const bool assigned = answers == QStringList{"/dev/ttyUSB0"};
-        QCOMPARE(fileBytes(t.window->link().settingsPath), assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
+        QCOMPARE(fileBytes(t.window->link().settingsPath()), assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
         QCOMPARE(linkOf(t, 1), assigned ? QStringLiteral("/dev/ttyUSB0") : QStringLiteral("<none>"));
         // Once the port is assigned the run goes on as after a normal start.
         QCOMPARE(t.window->link().startUpPhase() == SerialLink::StartUpPhase::SettingsMissing, !assigned);
@@ -448,7 +448,7 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Configuration folder: %1\n").arg(t.settingsDir.path())),
                  qPrintable(text));
         QVERIFY2(
-            text.contains(QStringLiteral("Settings file: %1 (not written yet)").arg(t.window->link().settingsPath)),
+            text.contains(QStringLiteral("Settings file: %1 (not written yet)").arg(t.window->link().settingsPath())),
             qPrintable(text));
     }
 };

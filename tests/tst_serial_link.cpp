@@ -29,7 +29,7 @@ class SerialLinkTest : public QObject {
         Rig()
         {
             select(1);  // as the window is built
-            link.settingsPath = dir.filePath(QStringLiteral("rotor.ini"));
+            link.setSettingsPath(dir.filePath(QStringLiteral("rotor.ini")));
             port.open();
         }
     };
@@ -41,8 +41,8 @@ private slots:
         FakePort port;
         RecordingMessages messages;
         SerialLink link(port, messages);
-        QCOMPARE(link.Timer1.interval(), 3300);
-        QVERIFY(!link.Timer1.isActive());
+        QCOMPARE(link.replyPeriodMs(), 3300);
+        QVERIFY(!link.timerArmed());
     }
 
     void twoCharactersTwoReads()
@@ -51,8 +51,8 @@ private slots:
         rig.port.arrive("AB");
         QCOMPARE(rig.link.GET_CHAR(), QStringLiteral("A"));
         QCOMPARE(rig.link.GET_CHAR(), QStringLiteral("B"));
-        QVERIFY(!rig.link.Timer1.isActive());
-        QVERIFY(!rig.link.timeoutFlag);
+        QVERIFY(!rig.link.timerArmed());
+        QVERIFY(!rig.link.timedOut());
     }
 
     void characterArrivingLateIsWaitedFor()
@@ -69,8 +69,8 @@ private slots:
         clock.start();
         QCOMPARE(rig.link.GET_CHAR(), QString());
         QVERIFY(clock.elapsed() >= period - 20);
-        QVERIFY(rig.link.timeoutFlag);
-        QVERIFY(!rig.link.Timer1.isActive());
+        QVERIFY(rig.link.timedOut());
+        QVERIFY(!rig.link.timerArmed());
 
         // While the flag stays raised, the next read gives up at once and swallows one character.
         rig.port.arrive("XY");
@@ -86,17 +86,17 @@ private slots:
         Rig rig;
         rig.link.armTimer();
         QTest::qWait(period / 2);
-        const int remaining = rig.link.Timer1.remainingTime();
+        const int remaining = rig.link.timerRemainingMs();
         rig.link.armTimer();
-        QVERIFY(rig.link.Timer1.remainingTime() <= remaining);
+        QVERIFY(rig.link.timerRemainingMs() <= remaining);
         rig.link.disarmTimer();
-        QVERIFY(!rig.link.Timer1.isActive());
+        QVERIFY(!rig.link.timerArmed());
     }
 
     void headerWaitSkipsNoiseAndLowersTheFlag()
     {
         Rig rig;
-        rig.link.timeoutFlag = true;
+        rig.link.raiseTimeoutFlag();
         rig.port.arrive("\xff\r\nA,\x02"
                         "A");
         QVERIFY(rig.link.waitForHeader());
@@ -118,7 +118,7 @@ private slots:
         Rig rig;
         rig.port.close();
         rig.port.failOpen = true;
-        rig.link.portNumber = qint16(number);
+        rig.link.setPortNumber(qint16(number));
         QVERIFY(rig.link.OPEN_PORT());
         QCOMPARE(rig.messages.shown, QStringList{message});
         QVERIFY(!rig.port.isOpen());
@@ -131,7 +131,7 @@ private slots:
         rig.link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
         rig.select(3);
         QVERIFY(!rig.link.OPEN_PORT());
-        QCOMPARE(int(rig.link.portNumber), 3);
+        QCOMPARE(int(rig.link.portNumber()), 3);
         QCOMPARE(rig.port.portNumber, 3);
         QCOMPARE(rig.port.settingsApplied, 1);
         QVERIFY(rig.port.isOpen());
@@ -139,7 +139,7 @@ private slots:
         // No option selected: the stored number is used as it is.
         rig.port.close();
         rig.select(0);
-        rig.link.portNumber = 7;
+        rig.link.setPortNumber(7);
         QVERIFY(!rig.link.OPEN_PORT());
         QCOMPARE(rig.port.portNumber, 7);
 
@@ -157,12 +157,12 @@ private slots:
     {
         Rig rig;
         rig.link.SELECT_PORT(2);
-        QFile file(rig.link.settingsPath);
+        QFile file(rig.link.settingsPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\x20\x32\x20\x0D\x0A"));
         QCOMPARE(rig.port.portNumber, 2);
         QCOMPARE(rig.link.LOAD_SETTINGS(), true);
-        QCOMPARE(int(rig.link.portNumber), 2);
+        QCOMPARE(int(rig.link.portNumber()), 2);
     }
 
     void portChoiceDuringStartUpStoresNothing()
@@ -170,7 +170,7 @@ private slots:
         Rig rig;
         rig.link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
         rig.link.SELECT_PORT(4);
-        QVERIFY(!QFile::exists(rig.link.settingsPath));
+        QVERIFY(!QFile::exists(rig.link.settingsPath()));
         QCOMPARE(rig.port.portNumber, -1);
     }
 
@@ -181,7 +181,7 @@ private slots:
         Rig rig;
         rig.link.setStartUpPhase(SerialLink::StartUpPhase::SettingsMissing);
         rig.link.SELECT_PORT(3);
-        QCOMPARE(readPortNumber(rig.link.settingsPath), std::optional<qint16>(3));
+        QCOMPARE(readPortNumber(rig.link.settingsPath()), std::optional<qint16>(3));
     }
 
     void portChoiceThatCannotBeSavedIsReported()
@@ -190,7 +190,7 @@ private slots:
         QFile blocker(rig.dir.filePath(QStringLiteral("blocker")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        rig.link.settingsPath = rig.dir.filePath(QStringLiteral("blocker/rotor.ini"));
+        rig.link.setSettingsPath(rig.dir.filePath(QStringLiteral("blocker/rotor.ini")));
         rig.link.SELECT_PORT(1);
         QCOMPARE(rig.messages.shown.size(), 1);
         QVERIFY(rig.messages.shown.first().startsWith(QStringLiteral("The port choice could not be saved in ")));
@@ -200,9 +200,9 @@ private slots:
     void loadSettingsFailsWithoutFile()
     {
         Rig rig;
-        rig.link.portNumber = 0;
+        rig.link.setPortNumber(0);
         QVERIFY(!rig.link.LOAD_SETTINGS());
-        QCOMPARE(int(rig.link.portNumber), 0);
+        QCOMPARE(int(rig.link.portNumber()), 0);
     }
 
     void numberFields_data()
@@ -232,15 +232,15 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(int, left);
         Rig rig;
-        rig.link.timeoutFlag = true;  // a reader lowers a raised flag first
+        rig.link.raiseTimeoutFlag();  // a reader lowers a raised flag first
         rig.port.arrive(line);
         const QString result = reader == QLatin1String("05")   ? rig.link.GET_NUM05()
                                : reader == QLatin1String("03") ? rig.link.GET_NUM03S()
                                                                : rig.link.GET_NUM05NT();
         QCOMPARE(result, expected);
         QCOMPARE(rig.port.pendingCount(), left);
-        QVERIFY(!rig.link.timeoutFlag);
-        QVERIFY(!rig.link.Timer1.isActive());
+        QVERIFY(!rig.link.timedOut());
+        QVERIFY(!rig.link.timerArmed());
         QVERIFY(rig.messages.shown.isEmpty());
     }
 
@@ -283,8 +283,8 @@ private slots:
         QCOMPARE(result, QString());
         QCOMPARE(rig.messages.shown, messages);
         QCOMPARE(rig.port.pendingCount(), left);
-        QVERIFY(!rig.link.timeoutFlag);
-        QVERIFY(!rig.link.Timer1.isActive());
+        QVERIFY(!rig.link.timedOut());
+        QVERIFY(!rig.link.timerArmed());
     }
 
     void lostPortEndsAWaitAtOnce()

@@ -33,14 +33,14 @@ const char* const readFields[] = {"curr_pos",          "cbox_status",    "mode_m
 
 void writeSettings(TestWindow& t, const QByteArray& contents)
 {
-    QFile file(t.window->link().settingsPath);
+    QFile file(t.window->link().settingsPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(contents);
 }
 
 QByteArray settingsBytes(const TestWindow& t)
 {
-    QFile file(t.window->link().settingsPath);
+    QFile file(t.window->link().settingsPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

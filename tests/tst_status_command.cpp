@@ -138,8 +138,8 @@ private slots:
         QCOMPARE(statusBackground(t), redAfter ? colours::invalidRed : colours::window());
         // The exchange ends in order whatever happened.
         QVERIFY(!t.port.isOpen());
-        QVERIFY(!t.window->link().Timer1.isActive());
-        QVERIFY(!t.window->link().timeoutFlag);
+        QVERIFY(!t.window->link().timerArmed());
+        QVERIFY(!t.window->link().timedOut());
         QVERIFY(t.button(QStringLiteral("command_qm"))->isEnabled());
     }
 
@@ -188,7 +188,7 @@ private slots:
     {
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().portNumber = 2;
+        t.window->link().setPortNumber(2);
         t.window->commands().CMD_STATUS();
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 2")});
         QVERIFY(t.port.written.isEmpty());

@@ -189,7 +189,7 @@ int Run::selectPort()
     if (!device.isEmpty()) {
         // This run only: the device is opened whatever the settings say, and nothing is stored.
         m_port.setDevice(device);
-        link.portNumber = 0;
+        link.setPortNumber(0);
         m_port.setPortNumber(0);
         if (!m_port.applyLineSettings() || !m_port.open()) {
             printError(QStringLiteral("The device %1 cannot be opened.\n%2")
@@ -205,12 +205,12 @@ int Run::selectPort()
         const int n = number.toInt(&ok);
         if (!ok || n < 1 || n > 255)
             return usageError(QStringLiteral("--port takes a port number from 1 to 255, not '%1'").arg(number));
-        link.portNumber = qint16(n);
+        link.setPortNumber(qint16(n));
     } else if (!link.LOAD_SETTINGS()) {
         printError(
             QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
                            "--device PATH, or choose the port in the window with Port > Choose serial port\u2026")
-                .arg(native(link.settingsPath)));
+                .arg(native(link.settingsPath())));
         return PortUnusable;
     }
     // Opened as the start-up opens it, with the whole configuration, then closed again: every

@@ -40,8 +40,8 @@ bool Exchange::send(QChar letter, const QString& data)
         m_command += data;
     const bool failed = m_link.OPEN_PORT();
     if (SessionEvents* events = m_view.sessionEvents())
-        events->portInUse(m_link.portNumber,
-                          portDevice(m_link.portNumber, hostPlatform(), portLinksFolder(m_link.settingsPath)));
+        events->portInUse(m_link.portNumber(),
+                          portDevice(m_link.portNumber(), hostPlatform(), portLinksFolder(m_link.settingsPath())));
     if (failed) {
         m_portFailed = true;
         return false;
@@ -108,13 +108,13 @@ void Exchange::finish(bool lowerFlag)
             outcome = ExchangeOutcome::LeftToMonitor;
         else if (m_headerTimedOut && !m_headerCame)
             outcome = ExchangeOutcome::NoReply;
-        else if (m_headerTimedOut || m_failed || m_link.timeoutFlag)
+        else if (m_headerTimedOut || m_failed || m_link.timedOut())
             outcome = ExchangeOutcome::Faulty;
         events->exchangeEnded(m_command, outcome, m_sinceSent.isValid() ? m_sinceSent.elapsed() : 0);
     }
     m_link.disarmTimer();
     if (lowerFlag)
-        m_link.timeoutFlag = false;
+        m_link.lowerTimeoutFlag();
     if (m_view.repliesReadHere())
         m_link.port().close();
 }

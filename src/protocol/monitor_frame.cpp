@@ -32,7 +32,7 @@ MonitorFrame MonitorFrameReader::read(int number)
 {
     m_line = QString::number(number) + QStringLiteral(": <h|");
     // A character wait that ran out in an earlier frame says nothing about this one.
-    m_link.timeoutFlag = false;
+    m_link.lowerTimeoutFlag();
 
     MonitorFrame frame;
     QString c = m_link.GET_CHAR();

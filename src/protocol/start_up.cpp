@@ -44,7 +44,7 @@ void StartUp::run(From from)
             return end();
         }
         for (int n = 1; n <= 4; ++n)
-            m_view.setChecked(portOption(n), m_link.portNumber == n);
+            m_view.setChecked(portOption(n), m_link.portNumber() == n);
     }
     m_link.OPEN_PORT();
     m_link.setStartUpPhase(Phase::Running);

@@ -35,7 +35,7 @@ SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObjec
       m_port(port),
       m_messages(messages)
 {
-    settingsPath = settingsFilePath();
+    m_settingsPath = settingsFilePath();
     Timer1.setInterval(replyPeriodMs);
     Timer1.setTimerType(Qt::PreciseTimer);  // the reply period to the millisecond, not within 5 %
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -115,21 +115,21 @@ bool SerialLink::OPEN_PORT()
     // Where ports/comN is not a link the port has no device: reported, never replaced by another.
     QString withoutDevice;
     const auto open = [this, &withoutDevice] {
-        withoutDevice = portWithoutDevice(portNumber, hostPlatform(), portLinksFolder(settingsPath));
-        if (portNumber >= 1 && !withoutDevice.isEmpty())
+        withoutDevice = portWithoutDevice(m_portNumber, hostPlatform(), portLinksFolder(m_settingsPath));
+        if (m_portNumber >= 1 && !withoutDevice.isEmpty())
             return false;
         return m_port.open();
     };
     if (m_phase == StartUpPhase::Configuring || m_phase == StartUpPhase::SettingsMissing) {
         if (m_selectedOption >= 1 && m_selectedOption <= 4)
-            portNumber = qint16(m_selectedOption);
-        m_port.setPortNumber(portNumber);
+            m_portNumber = qint16(m_selectedOption);
+        m_port.setPortNumber(m_portNumber);
         failed = !m_port.applyLineSettings() || !open();
     } else if (!m_port.isOpen()) {
         failed = !open();
     }
     if (failed) {
-        m_messages.informWithDetails(portOpenErrorText(portNumber),
+        m_messages.informWithDetails(portOpenErrorText(m_portNumber),
                                      !withoutDevice.isEmpty()
                                          ? withoutDevice
                                          : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
@@ -146,20 +146,20 @@ void SerialLink::SELECT_PORT(int option)
     if (!portChoiceStored())
         return;
     if (option >= 1 && option <= 4)
-        portNumber = qint16(option);
+        m_portNumber = qint16(option);
     QString error;
-    if (!writePortNumber(settingsPath, portNumber, &error))
-        m_messages.inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(settingsPath, error));
-    m_port.setPortNumber(portNumber);
+    if (!writePortNumber(m_settingsPath, m_portNumber, &error))
+        m_messages.inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(m_settingsPath, error));
+    m_port.setPortNumber(m_portNumber);
     m_port.applyLineSettings();
 }
 
 bool SerialLink::LOAD_SETTINGS()
 {
-    const auto number = readPortNumber(settingsPath);
+    const auto number = readPortNumber(m_settingsPath);
     if (!number)
         return false;
-    portNumber = *number;
+    m_portNumber = *number;
     return true;
 }
 

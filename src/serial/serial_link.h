@@ -31,13 +31,23 @@ public:
     Port& port() { return m_port; }
     Messages& messages() { return m_messages; }
 
-    // Shared state of the link.
-    QTimer Timer1;             // the reply timer: its tick raises the timeout flag
-    bool timeoutFlag = false;  // raised by the tick, lowered only by the readers and exchanges
-    QString receiveText;       // built by GET_CHAR and the numeric readers
-    qint16 portNumber = 0;
-    // The settings file; by default the platform's place for it.
-    QString settingsPath;
+    // The port chosen, 1 and up (0 before any is known), and the settings file that keeps it; by
+    // default the platform's place for it.
+    qint16 portNumber() const { return m_portNumber; }
+    void setPortNumber(int number) { m_portNumber = qint16(number); }
+    const QString& settingsPath() const { return m_settingsPath; }
+    void setSettingsPath(const QString& path) { m_settingsPath = path; }
+
+    // Timer1, the reply timer: whether it runs, what is left of its period, and the period.
+    bool timerArmed() const { return Timer1.isActive(); }
+    int timerRemainingMs() const { return Timer1.remainingTime(); }
+    int replyPeriodMs() const { return Timer1.interval(); }
+    // The timeout flag: raised by Timer1's tick or a lost port, lowered only by the readers and
+    // the exchanges.
+    bool timedOut() const { return timeoutFlag; }
+    void lowerTimeoutFlag() { timeoutFlag = false; }
+    // Raises it as the tick does, without waking a waiter (a reader lowers a raised flag first).
+    void raiseTimeoutFlag() { timeoutFlag = true; }
 
     // Where the start-up sequence stands, as far as the port choice is concerned. The sequence
     // tells the link each step; nothing else does.
@@ -103,6 +113,11 @@ private:
 
     Port& m_port;
     Messages& m_messages;
+    QTimer Timer1;             // the reply timer: its tick raises the timeout flag
+    bool timeoutFlag = false;  // see timedOut()
+    QString receiveText;       // built by GET_CHAR and the numeric readers
+    qint16 m_portNumber = 0;
+    QString m_settingsPath;
     StartUpPhase m_phase = StartUpPhase::Over;
     int m_selectedOption = 0;  // none without a window
     bool m_wakePending = false;

@@ -23,7 +23,7 @@ void addHelpItems(MainWindow& window)
 
 QString aboutText(const SerialLink& link)
 {
-    const QFileInfo settings(link.settingsPath);
+    const QFileInfo settings(link.settingsPath());
     QStringList lines{
         QStringLiteral("rotor %1").arg(QStringLiteral(ROTOR_VERSION)),
         QStringLiteral("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
@@ -34,6 +34,6 @@ QString aboutText(const SerialLink& link)
                  settings.exists() ? QString() : QStringLiteral(" (not written yet)")),
     };
     if (hostPlatform() == Platform::Posix)
-        lines << QStringLiteral("Port links: %1").arg(portLinksFolder(link.settingsPath));
+        lines << QStringLiteral("Port links: %1").arg(portLinksFolder(link.settingsPath()));
     return lines.join(QLatin1Char('\n'));
 }

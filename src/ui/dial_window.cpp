@@ -225,7 +225,7 @@ DialWindow* dialWindow(const MainWindow& window)
 
 void restoreDial(MainWindow& window)
 {
-    const QString path = dialStatePath(window.link().settingsPath);
+    const QString path = dialStatePath(window.link().settingsPath());
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > 4096)
         return;
@@ -257,7 +257,7 @@ void saveDialState(MainWindow& window)
         return;
     const DialState state{dial->isVisible(), dial->geometry()};
     QString error;
-    const QString path = dialStatePath(window.link().settingsPath);
+    const QString path = dialStatePath(window.link().settingsPath());
     if (!writeDialState(path, state, &error))
         window.messages().inform(QStringLiteral("The azimuth dial's place could not be kept in %1: %2")
                                      .arg(QDir::toNativeSeparators(path), error));

@@ -95,8 +95,8 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
             m_portJustSelected = true;
             QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
             m_link.SELECT_PORT(n);
-            m_sessionSignals->portInUse(
-                m_link.portNumber, portDevice(m_link.portNumber, hostPlatform(), portLinksFolder(m_link.settingsPath)));
+            m_sessionSignals->portInUse(m_link.portNumber(), portDevice(m_link.portNumber(), hostPlatform(),
+                                                                        portLinksFolder(m_link.settingsPath())));
         });
         connect(option, &QAbstractButton::clicked, this, [this, n] {
             if (!m_portJustSelected)

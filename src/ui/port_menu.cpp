@@ -36,10 +36,10 @@ bool choosePort(MainWindow& window, bool firstStart)
         return false;
     }
     const Platform platform = hostPlatform();
-    const QString linksFolder = portLinksFolder(link.settingsPath);
+    const QString linksFolder = portLinksFolder(link.settingsPath());
     const int option = link.selectedOption();
     // The chooser starts with what the port in question opens now.
-    const int shown = platform == Platform::Windows ? int(link.portNumber) : (option >= 1 ? option : 1);
+    const int shown = platform == Platform::Windows ? int(link.portNumber()) : (option >= 1 ? option : 1);
     const QString current = shown >= 1 ? portDevice(shown, platform, linksFolder) : QString();
 
     // On Windows the name typed decides the port number; elsewhere the selected option does.
@@ -57,7 +57,7 @@ bool choosePort(MainWindow& window, bool firstStart)
     // A refused name, or a link or settings file that could not be written, changes nothing.
     QString error = assignment.error;
     if (error.isEmpty())
-        applyAssignment(assignment, link.settingsPath, linksFolder, &error);
+        applyAssignment(assignment, link.settingsPath(), linksFolder, &error);
     if (!error.isEmpty()) {
         window.messages().inform(error);
         return false;
@@ -66,7 +66,7 @@ bool choosePort(MainWindow& window, bool firstStart)
     // As a click on a COM option does: the number for this run, the port configured for it. An
     // open port keeps its line (the monitor's) until it is closed; the next open takes the new one.
     const int n = assignment.portNumber;
-    link.portNumber = qint16(n);
+    link.setPortNumber(qint16(n));
     link.port().setPortNumber(n);
     link.port().applyLineSettings();
     for (int i = 1; i <= 4; ++i)
@@ -80,7 +80,7 @@ void afterStartUp(MainWindow& window)
     refreshPortOptionHints(window);
     // Only a missing file means a first start: a file that is there but unusable was written by
     // someone, and the operator is the one to mend it (Port > Choose serial port… rewrites it).
-    if (!window.session().startUp().settingsMissing() || QFileInfo::exists(window.link().settingsPath))
+    if (!window.session().startUp().settingsMissing() || QFileInfo::exists(window.link().settingsPath()))
         return;
     if (!choosePort(window, true))
         return;
@@ -89,7 +89,7 @@ void afterStartUp(MainWindow& window)
 
 void refreshPortOptionHints(MainWindow& window)
 {
-    const QString linksFolder = portLinksFolder(window.link().settingsPath);
+    const QString linksFolder = portLinksFolder(window.link().settingsPath());
     for (int n = 1; n <= 4; ++n) {
         auto* option = window.control<QAbstractButton>(portOption(n));
         const QString device = portDevice(n, hostPlatform(), linksFolder);

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     r.window.findChild<QPlainTextEdit*>(QStringLiteral("cbox_reply_text"))->clear();
     r.window.findChild<QAbstractButton*>(QStringLiteral("cmd_monitor"))->click();
     // However the traffic ends, monitoring has ended in order.
-    if (r.window.monitorState() != MonitorState::Idle || r.port.isOpen() || r.window.link().Timer1.isActive()
+    if (r.window.monitorState() != MonitorState::Idle || r.port.isOpen() || r.window.link().timerArmed()
         || !r.window.isEnabled(Field::write_mode) || !r.window.isEnabled(Field::goto_replay))
         __builtin_trap();
     return 0;

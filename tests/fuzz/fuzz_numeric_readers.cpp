@@ -28,9 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         // Every reader leaves the timer disarmed; the numeric ones leave the flag low.
         // (Each minus sign inside a signed field takes one character more: at most 12.)
-        if (link.Timer1.isActive() || ((choice & 3) != 0 && link.timeoutFlag) || result.size() > 12)
+        if (link.timerArmed() || ((choice & 3) != 0 && link.timedOut()) || result.size() > 12)
             __builtin_trap();
-        link.timeoutFlag = false;
+        link.lowerTimeoutFlag();
     }
     return 0;
 }

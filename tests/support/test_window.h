@@ -19,7 +19,7 @@ struct TestWindow {
 
     explicit TestWindow(int periodMs = replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
     {
-        window->link().settingsPath = settingsDir.filePath(QStringLiteral("rotor.ini"));
+        window->link().setSettingsPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
         window->setDialogs(&dialogs);
     }
 
