@@ -3,6 +3,7 @@
 // A main window on a fake port with recorded messages and a short reply period, for tests.
 
 #include "support/fake_port.h"
+#include "support/frames.h"
 #include "support/recording_dialogs.h"
 #include "support/recording_messages.h"
 #include "ui/calibration_window.h"
@@ -41,17 +42,3 @@ struct TestWindow {
     RecordingDialogs dialogs;
     std::unique_ptr<MainWindow> window;
 };
-
-// Frame helpers: STX "A" letter data CR, and the reply STX "A" "," letter "," data CR.
-inline QByteArray frame(const QByteArray& body)
-{
-    return "\x02"
-           "A"
-           + body + "\r";
-}
-inline QByteArray reply(char letter, const QByteArray& data)
-{
-    return QByteArray("\x02"
-                      "A,")
-           + letter + ',' + data + '\r';
-}
