@@ -55,7 +55,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_link(m_session.link()),
       m_commands(m_session.commands()),
       m_lock(m_session.lock()),
-      m_monitor(std::make_unique<Monitor>(*this))
+      m_monitor(std::make_unique<Monitor>(m_session, *this, *this, this))
 {
     m_sessionSignals = new SessionSignals(this);
     // The panels keep their places on a form of their own, below the menu bar and above the
@@ -70,7 +70,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     resolveControls(this, false);
     applyTooltips(this);
     buildMenus();
-    addSessionStatusBar(*this);
+    addSessionStatusBar(statusBar(), *m_sessionSignals);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     fitFormToScreen(this);
     m_lock.onIdle = [this] {
@@ -108,12 +108,12 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
             [this] { setText(Field::cbox_reply_text, QString()); });
     connect(button(Field::calib), &QAbstractButton::clicked, this, &MainWindow::openCalibration);
     connect(button(Field::cmd_monitor), &QAbstractButton::clicked, this, [this] { m_monitor->MONITOR_RUN(); });
-    connect(button(Field::set_default), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this); });
+    connect(button(Field::set_default), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this, m_messages); });
 
     connect(control<QLineEdit>(Field::go_to_angle), &QLineEdit::textChanged, this, [this](const QString& angle) {
         setBackground(Field::go_to_angle, goToAngleValid(angle) ? Colour::Window : Colour::InvalidRed);
     });
-    connectSetPanelChecks(*this);
+    connectSetPanelChecks(*this, *this);
 
     // Each command button runs its exchange; the stops are never lost.
     const auto wire = [this](Field name, ExchangeLock::Kind kind, std::function<void()> command) {
@@ -357,7 +357,8 @@ int MainWindow::selectedPortOption() const
 void MainWindow::openCalibration()
 {
     if (!m_calibration) {
-        m_calibration = std::make_unique<CalibrationWindow>(*this);
+        m_calibration = std::make_unique<CalibrationWindow>(m_lock, m_commands, [this] { stopFromKeyboard(); });
+        resolveControls(m_calibration.get(), true);
         placeBesideMainWindow(m_calibration.get(), this);
     }
     m_calibration->show();
@@ -424,7 +425,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 SessionEvents* MainWindow::sessionEvents() const { return m_sessionSignals; }
 
-void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs = dialogs ? dialogs : m_desktopDialogs.get(); }
+void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs.setTarget(dialogs ? dialogs : m_desktopDialogs.get()); }
 
 void MainWindow::buildMenus()
 {
@@ -439,7 +440,7 @@ void MainWindow::buildMenus()
     addViewMenuItems(*this);
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
-    addHelpItems(*this);
+    addHelpItems(m_helpMenu, m_dialogs, m_link);
 }
 
 CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.get(); }

@@ -9,6 +9,8 @@
 #include "protocol/exchange_lock.h"
 #include "protocol/session.h"
 #include "serial/serial_link.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,7 +18,6 @@
 #include <memory>
 
 class CalibrationWindow;
-class Dialogs;
 class Messages;
 class Port;
 class QAbstractButton;
@@ -25,7 +26,7 @@ class QMenu;
 class Monitor;
 class SessionSignals;
 
-class MainWindow : public QMainWindow, public View {
+class MainWindow : public QMainWindow, public View, public Controls {
     Q_OBJECT
 public:
     MainWindow(Port& port, Messages& messages, int replyPeriodMs = SerialLink::replyTimeoutMs,
@@ -38,7 +39,7 @@ public:
     ExchangeLock& exchangeLock() { return m_session.lock(); }
     Messages& messages() { return m_messages; }
     // The dialogs beyond the message boxes; the real ones unless a test gives its own.
-    Dialogs& dialogs() { return *m_dialogs; }
+    Dialogs& dialogs() { return m_dialogs; }
     void setDialogs(Dialogs* dialogs);
 
     // The start-up sequence, run once when the window has been shown.
@@ -81,8 +82,8 @@ public:
     Monitor& monitor() { return *m_monitor; }
 
     // The control of `field`, found once when its window was built.
-    QWidget* control(Field field) const;
-    template <typename T> T* control(Field field) const { return static_cast<T*>(control(field)); }
+    QWidget* control(Field field) const override;
+    using Controls::control;
     // Takes the controls of a window just built; a control missing from it ends the program.
     void resolveControls(QWidget* window, bool calibration);
 
@@ -101,7 +102,8 @@ private:
 
     Messages& m_messages;
     std::unique_ptr<Dialogs> m_desktopDialogs;
-    Dialogs* m_dialogs = nullptr;
+    // What the features keep: the desktop's dialogs, or a test's.
+    SwitchedDialogs m_dialogs;
     Session m_session;
     SerialLink& m_link;
     Commands& m_commands;
