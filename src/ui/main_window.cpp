@@ -17,12 +17,12 @@
 #include "ui/set_panel.h"
 #include "ui/tooltips.h"
 #include "ui/window_layout.h"
-#include "serial/port_devices.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -79,30 +79,6 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
             QTimer::singleShot(0, this, &QWidget::close);
         }
     };
-
-    // A port option runs its choice whenever it becomes selected, by the mouse, the keyboard or
-    // an assistive tool's toggle, and on a click while already selected; never twice for one click.
-    // The link is told of every change of selection, for the opens that take the port from the
-    // options.
-    m_link.setSelectedOption(selectedPortOption());
-    for (int n = 1; n <= 4; ++n) {
-        QAbstractButton* option = button(portOption(n));
-        connect(option, &QAbstractButton::toggled, this, [this, n](bool selected) {
-            if (!selected) {
-                m_link.setSelectedOption(selectedPortOption());
-                return;
-            }
-            m_portJustSelected = true;
-            QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
-            m_link.SELECT_PORT(n);
-            m_sessionSignals->portInUse(
-                m_link.portNumber, portDevice(m_link.portNumber, hostPlatform(), portLinksFolder(m_link.settingsPath)));
-        });
-        connect(option, &QAbstractButton::clicked, this, [this, n] {
-            if (!m_portJustSelected)
-                m_link.SELECT_PORT(n);
-        });
-    }
 
     connect(button(Field::clr_reply), &QAbstractButton::clicked, this,
             [this] { setText(Field::cbox_reply_text, QString()); });
@@ -346,14 +322,6 @@ void MainWindow::ENABLE_MONITOR_BUTTON()
 
 MonitorState MainWindow::monitorState() const { return m_monitor->state(); }
 
-int MainWindow::selectedPortOption() const
-{
-    for (int n = 1; n <= 4; ++n)
-        if (button(portOption(n))->isChecked())
-            return n;
-    return 0;
-}
-
 void MainWindow::openCalibration()
 {
     if (!m_calibration) {
@@ -379,9 +347,16 @@ void MainWindow::startUp()
 {
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
     // sent right after it.
-    restoreDial(*this);
+    restoreDial(*this, m_link);
     m_lock.run([this] { runStartUp(StartUp::From::Prompt); });
-    afterStartUp(*this);
+    m_ports->afterStartUp([this] { startUpAfterPortChoice(); });
+}
+
+void MainWindow::startUpLoading(const QString& path)
+{
+    startUp();
+    if (!path.isEmpty())
+        m_files->loadFrom(QFileInfo(path).absoluteFilePath());
 }
 
 void MainWindow::startUpAfterPortChoice()
@@ -417,7 +392,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    saveDialState(*this);
+    saveDialState(*this, m_link, m_messages);
     if (DialWindow* dial = dialWindow(*this))
         dial->hide();
     event->accept();
@@ -431,13 +406,13 @@ void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menu_file"));
-    addFileMenuItems(*this);
+    m_files = new FileMenu({m_commands, m_lock, *this, m_messages, m_dialogs}, m_fileMenu, this);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
-    addPortItems(*this);
+    m_ports = new PortMenu({m_session, *this, *this, m_messages, m_dialogs}, m_portMenu, this);
     m_viewMenu = menuBar()->addMenu(tr("&View"));
     m_viewMenu->setObjectName(QStringLiteral("menu_view"));
-    addViewMenuItems(*this);
+    addViewMenuItems(m_viewMenu, this, *m_sessionSignals, *this, m_link, m_messages);
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
     addHelpItems(m_helpMenu, m_dialogs, m_link);

@@ -18,6 +18,8 @@
 #include <memory>
 
 class CalibrationWindow;
+class FileMenu;
+class PortMenu;
 class Messages;
 class Port;
 class QAbstractButton;
@@ -44,6 +46,10 @@ public:
 
     // The start-up sequence, run once when the window has been shown.
     void startUp();
+    // The start-up, then, once the sequence has ended whatever its outcome, the parameter file at
+    // `path` (unless empty) loaded as File > Load parameters loads it: the file named on the
+    // command line, which the start-up's panel fill would otherwise overwrite.
+    void startUpLoading(const QString& path);
     // The start-up's exchanges after a first start's port choice: the sequence from the opening of
     // the port on, run as startUp() runs it.
     void startUpAfterPortChoice();
@@ -93,7 +99,6 @@ protected:
 private:
     QAbstractButton* button(Field field) const;
     void openCalibration();
-    int selectedPortOption() const;
     void runStartUp(StartUp::From from);
     // A control, or the form, switched off and on without the keyboard landing in an entry.
     void switchOff(QWidget* w);
@@ -110,6 +115,8 @@ private:
     ExchangeLock& m_lock;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<CalibrationWindow> m_calibration;
+    FileMenu* m_files = nullptr;
+    PortMenu* m_ports = nullptr;
     std::array<QWidget*, fieldCount> m_controls{};
     QMenu* m_fileMenu = nullptr;
     QMenu* m_portMenu = nullptr;
@@ -118,8 +125,6 @@ private:
     SessionSignals* m_sessionSignals = nullptr;
     // A close asked for while an exchange waits: the window closes once the exchange has ended.
     bool m_closeRequested = false;
-    // A port option has just become selected: the click that did it runs no second choice.
-    bool m_portJustSelected = false;
     // The control that had the focus when it was switched off, and the window the focus waits on
     // meanwhile.
     QPointer<QWidget> m_focusOwner;
