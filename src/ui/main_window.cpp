@@ -73,12 +73,6 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     addSessionStatusBar(statusBar(), *m_sessionSignals);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     fitFormToScreen(this);
-    m_lock.onIdle = [this] {
-        if (m_closeRequested) {
-            m_closeRequested = false;
-            QTimer::singleShot(0, this, &QWidget::close);
-        }
-    };
 
     connect(button(Field::clr_reply), &QAbstractButton::clicked, this,
             [this] { setText(Field::cbox_reply_text, QString()); });
@@ -388,7 +382,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     if (m_lock.busy()) {
         // An exchange is waiting for the CBOX: the window closes as soon as it has ended.
-        m_closeRequested = true;
+        m_lock.whenIdle([this] { QTimer::singleShot(0, this, &QWidget::close); });
         event->ignore();
         return;
     }

@@ -123,8 +123,6 @@ private:
     QMenu* m_helpMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     SessionSignals* m_sessionSignals = nullptr;
-    // A close asked for while an exchange waits: the window closes once the exchange has ended.
-    bool m_closeRequested = false;
     // The control that had the focus when it was switched off, and the window the focus waits on
     // meanwhile.
     QPointer<QWidget> m_focusOwner;
