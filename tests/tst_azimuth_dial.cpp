@@ -340,7 +340,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
     auto next = std::make_unique<MainWindow>(t.port, t.messages, TestWindow::replyPeriodMs);
     next->link().setSettingsPath(t.window->link().settingsPath());
     next->show();
-    restoreDial(*next);
+    restoreDial(*next, next->link());
     QCOMPARE(dialWindow(*next)->isVisible(), leftOpen);
     QCOMPARE(next->findChild<QAction*>(QStringLiteral("action_azimuth_dial"))->isChecked(), leftOpen);
     QCOMPARE(dialWindow(*next)->size(), place.size());

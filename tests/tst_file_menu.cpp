@@ -674,7 +674,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
                 && rig.port.opens == 0;
         got = rig.messages.details.value(0);
         if (notALink) {  // the option says so before any open
-            refreshPortOptionHints(*rig.window);
+            refreshPortOptionHints(rig.window->link(), *rig.window);
             QCOMPARE(rig.button(QStringLiteral("COM2"))->toolTip(), got);
         }
         break;
@@ -733,7 +733,7 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     }
     QVERIFY(writeFile(rig.path(QStringLiteral("named.rotor")), writeParameterFile(file)));
 
-    startUpLoading(*rig.window, rig.path(QStringLiteral("named.rotor")));
+    rig.window->startUpLoading(rig.path(QStringLiteral("named.rotor")));
 
     QCOMPARE(rig.port.written, wire);
     QCOMPARE(rig.messages.shown, shown);

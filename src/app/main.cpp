@@ -7,7 +7,6 @@
 #include "cli/headless.h"
 #include "rotor/version.h"
 #include "serial/serial_port.h"
-#include "ui/file_menu.h"
 #include "ui/main_window.h"
 #include "ui/message_boxes.h"
 
@@ -33,6 +32,6 @@ int main(int argc, char* argv[])
     window.show();
     // A file named on the command line is loaded as File > Load parameters loads it, once the
     // start-up sequence has ended, whatever its outcome (its panel fill would overwrite it).
-    QTimer::singleShot(0, &window, [&window, file] { startUpLoading(window, file); });
+    QTimer::singleShot(0, &window, [&window, file] { window.startUpLoading(file); });
     return app.exec();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/exchange_lock.h"
 
+#include <utility>
+
 bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
 {
     switch (m_state) {
@@ -26,7 +28,15 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
             ++i;
     }
     m_state = State::Idle;
-    if (onIdle)
-        onIdle();
+    if (m_whenIdle)
+        std::exchange(m_whenIdle, nullptr)();
     return true;
+}
+
+void ExchangeLock::whenIdle(std::function<void()> request)
+{
+    if (busy())
+        m_whenIdle = std::move(request);
+    else
+        request();
 }

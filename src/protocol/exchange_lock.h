@@ -37,8 +37,10 @@ public:
     }
     // Forgets the clicks held back (the application is quitting and no closing exchange comes).
     void dropHeld() { m_queued.clear(); }
-    // Called each time the running exchange, and those queued behind it, have ended.
-    std::function<void()> onIdle;
+    // Runs `request` once the running exchange, and those queued behind it, have ended (a close
+    // asked for while an exchange waits); at once when none runs. One request waits at a time: a
+    // later one takes the place of the earlier.
+    void whenIdle(std::function<void()> request);
 
 private:
     enum class State {
@@ -54,6 +56,7 @@ private:
     };
 
     State m_state = State::Idle;
+    std::function<void()> m_whenIdle;
     // What waits: clicked while something ran, or held back for the exchange after monitoring.
     QList<Queued> m_queued;
 };

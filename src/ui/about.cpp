@@ -5,20 +5,19 @@
 #include "serial/port_devices.h"
 #include "serial/serial_link.h"
 #include "ui/dialogs.h"
-#include "ui/main_window.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 
-void addHelpItems(MainWindow& window)
+void addHelpItems(QMenu* help, Dialogs& dialogs, const SerialLink& link)
 {
-    QAction* about = window.helpMenu()->addAction(QStringLiteral("&About rotor"));
+    QAction* about = help->addAction(QStringLiteral("&About rotor"));
     about->setObjectName(QStringLiteral("action_about"));
     about->setMenuRole(QAction::AboutRole);
-    QObject::connect(about, &QAction::triggered, &window,
-                     [&window] { window.dialogs().about(QStringLiteral("About rotor"), aboutText(window.link())); });
+    QObject::connect(about, &QAction::triggered, about,
+                     [&dialogs, &link] { dialogs.about(QStringLiteral("About rotor"), aboutText(link)); });
 }
 
 QString aboutText(const SerialLink& link)

@@ -4,11 +4,12 @@
 
 #include <QString>
 
-class MainWindow;
+class Dialogs;
+class QMenu;
 class SerialLink;
 
-// Fills the Help menu ("About rotor").
-void addHelpItems(MainWindow& window);
+// Fills the Help menu ("About rotor"); the box shows what `link` uses when it is opened.
+void addHelpItems(QMenu* help, Dialogs& dialogs, const SerialLink& link);
 
 // The text of Help > About rotor: versions, configuration folder and settings file.
 QString aboutText(const SerialLink& link);

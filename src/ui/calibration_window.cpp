@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/calibration_window.h"
 
+#include "protocol/commands.h"
 #include "protocol/entry_checks.h"
+#include "protocol/exchange_lock.h"
 #include "ui/colours.h"
-#include "ui/main_window.h"
 #include "ui/refused_click.h"
 #include "ui/tooltips.h"
 #include "ui/window_layout.h"
@@ -17,17 +18,20 @@
 #include <algorithm>
 #include <QShortcut>
 
-CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_main(main)
+CalibrationWindow::CalibrationWindow(ExchangeLock& lock, Commands& commands, std::function<void()> stopFromKeyboard)
+    : QWidget(nullptr),
+      m_lock(lock),
+      m_commands(commands),
+      m_stopFromKeyboard(std::move(stopFromKeyboard))
 {
     buildCalibrationControls(this);
     setWindowIcon(rotorIcon());
-    main.resolveControls(this, true);
     applyTooltips(this);
 
     const auto wire = [this](const char* name, void (Commands::*command)()) {
         auto* button = findChild<QAbstractButton*>(QString::fromLatin1(name));
         connect(button, &QAbstractButton::clicked, this, [this, command, button] {
-            if (!m_main.exchangeLock().run([this, command] { (m_main.commands().*command)(); }))
+            if (!m_lock.run([this, command] { (m_commands.*command)(); }))
                 refuseClick(button);
         });
     };
@@ -37,13 +41,13 @@ CalibrationWindow::CalibrationWindow(MainWindow& main) : QWidget(nullptr), m_mai
     wire("write_factor", &Commands::CMD_CALFACTOR);
 
     const auto check = [this](Field field, bool (*valid)(QStringView)) {
-        auto* entry = m_main.control<QLineEdit>(field);
+        auto* entry = static_cast<QLineEdit*>(findChild<QWidget*>(fieldName(field)));
         m_entriesAtStart.append({entry, entry->text(), entry->palette()});
         connect(entry, &QLineEdit::textChanged, this, [entry, valid](const QString& text) {
             colours::paintBackground(entry, valid(text) ? colours::window() : colours::invalidRed);
         });
     };
-    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { m_main.stopFromKeyboard(); });
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this, [this] { m_stopFromKeyboard(); });
     stopKey->setContext(Qt::WindowShortcut);
 
     check(Field::cal_factor, calibrationFactorValid);

@@ -11,14 +11,18 @@
 #include <QPalette>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
-class MainWindow;
+class Commands;
+class ExchangeLock;
 class QLineEdit;
 
 class CalibrationWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit CalibrationWindow(MainWindow& main);
+    // Its buttons run their commands under `lock`; Esc runs `stopFromKeyboard`, as in the main
+    // window. Whoever made it finds its controls.
+    CalibrationWindow(ExchangeLock& lock, Commands& commands, std::function<void()> stopFromKeyboard);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -31,7 +35,9 @@ private:
         QPalette palette;
     };
 
-    MainWindow& m_main;
+    ExchangeLock& m_lock;
+    Commands& m_commands;
+    std::function<void()> m_stopFromKeyboard;
     QList<EntryStart> m_entriesAtStart;
     bool m_closed = false;
 };

@@ -2,7 +2,8 @@
 #include "ui/dial_window.h"
 
 #include "serial/messages.h"
-#include "ui/main_window.h"
+#include "protocol/view.h"
+#include "serial/serial_link.h"
 #include "ui/session_signals.h"
 
 #include <QAction>
@@ -37,7 +38,7 @@ RotorState stateOf(const QString& letter)
     return RotorState::Unknown;
 }
 
-QAction* dialAction(const MainWindow& window) { return window.findChild<QAction*>(actionName); }
+QAction* dialAction(const QWidget& window) { return window.findChild<QAction*>(actionName); }
 
 // Saving while the state file is being read back would only write what was just read.
 bool restoring = false;
@@ -181,27 +182,28 @@ void DialWindow::hideEvent(QHideEvent* event)
     emit visibilityChanged(false);
 }
 
-void addViewMenuItems(MainWindow& window)
+void addViewMenuItems(QMenu* menu, QWidget* window, SessionSignals& session, View& view, const SerialLink& link,
+                      Messages& messages)
 {
-    auto* dial = new DialWindow(window.sessionSignals(), &window);
-    QObject::connect(dial->dial(), &AzimuthDial::angleChosen, &window,
-                     [&window](int angle) { window.setText(Field::go_to_angle, QString::number(angle)); });
+    auto* dial = new DialWindow(session, window);
+    QObject::connect(dial->dial(), &AzimuthDial::angleChosen, window,
+                     [&view](int angle) { view.setText(Field::go_to_angle, QString::number(angle)); });
 
-    QAction* action = window.viewMenu()->addAction(QStringLiteral("&Azimuth dial"));
+    QAction* action = menu->addAction(QStringLiteral("&Azimuth dial"));
     action->setObjectName(actionName);
     action->setCheckable(true);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     // From the dial itself too: Ctrl+D closes it again.
     action->setShortcutContext(Qt::ApplicationShortcut);
     action->setStatusTip(QStringLiteral("Show the rotor's position, target and travel on a dial"));
-    QObject::connect(action, &QAction::toggled, &window, [&window, dial](bool on) {
+    QObject::connect(action, &QAction::toggled, window, [window, dial, &link, &messages](bool on) {
         if (on == dial->isVisible())
             return;
         if (on) {
             if (!dial->property("placed").toBool()) {
                 // First shown beside the main window, to its right.
                 dial->resize(dial->sizeHint());
-                dial->move(window.frameGeometry().topRight() + QPoint(8, 0));
+                dial->move(window->frameGeometry().topRight() + QPoint(8, 0));
             }
             dial->setProperty("placed", true);
             dial->show();
@@ -209,23 +211,20 @@ void addViewMenuItems(MainWindow& window)
         } else {
             dial->hide();
         }
-        saveDialState(window);
+        saveDialState(*window, link, messages);
     });
     // Closed by its own title bar: the menu item follows, and the state is kept.
-    QObject::connect(dial, &DialWindow::visibilityChanged, action, [action, &window](bool visible) {
-        if (!visible && action->isChecked() && window.isVisible())
+    QObject::connect(dial, &DialWindow::visibilityChanged, action, [action, window](bool visible) {
+        if (!visible && action->isChecked() && window->isVisible())
             action->setChecked(false);
     });
 }
 
-DialWindow* dialWindow(const MainWindow& window)
-{
-    return window.findChild<DialWindow*>(QStringLiteral("dial_window"));
-}
+DialWindow* dialWindow(const QWidget& window) { return window.findChild<DialWindow*>(QStringLiteral("dial_window")); }
 
-void restoreDial(MainWindow& window)
+void restoreDial(const QWidget& window, const SerialLink& link)
 {
-    const QString path = dialStatePath(window.link().settingsPath());
+    const QString path = dialStatePath(link.settingsPath());
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > 4096)
         return;
@@ -250,15 +249,15 @@ void restoreDial(MainWindow& window)
     restoring = false;
 }
 
-void saveDialState(MainWindow& window)
+void saveDialState(const QWidget& window, const SerialLink& link, Messages& messages)
 {
     DialWindow* dial = dialWindow(window);
     if (restoring || !dial || !dial->property("placed").toBool())
         return;
     const DialState state{dial->isVisible(), dial->geometry()};
     QString error;
-    const QString path = dialStatePath(window.link().settingsPath());
+    const QString path = dialStatePath(link.settingsPath());
     if (!writeDialState(path, state, &error))
-        window.messages().inform(QStringLiteral("The azimuth dial's place could not be kept in %1: %2")
-                                     .arg(QDir::toNativeSeparators(path), error));
+        messages.inform(QStringLiteral("The azimuth dial's place could not be kept in %1: %2")
+                            .arg(QDir::toNativeSeparators(path), error));
 }

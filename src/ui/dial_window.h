@@ -18,9 +18,12 @@
 #include <QWidget>
 #include <optional>
 
-class MainWindow;
+class Messages;
 class QAction;
+class QMenu;
+class SerialLink;
 class SessionSignals;
+class View;
 
 struct DialState {
     bool open = false;
@@ -59,11 +62,16 @@ private:
     bool m_busySinceTarget = false;
 };
 
-// Adds View > Azimuth dial (Ctrl+D) to the main window; the dial window is made when first opened.
-void addViewMenuItems(MainWindow& window);
-// The dial window, once it has been made.
-DialWindow* dialWindow(const MainWindow& window);
-// Opens the dial as it was left when its state file says it was open.
-void restoreDial(MainWindow& window);
+// Adds View > Azimuth dial (Ctrl+D) to `menu`, the View menu of `window`, and makes the dial
+// window, shown first when opened: it follows `session`, puts the angle it offers into the go-to
+// entry of `view`, and keeps its state beside `link`'s settings file, telling `messages` of a
+// failed write.
+void addViewMenuItems(QMenu* menu, QWidget* window, SessionSignals& session, View& view, const SerialLink& link,
+                      Messages& messages);
+// The dial window of `window`, once it has been made.
+DialWindow* dialWindow(const QWidget& window);
+// Opens the dial of `window` as it was left when its state file (beside `link`'s settings file)
+// says it was open.
+void restoreDial(const QWidget& window, const SerialLink& link);
 // Writes the dial's state when the dial has been made in this run; reports a failed write.
-void saveDialState(MainWindow& window);
+void saveDialState(const QWidget& window, const SerialLink& link, Messages& messages);

@@ -24,6 +24,31 @@ public:
     virtual void about(const QString& title, const QString& text) = 0;
 };
 
+// The dialogs of whichever seam is set now: the one the window's features keep, so that a test
+// may put its own seam behind it after they were made.
+class SwitchedDialogs : public Dialogs {
+public:
+    explicit SwitchedDialogs(Dialogs* target) : m_target(target) {}
+    void setTarget(Dialogs* target) { m_target = target; }
+
+    QString saveFileName(const QString& caption, const QString& path, const QString& filter) override
+    {
+        return m_target->saveFileName(caption, path, filter);
+    }
+    QString openFileName(const QString& caption, const QString& folder, const QString& filter) override
+    {
+        return m_target->openFileName(caption, folder, filter);
+    }
+    std::optional<QString> chooseSerialPort(const QString& current, const QString& intro) override
+    {
+        return m_target->chooseSerialPort(current, intro);
+    }
+    void about(const QString& title, const QString& text) override { m_target->about(title, text); }
+
+private:
+    Dialogs* m_target;
+};
+
 // The real dialogs, modal to `parent`.
 class DesktopDialogs : public Dialogs {
 public:

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/file_menu.h"
 
+#include "protocol/commands.h"
+#include "protocol/exchange_lock.h"
 #include "protocol/set_panel_entries.h"
+#include "protocol/view.h"
 #include "serial/atomic_file.h"
 #include "serial/messages.h"
 #include "ui/dialogs.h"
-#include "ui/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,14 +31,18 @@ QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 }  // namespace
 
-FileMenu::FileMenu(MainWindow& window) : QObject(&window), m_window(window)
+FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
+    : QObject(window),
+      m_lock(uses.lock),
+      m_view(uses.view),
+      m_messages(uses.messages),
+      m_dialogs(uses.dialogs)
 {
     setObjectName(QStringLiteral("parameter_files"));
-    Commands& commands = window.commands();
+    Commands& commands = uses.commands;
     commands.onVersionRead = [this](const QString& version) { m_firmware = version; };
     commands.onParametersRead = [this](const QStringList& block) { onParametersRead(block); };
 
-    QMenu* file = window.fileMenu();
     const auto item = [this, file](const QString& text, const char* name, void (FileMenu::*slot)()) {
         QAction* action = file->addAction(text, this, slot);
         action->setObjectName(QLatin1String(name));
@@ -51,13 +57,13 @@ FileMenu::FileMenu(MainWindow& window) : QObject(&window), m_window(window)
     needIdle << m_recent->menuAction();
     needIdle << item(tr("Save &monitor listing\u2026"), "file_save_listing", &FileMenu::saveListing);
     file->addSeparator();
-    QAction* quit = file->addAction(tr("&Quit"), &window, &QWidget::close);
+    QAction* quit = file->addAction(tr("&Quit"), window, &QWidget::close);
     quit->setObjectName(QStringLiteral("file_quit"));
     quit->setShortcut(QKeySequence::Quit);
 
     // What cannot run now is shown greyed, not refused after the click.
     connect(file, &QMenu::aboutToShow, this, [this, needIdle] {
-        const bool idle = !m_window.exchangeLock().busy() && m_window.monitorState() == MonitorState::Idle;
+        const bool idle = !m_lock.busy() && m_view.monitorState() == MonitorState::Idle;
         for (QAction* action : needIdle)
             action->setEnabled(idle);
     });
@@ -78,15 +84,15 @@ void FileMenu::keepInHistory(const BoxReading& reading)
     if (m_history.keep(reading, &error) || m_historyFailureShown)
         return;
     m_historyFailureShown = true;
-    m_window.messages().inform(tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
-                                  "The read itself is complete. Make that folder writable to keep the next readings; "
-                                  "until rotor is restarted this is not reported again.")
-                                   .arg(native(m_history.folder()), error));
+    m_messages.inform(tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
+                         "The read itself is complete. Make that folder writable to keep the next readings; "
+                         "until rotor is restarted this is not reported again.")
+                          .arg(native(m_history.folder()), error));
 }
 
 bool FileMenu::refuseWhileBusy() const
 {
-    if (m_window.exchangeLock().busy() || m_window.monitorState() != MonitorState::Idle) {
+    if (m_lock.busy() || m_view.monitorState() != MonitorState::Idle) {
         QApplication::beep();
         return true;
     }
@@ -98,9 +104,9 @@ bool FileMenu::writeAtomically(const QString& path, const QByteArray& contents, 
     QString error;
     if (writeFileAtomically(path, contents, &error))
         return true;
-    m_window.messages().inform(tr("The %1 could not be saved to %2: %3.\n\nChoose another folder or file name and "
-                                  "save again.")
-                                   .arg(what, native(path), error));
+    m_messages.inform(tr("The %1 could not be saved to %2: %3.\n\nChoose another folder or file name and "
+                         "save again.")
+                          .arg(what, native(path), error));
     return false;
 }
 
@@ -110,21 +116,21 @@ void FileMenu::saveParameters()
         return;
     // What no one could have typed (a value set from elsewhere) is not written: loading the file
     // would refuse it.
-    const PanelState panel = panelState(m_window);
+    const PanelState panel = panelState(m_view);
     for (const SetPanelEntry& entry : setPanelEntries) {
         if (!entry.text)
             continue;
         if (const std::optional<QChar> c = controlCharacterIn(panel.*entry.text)) {
-            m_window.messages().inform(tr("The parameters were not saved: the entry %1 holds the control character "
-                                          "%2, which no entry of the PARAMETERS SET panel can hold.\n\nType that "
-                                          "entry again, then save.")
-                                           .arg(fieldName(entry.field))
-                                           .arg(c->unicode()));
+            m_messages.inform(tr("The parameters were not saved: the entry %1 holds the control character "
+                                 "%2, which no entry of the PARAMETERS SET panel can hold.\n\nType that "
+                                 "entry again, then save.")
+                                  .arg(fieldName(entry.field))
+                                  .arg(c->unicode()));
             return;
         }
     }
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
-    const QString path = m_window.dialogs().saveFileName(
+    const QString path = m_dialogs.saveFileName(
         tr("Save parameters"),
         QDir(folder).filePath(QStringLiteral("rotor-parameters-%1.rotor").arg(now("yyyyMMdd-HHmmss"))),
         parameterFilter);
@@ -142,8 +148,8 @@ void FileMenu::loadParameters()
 {
     if (refuseWhileBusy())
         return;
-    const QString path = m_window.dialogs().openFileName(
-        tr("Load parameters"), m_folder.isEmpty() ? QDir::homePath() : m_folder, parameterFilter);
+    const QString path = m_dialogs.openFileName(tr("Load parameters"), m_folder.isEmpty() ? QDir::homePath() : m_folder,
+                                                parameterFilter);
     if (path.isEmpty())
         return;
     m_folder = QFileInfo(path).absolutePath();
@@ -153,15 +159,15 @@ void FileMenu::loadParameters()
 bool FileMenu::loadFrom(const QString& path)
 {
     const auto refuse = [this, &path](const QString& why) {
-        m_window.messages().inform(tr("The parameters were not loaded from %1.\n\n%2\n\nThe PARAMETERS SET panel is "
-                                      "unchanged.")
-                                       .arg(native(path), why));
+        m_messages.inform(tr("The parameters were not loaded from %1.\n\n%2\n\nThe PARAMETERS SET panel is "
+                             "unchanged.")
+                              .arg(native(path), why));
         return false;
     };
     const auto result = loadParameterFile(path);
     if (const auto* why = std::get_if<QString>(&result))
         return refuse(*why);
-    fillSetPanel(m_window, std::get<ParameterFile>(result).panel);
+    fillSetPanel(m_view, std::get<ParameterFile>(result).panel);
     return true;
 }
 
@@ -170,14 +176,14 @@ void FileMenu::saveListing()
     if (refuseWhileBusy())
         return;
     const QString folder = m_folder.isEmpty() ? QDir::homePath() : m_folder;
-    const QString path = m_window.dialogs().saveFileName(
+    const QString path = m_dialogs.saveFileName(
         tr("Save monitor listing"),
         QDir(folder).filePath(QStringLiteral("rotor-listing-%1.txt").arg(now("yyyyMMdd-HHmmss"))), listingFilter);
     if (path.isEmpty())
         return;
     m_folder = QFileInfo(path).absolutePath();
     // Each listed line ends in CR LF, as the listing itself is defined.
-    QString text = m_window.text(Field::cbox_reply_text);
+    QString text = m_view.text(Field::cbox_reply_text);
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     writeAtomically(path, text.toUtf8(), tr("monitor listing"));
 }
@@ -204,21 +210,9 @@ void FileMenu::refreshRecentMenu()
     QAction* browse = m_recent->addAction(tr("&Browse the history folder\u2026"), this, [this] {
         if (refuseWhileBusy())
             return;
-        const QString path =
-            m_window.dialogs().openFileName(tr("Open recent box reading"), m_history.folder(), parameterFilter);
+        const QString path = m_dialogs.openFileName(tr("Open recent box reading"), m_history.folder(), parameterFilter);
         if (!path.isEmpty())
             loadFrom(path);
     });
     browse->setObjectName(QStringLiteral("file_recent_browse"));
 }
-
-void startUpLoading(MainWindow& window, const QString& path)
-{
-    window.startUp();
-    if (path.isEmpty())
-        return;
-    if (auto* files = window.findChild<FileMenu*>(QStringLiteral("parameter_files")))
-        files->loadFrom(QFileInfo(path).absoluteFilePath());
-}
-
-void addFileMenuItems(MainWindow& window) { new FileMenu(window); }

@@ -14,14 +14,28 @@
 #include <QObject>
 #include <optional>
 
-class MainWindow;
+class Commands;
+class Dialogs;
+class ExchangeLock;
+class Messages;
 class QMenu;
+class QWidget;
+class View;
 
 class FileMenu : public QObject {
     Q_OBJECT
 public:
-    // Hooks itself to the window's parameter and version reads and adds its items to the File menu.
-    explicit FileMenu(MainWindow& window);
+    struct Uses {
+        Commands& commands;  // the parameter and version reads it keeps
+        ExchangeLock& lock;  // its dialogs wait while an exchange runs
+        View& view;          // the set panel, the listing and the monitor's state
+        Messages& messages;
+        Dialogs& dialogs;
+    };
+
+    // Hooks itself to the parameter and version reads and adds its items to `file`, the File menu
+    // of `window`, which Quit closes.
+    FileMenu(const Uses& uses, QMenu* file, QWidget* window);
 
     ReadingHistory& history() { return m_history; }
     // The last parameter read of this run that ended well, if any.
@@ -46,7 +60,10 @@ private:
     bool refuseWhileBusy() const;
     bool writeAtomically(const QString& path, const QByteArray& contents, const QString& what);
 
-    MainWindow& m_window;
+    ExchangeLock& m_lock;
+    View& m_view;
+    Messages& m_messages;
+    Dialogs& m_dialogs;
     ReadingHistory m_history;
     QMenu* m_recent = nullptr;
     QString m_firmware;
@@ -55,11 +72,3 @@ private:
     QString m_folder;
     bool m_historyFailureShown = false;
 };
-
-// The window's start-up, then, once the sequence has ended whatever its outcome, the parameter
-// file at `path` (unless empty) loaded as File > Load parameters loads it: the file named on the
-// command line, which the start-up's panel fill would otherwise overwrite.
-void startUpLoading(MainWindow& window, const QString& path);
-
-// Adds the File menu's items to the window; called once from the menu bar's construction.
-void addFileMenuItems(MainWindow& window);

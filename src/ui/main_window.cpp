@@ -17,12 +17,12 @@
 #include "ui/set_panel.h"
 #include "ui/tooltips.h"
 #include "ui/window_layout.h"
-#include "serial/port_devices.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -55,7 +55,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_link(m_session.link()),
       m_commands(m_session.commands()),
       m_lock(m_session.lock()),
-      m_monitor(std::make_unique<Monitor>(*this))
+      m_monitor(std::make_unique<Monitor>(m_session, *this, *this, this))
 {
     m_sessionSignals = new SessionSignals(this);
     // The panels keep their places on a form of their own, below the menu bar and above the
@@ -70,50 +70,20 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     resolveControls(this, false);
     applyTooltips(this);
     buildMenus();
-    addSessionStatusBar(*this);
+    addSessionStatusBar(statusBar(), *m_sessionSignals);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     fitFormToScreen(this);
-    m_lock.onIdle = [this] {
-        if (m_closeRequested) {
-            m_closeRequested = false;
-            QTimer::singleShot(0, this, &QWidget::close);
-        }
-    };
-
-    // A port option runs its choice whenever it becomes selected, by the mouse, the keyboard or
-    // an assistive tool's toggle, and on a click while already selected; never twice for one click.
-    // The link is told of every change of selection, for the opens that take the port from the
-    // options.
-    m_link.setSelectedOption(selectedPortOption());
-    for (int n = 1; n <= 4; ++n) {
-        QAbstractButton* option = button(portOption(n));
-        connect(option, &QAbstractButton::toggled, this, [this, n](bool selected) {
-            if (!selected) {
-                m_link.setSelectedOption(selectedPortOption());
-                return;
-            }
-            m_portJustSelected = true;
-            QTimer::singleShot(0, this, [this] { m_portJustSelected = false; });
-            m_link.SELECT_PORT(n);
-            m_sessionSignals->portInUse(m_link.portNumber(), portDevice(m_link.portNumber(), hostPlatform(),
-                                                                        portLinksFolder(m_link.settingsPath())));
-        });
-        connect(option, &QAbstractButton::clicked, this, [this, n] {
-            if (!m_portJustSelected)
-                m_link.SELECT_PORT(n);
-        });
-    }
 
     connect(button(Field::clr_reply), &QAbstractButton::clicked, this,
             [this] { setText(Field::cbox_reply_text, QString()); });
     connect(button(Field::calib), &QAbstractButton::clicked, this, &MainWindow::openCalibration);
     connect(button(Field::cmd_monitor), &QAbstractButton::clicked, this, [this] { m_monitor->MONITOR_RUN(); });
-    connect(button(Field::set_default), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this); });
+    connect(button(Field::set_default), &QAbstractButton::clicked, this, [this] { SET_DEFAULT(*this, m_messages); });
 
     connect(control<QLineEdit>(Field::go_to_angle), &QLineEdit::textChanged, this, [this](const QString& angle) {
         setBackground(Field::go_to_angle, goToAngleValid(angle) ? Colour::Window : Colour::InvalidRed);
     });
-    connectSetPanelChecks(*this);
+    connectSetPanelChecks(*this, *this);
 
     // Each command button runs its exchange; the stops are never lost.
     const auto wire = [this](Field name, ExchangeLock::Kind kind, std::function<void()> command) {
@@ -346,18 +316,11 @@ void MainWindow::ENABLE_MONITOR_BUTTON()
 
 MonitorState MainWindow::monitorState() const { return m_monitor->state(); }
 
-int MainWindow::selectedPortOption() const
-{
-    for (int n = 1; n <= 4; ++n)
-        if (button(portOption(n))->isChecked())
-            return n;
-    return 0;
-}
-
 void MainWindow::openCalibration()
 {
     if (!m_calibration) {
-        m_calibration = std::make_unique<CalibrationWindow>(*this);
+        m_calibration = std::make_unique<CalibrationWindow>(m_lock, m_commands, [this] { stopFromKeyboard(); });
+        resolveControls(m_calibration.get(), true);
         placeBesideMainWindow(m_calibration.get(), this);
     }
     m_calibration->show();
@@ -378,9 +341,16 @@ void MainWindow::startUp()
 {
     // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
     // sent right after it.
-    restoreDial(*this);
+    restoreDial(*this, m_link);
     m_lock.run([this] { runStartUp(StartUp::From::Prompt); });
-    afterStartUp(*this);
+    m_ports->afterStartUp([this] { startUpAfterPortChoice(); });
+}
+
+void MainWindow::startUpLoading(const QString& path)
+{
+    startUp();
+    if (!path.isEmpty())
+        m_files->loadFrom(QFileInfo(path).absoluteFilePath());
 }
 
 void MainWindow::startUpAfterPortChoice()
@@ -412,11 +382,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     if (m_lock.busy()) {
         // An exchange is waiting for the CBOX: the window closes as soon as it has ended.
-        m_closeRequested = true;
+        m_lock.whenIdle([this] { QTimer::singleShot(0, this, &QWidget::close); });
         event->ignore();
         return;
     }
-    saveDialState(*this);
+    saveDialState(*this, m_link, m_messages);
     if (DialWindow* dial = dialWindow(*this))
         dial->hide();
     event->accept();
@@ -424,22 +394,22 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 SessionEvents* MainWindow::sessionEvents() const { return m_sessionSignals; }
 
-void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs = dialogs ? dialogs : m_desktopDialogs.get(); }
+void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs.setTarget(dialogs ? dialogs : m_desktopDialogs.get()); }
 
 void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menu_file"));
-    addFileMenuItems(*this);
+    m_files = new FileMenu({m_commands, m_lock, *this, m_messages, m_dialogs}, m_fileMenu, this);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
-    addPortItems(*this);
+    m_ports = new PortMenu({m_session, *this, *this, m_messages, m_dialogs}, m_portMenu, this);
     m_viewMenu = menuBar()->addMenu(tr("&View"));
     m_viewMenu->setObjectName(QStringLiteral("menu_view"));
-    addViewMenuItems(*this);
+    addViewMenuItems(m_viewMenu, this, *m_sessionSignals, *this, m_link, m_messages);
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
-    addHelpItems(*this);
+    addHelpItems(m_helpMenu, m_dialogs, m_link);
 }
 
 CalibrationWindow* MainWindow::calibrationWindow() const { return m_calibration.get(); }

@@ -9,6 +9,8 @@
 #include "protocol/exchange_lock.h"
 #include "protocol/session.h"
 #include "serial/serial_link.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,7 +18,8 @@
 #include <memory>
 
 class CalibrationWindow;
-class Dialogs;
+class FileMenu;
+class PortMenu;
 class Messages;
 class Port;
 class QAbstractButton;
@@ -25,7 +28,7 @@ class QMenu;
 class Monitor;
 class SessionSignals;
 
-class MainWindow : public QMainWindow, public View {
+class MainWindow : public QMainWindow, public View, public Controls {
     Q_OBJECT
 public:
     MainWindow(Port& port, Messages& messages, int replyPeriodMs = SerialLink::replyTimeoutMs,
@@ -38,11 +41,15 @@ public:
     ExchangeLock& exchangeLock() { return m_session.lock(); }
     Messages& messages() { return m_messages; }
     // The dialogs beyond the message boxes; the real ones unless a test gives its own.
-    Dialogs& dialogs() { return *m_dialogs; }
+    Dialogs& dialogs() { return m_dialogs; }
     void setDialogs(Dialogs* dialogs);
 
     // The start-up sequence, run once when the window has been shown.
     void startUp();
+    // The start-up, then, once the sequence has ended whatever its outcome, the parameter file at
+    // `path` (unless empty) loaded as File > Load parameters loads it: the file named on the
+    // command line, which the start-up's panel fill would otherwise overwrite.
+    void startUpLoading(const QString& path);
     // The start-up's exchanges after a first start's port choice: the sequence from the opening of
     // the port on, run as startUp() runs it.
     void startUpAfterPortChoice();
@@ -81,8 +88,8 @@ public:
     Monitor& monitor() { return *m_monitor; }
 
     // The control of `field`, found once when its window was built.
-    QWidget* control(Field field) const;
-    template <typename T> T* control(Field field) const { return static_cast<T*>(control(field)); }
+    QWidget* control(Field field) const override;
+    using Controls::control;
     // Takes the controls of a window just built; a control missing from it ends the program.
     void resolveControls(QWidget* window, bool calibration);
 
@@ -92,7 +99,6 @@ protected:
 private:
     QAbstractButton* button(Field field) const;
     void openCalibration();
-    int selectedPortOption() const;
     void runStartUp(StartUp::From from);
     // A control, or the form, switched off and on without the keyboard landing in an entry.
     void switchOff(QWidget* w);
@@ -101,23 +107,22 @@ private:
 
     Messages& m_messages;
     std::unique_ptr<Dialogs> m_desktopDialogs;
-    Dialogs* m_dialogs = nullptr;
+    // What the features keep: the desktop's dialogs, or a test's.
+    SwitchedDialogs m_dialogs;
     Session m_session;
     SerialLink& m_link;
     Commands& m_commands;
     ExchangeLock& m_lock;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<CalibrationWindow> m_calibration;
+    FileMenu* m_files = nullptr;
+    PortMenu* m_ports = nullptr;
     std::array<QWidget*, fieldCount> m_controls{};
     QMenu* m_fileMenu = nullptr;
     QMenu* m_portMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     SessionSignals* m_sessionSignals = nullptr;
-    // A close asked for while an exchange waits: the window closes once the exchange has ended.
-    bool m_closeRequested = false;
-    // A port option has just become selected: the click that did it runs no second choice.
-    bool m_portJustSelected = false;
     // The control that had the focus when it was switched off, and the window the focus waits on
     // meanwhile.
     QPointer<QWidget> m_focusOwner;

@@ -2,9 +2,10 @@
 #include "ui/monitor.h"
 
 #include "protocol/monitor_frame.h"
+#include "protocol/session.h"
 #include "protocol/session_events.h"
 #include "serial/messages.h"
-#include "ui/main_window.h"
+#include "ui/controls.h"
 #include "ui/refused_click.h"
 
 #include <QApplication>
@@ -102,7 +103,13 @@ private:
     bool m_heldBack = false;
 };
 
-Monitor::Monitor(MainWindow& window) : m_window(window) {}
+Monitor::Monitor(Session& session, View& view, const Controls& controls, QWidget* window)
+    : m_session(session),
+      m_view(view),
+      m_controls(controls),
+      m_window(window)
+{
+}
 
 void Monitor::MONITOR_RUN()
 {
@@ -110,7 +117,7 @@ void Monitor::MONITOR_RUN()
     case MonitorState::Idle: start(); break;
     case MonitorState::Running: stop(); break;
     // The last frame is still being read, or the closing S waits: nothing to start or stop.
-    case MonitorState::Ending: refuseClick(m_window.control(Field::cmd_monitor)); break;
+    case MonitorState::Ending: refuseClick(m_controls.control(Field::cmd_monitor)); break;
     }
 }
 
@@ -118,8 +125,8 @@ void Monitor::setState(MonitorState state)
 {
     m_state = state;
     const QString& caption = state == MonitorState::Running ? runningCaption : idleCaption;
-    if (m_window.text(Field::cmd_monitor) != caption)
-        m_window.setText(Field::cmd_monitor, caption);
+    if (m_view.text(Field::cmd_monitor) != caption)
+        m_view.setText(Field::cmd_monitor, caption);
 }
 
 qsizetype Monitor::listingLength(const QPlainTextEdit& listing)
@@ -132,32 +139,32 @@ qsizetype Monitor::listingLength(const QPlainTextEdit& listing)
 
 void Monitor::start()
 {
-    MainWindow& window = m_window;
-    SerialLink& link = window.link();
-    Commands& commands = window.commands();
-    ExchangeLock& lock = window.exchangeLock();
+    View& view = m_view;
+    SerialLink& link = m_session.link();
+    Commands& commands = m_session.commands();
+    ExchangeLock& lock = m_session.lock();
 
     // The opening exchanges read their replies themselves: no click may run an exchange between
     // them. While another exchange runs, the start is refused and nothing changes.
     const bool started = lock.run([&] {
-        window.DISABLE_MONITOR_BUTTON();
-        window.setEnabled(Field::goto_replay, false);
-        window.DISABLE_WRITE_BUTTON();
+        view.DISABLE_MONITOR_BUTTON();
+        view.setEnabled(Field::goto_replay, false);
+        view.DISABLE_WRITE_BUTTON();
         commands.CMD_S();
         commands.CMD_STATUS();
         commands.CMD_M();
     });
     if (!started) {
-        refuseClick(window.control(Field::cmd_monitor));
+        refuseClick(m_controls.control(Field::cmd_monitor));
         return;
     }
 
     setState(MonitorState::Running);
-    window.DISABLE_WRITE_BUTTON();
-    window.ENABLE_MONITOR_BUTTON();
+    view.DISABLE_WRITE_BUTTON();
+    view.ENABLE_MONITOR_BUTTON();
 
     // The listing is only ever appended to or emptied: nothing in it is to be undone.
-    auto* listing = window.control<QPlainTextEdit>(Field::cbox_reply_text);
+    auto* listing = m_controls.control<QPlainTextEdit>(Field::cbox_reply_text);
     listing->setUndoRedoEnabled(false);
     // The listing's scroll bar moves with every line. Filling its own background (the panel's
     // colour, as before) spares drawing the panel behind it, frame and caption, each time.
@@ -166,7 +173,7 @@ void Monitor::start()
     m_frameCounter = 1;
     link.OPEN_PORT();
     m_line.clear();
-    if (SessionEvents* events = window.sessionEvents())
+    if (SessionEvents* events = view.sessionEvents())
         events->monitorFrames(0, true);
 
     // While the monitor waits for a header, the exchange lock is free: a command clicked then only
@@ -176,7 +183,7 @@ void Monitor::start()
     // frame, in the order clicked.
     bool goOn = true;
     {
-        PaintPacer pacer(&window, [this] { flushListing(); });
+        PaintPacer pacer(m_window, [this] { flushListing(); });
         m_pacer = &pacer;
         while (goOn && m_state == MonitorState::Running && awaitHeader())
             lock.run(
@@ -206,25 +213,25 @@ void Monitor::start()
         lock.run([&] { commands.CMD_S_AFTER_MONITOR(); });
     else
         lock.dropHeld();
-    window.setEnabled(Field::goto_replay, true);
-    window.ENABLE_BUTTONS();
-    if (SessionEvents* events = window.sessionEvents())
+    view.setEnabled(Field::goto_replay, true);
+    view.ENABLE_BUTTONS();
+    if (SessionEvents* events = view.sessionEvents())
         events->monitorFrames(m_frameCounter - 1, false);
 }
 
 void Monitor::stop()
 {
     setState(MonitorState::Ending);
-    m_window.ENABLE_MONITOR_BUTTON();
-    m_window.setEnabled(Field::goto_replay, true);
-    m_window.ENABLE_WRITE_BUTTON();
+    m_view.ENABLE_MONITOR_BUTTON();
+    m_view.setEnabled(Field::goto_replay, true);
+    m_view.ENABLE_WRITE_BUTTON();
     // The listening loop may be asleep waiting for a header: let it see the new state.
-    m_window.link().wake();
+    m_session.link().wake();
 }
 
 bool Monitor::awaitHeader()
 {
-    SerialLink& link = m_window.link();
+    SerialLink& link = m_session.link();
     // No time limit: the wait sleeps until a character arrives, the stop click wakes it, the port
     // is lost or the application quits.
     link.yieldToEvents();
@@ -243,9 +250,9 @@ bool Monitor::awaitHeader()
 bool Monitor::readFrame()
 {
     const int number = m_frameCounter++;
-    if (SessionEvents* events = m_window.sessionEvents())
+    if (SessionEvents* events = m_view.sessionEvents())
         events->monitorFrames(number, true);
-    MonitorFrameReader reader(m_window.link(), m_window);
+    MonitorFrameReader reader(m_session.link(), m_view);
     const MonitorFrame frame = reader.read(number);
     if (!frame.line.isEmpty()) {
         m_line = frame.line;
@@ -256,7 +263,7 @@ bool Monitor::readFrame()
 
 void Monitor::writeLine(bool bounded)
 {
-    auto* listing = m_window.control<QPlainTextEdit>(Field::cbox_reply_text);
+    auto* listing = m_controls.control<QPlainTextEdit>(Field::cbox_reply_text);
     // The bound applies to the listing as the operator will see it, the waiting lines included;
     // those go in before it is emptied, as every line always has.
     if (bounded && listingLength(*listing) + m_waitingLength > listingBound) {
@@ -278,7 +285,7 @@ void Monitor::flushListing()
 {
     if (m_waiting.isEmpty())
         return;
-    auto* listing = m_window.control<QPlainTextEdit>(Field::cbox_reply_text);
+    auto* listing = m_controls.control<QPlainTextEdit>(Field::cbox_reply_text);
     // The lines go in at the end, whatever the listing holds: the rest of the text is not touched.
     // The caret follows them, which keeps the end of the listing in view. Each line is a block of
     // its own, ended by the paragraph separator.

@@ -24,8 +24,10 @@
 
 #include <QString>
 
-class MainWindow;
+class Controls;
 class QPlainTextEdit;
+class QWidget;
+class Session;
 
 class Monitor {
 public:
@@ -35,7 +37,9 @@ public:
     // however fast frames come.
     static constexpr int paintPeriodMs = 40;
 
-    explicit Monitor(MainWindow& window);
+    // Lists in `window`'s listing and drives `session`'s link, commands and lock; `view` shows
+    // its state and the live fields, `controls` gives the listing and the button.
+    Monitor(Session& session, View& view, const Controls& controls, QWidget* window);
 
     // The click on `cmd_monitor`: starts monitoring (and returns only when it has ended), or,
     // while it runs, stops it.
@@ -65,7 +69,10 @@ private:
 
     class PaintPacer;
 
-    MainWindow& m_window;
+    Session& m_session;
+    View& m_view;
+    const Controls& m_controls;
+    QWidget* m_window;
     PaintPacer* m_pacer = nullptr;  // while the listening loop runs
     int m_frameCounter = 1;
     MonitorState m_state = MonitorState::Idle;

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/port_menu.h"
 
+#include "protocol/session.h"
+#include "protocol/session_events.h"
+#include "protocol/view.h"
 #include "serial/messages.h"
+#include "serial/port_devices.h"
 #include "storage/port_assignment.h"
 #include "serial/port_discovery.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
-#include "ui/main_window.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -13,25 +17,66 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
 
-void addPortItems(MainWindow& window)
+PortMenu::PortMenu(const Uses& uses, QMenu* port, QObject* parent)
+    : QObject(parent),
+      m_session(uses.session),
+      m_view(uses.view),
+      m_controls(uses.controls),
+      m_messages(uses.messages),
+      m_dialogs(uses.dialogs)
 {
-    QAction* choose = window.portMenu()->addAction(QStringLiteral("&Choose serial port\u2026"));
+    QAction* choose = port->addAction(QStringLiteral("&Choose serial port\u2026"));
     choose->setObjectName(QStringLiteral("action_choose_port"));
     choose->setStatusTip(QStringLiteral("Assign the serial port to which the CBOX is connected"));
-    QObject::connect(choose, &QAction::triggered, &window, [&window] { choosePort(window); });
+    connect(choose, &QAction::triggered, this, [this] { choosePort(); });
     // Links may be changed from outside (by hand, by the simulator): the hints are read again
     // whenever the operator looks at the Port menu.
-    QObject::connect(window.portMenu(), &QMenu::aboutToShow, &window, [&window] { refreshPortOptionHints(window); });
+    connect(port, &QMenu::aboutToShow, this, [this] { refreshPortOptionHints(m_session.link(), m_controls); });
 
-    refreshPortOptionHints(window);
+    refreshPortOptionHints(m_session.link(), m_controls);
+
+    // An option runs its choice whenever it becomes selected, by the mouse, the keyboard or an
+    // assistive tool's toggle, and on a click while already selected; never twice for one click.
+    // The link is told of every change of selection, for the opens that take the port from the
+    // options.
+    m_session.link().setSelectedOption(selectedOption());
+    for (int n = 1; n <= 4; ++n) {
+        auto* option = m_controls.control<QAbstractButton>(portOption(n));
+        connect(option, &QAbstractButton::toggled, this, [this, n](bool selected) {
+            SerialLink& link = m_session.link();
+            if (!selected) {
+                link.setSelectedOption(selectedOption());
+                return;
+            }
+            m_optionJustSelected = true;
+            QTimer::singleShot(0, this, [this] { m_optionJustSelected = false; });
+            link.SELECT_PORT(n);
+            if (SessionEvents* events = m_view.sessionEvents())
+                events->portInUse(link.portNumber(),
+                                  portDevice(link.portNumber(), hostPlatform(), portLinksFolder(link.settingsPath())));
+        });
+        connect(option, &QAbstractButton::clicked, this, [this, n] {
+            if (!m_optionJustSelected)
+                m_session.link().SELECT_PORT(n);
+        });
+    }
 }
 
-bool choosePort(MainWindow& window, bool firstStart)
+int PortMenu::selectedOption() const
 {
-    SerialLink& link = window.link();
+    for (int n = 1; n <= 4; ++n)
+        if (m_view.isChecked(portOption(n)))
+            return n;
+    return 0;
+}
+
+bool PortMenu::choosePort(bool firstStart)
+{
+    SerialLink& link = m_session.link();
     // While the start-up sequence runs the port is not to be chosen (its panel is off too).
-    if (window.session().startUp().running()) {
+    if (m_session.startUp().running()) {
         QApplication::beep();
         return false;
     }
@@ -50,7 +95,7 @@ bool choosePort(MainWindow& window, bool firstStart)
                 ? QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter, or type its COM port name.")
                 : QStringLiteral("rotor has no serial port yet: choose the CBOX's adapter; it becomes COM port %1.")
                       .arg(option >= 1 ? option : 1);
-    const std::optional<QString> typed = window.dialogs().chooseSerialPort(current, intro);
+    const std::optional<QString> typed = m_dialogs.chooseSerialPort(current, intro);
     if (!typed)
         return false;
     const PortAssignment assignment = assignDevice(*typed, platform, option, byIdNames());
@@ -59,7 +104,7 @@ bool choosePort(MainWindow& window, bool firstStart)
     if (error.isEmpty())
         applyAssignment(assignment, link.settingsPath(), linksFolder, &error);
     if (!error.isEmpty()) {
-        window.messages().inform(error);
+        m_messages.inform(error);
         return false;
     }
 
@@ -70,28 +115,29 @@ bool choosePort(MainWindow& window, bool firstStart)
     link.port().setPortNumber(n);
     link.port().applyLineSettings();
     for (int i = 1; i <= 4; ++i)
-        window.setChecked(portOption(i), i == n);
-    refreshPortOptionHints(window);
+        m_view.setChecked(portOption(i), i == n);
+    refreshPortOptionHints(link, m_controls);
     return true;
 }
 
-void afterStartUp(MainWindow& window)
+void PortMenu::afterStartUp(const std::function<void()>& startUpAfterPortChoice)
 {
-    refreshPortOptionHints(window);
+    const SerialLink& link = m_session.link();
+    refreshPortOptionHints(link, m_controls);
     // Only a missing file means a first start: a file that is there but unusable was written by
     // someone, and the operator is the one to mend it (Port > Choose serial port… rewrites it).
-    if (!window.session().startUp().settingsMissing() || QFileInfo::exists(window.link().settingsPath()))
+    if (!m_session.startUp().settingsMissing() || QFileInfo::exists(link.settingsPath()))
         return;
-    if (!choosePort(window, true))
+    if (!choosePort(true))
         return;
-    window.startUpAfterPortChoice();
+    startUpAfterPortChoice();
 }
 
-void refreshPortOptionHints(MainWindow& window)
+void refreshPortOptionHints(const SerialLink& link, const Controls& controls)
 {
-    const QString linksFolder = portLinksFolder(window.link().settingsPath());
+    const QString linksFolder = portLinksFolder(link.settingsPath());
     for (int n = 1; n <= 4; ++n) {
-        auto* option = window.control<QAbstractButton>(portOption(n));
+        auto* option = controls.control<QAbstractButton>(portOption(n));
         const QString device = portDevice(n, hostPlatform(), linksFolder);
         const QString hint = device.isEmpty() ? portWithoutDevice(n, hostPlatform(), linksFolder)
                                               : QStringLiteral("Port %1 opens %2").arg(n).arg(device);

@@ -1,24 +1,58 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The Port menu of the main window, and what goes with it: the port chooser and the assignment it
-// makes, the chooser that a first start opens, and the hint on each COM option naming the device it
-// opens.
+// The Port menu of the main window, and what goes with it: the choice a COM option makes, the port
+// chooser and the assignment it makes, the chooser that a first start opens, and the hint on each
+// COM option naming the device it opens.
 
-#include <QString>
+#include <QObject>
+#include <functional>
 
-class MainWindow;
+class Controls;
+class Dialogs;
+class Messages;
+class QMenu;
+class SerialLink;
+class Session;
+class View;
 
-// Fills the Port menu ("Choose serial port…").
-void addPortItems(MainWindow& window);
+class PortMenu : public QObject {
+    Q_OBJECT
+public:
+    struct Uses {
+        Session& session;          // the link the options choose for, and the start-up
+        View& view;                // the options' states, and who is told of the port in use
+        const Controls& controls;  // the options themselves, for their hints
+        Messages& messages;
+        Dialogs& dialogs;
+    };
 
-// Port > Choose serial port…: the chooser, and on OK the device assigned (see port_assignment.h),
-// the matching option selected and the hints renewed. No exchange runs; the next one opens the
-// port. True when a port was assigned. At a first start the chooser says why it is there.
-bool choosePort(MainWindow& window, bool firstStart = false);
+    // Fills `port`, the Port menu ("Choose serial port…"), and wires the COM options: each runs
+    // its choice whenever it becomes selected, and on a click while already selected.
+    PortMenu(const Uses& uses, QMenu* port, QObject* parent);
 
-// Runs when the start-up sequence has ended: renews the hints and, when the sequence ended because
-// there is no settings file, opens the chooser; on OK the start-up's exchanges run once.
-void afterStartUp(MainWindow& window);
+    // Port > Choose serial port…: the chooser, and on OK the device assigned (see
+    // port_assignment.h), the matching option selected and the hints renewed. No exchange runs; the
+    // next one opens the port. True when a port was assigned. At a first start the chooser says why
+    // it is there.
+    bool choosePort(bool firstStart = false);
+
+    // Runs when the start-up sequence has ended: renews the hints and, when the sequence ended
+    // because there is no settings file, opens the chooser; on OK `startUpAfterPortChoice` runs the
+    // start-up's exchanges once.
+    void afterStartUp(const std::function<void()>& startUpAfterPortChoice);
+
+private:
+    // The COM option selected (1 to 4), or 0 when none is.
+    int selectedOption() const;
+
+    Session& m_session;
+    View& m_view;
+    const Controls& m_controls;
+    Messages& m_messages;
+    Dialogs& m_dialogs;
+    // An option has just become selected: the click that did it runs no second choice.
+    bool m_optionJustSelected = false;
+};
 
 // Each COM option's tooltip and accessible description: the device its port number opens now.
-void refreshPortOptionHints(MainWindow& window);
+void refreshPortOptionHints(const SerialLink& link, const Controls& controls);

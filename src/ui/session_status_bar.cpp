@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/session_status_bar.h"
 
-#include "ui/main_window.h"
 #include "ui/session_signals.h"
 
 #include <QLabel>
@@ -84,9 +83,8 @@ QString portInUseText(int number, const QString& device)
     return QStringLiteral("COM %1 \u2192 %2").arg(number).arg(device);
 }
 
-void addSessionStatusBar(MainWindow& window)
+void addSessionStatusBar(QStatusBar* bar, SessionSignals& session)
 {
-    QStatusBar* bar = window.statusBar();
     bar->setObjectName(QStringLiteral("status_bar"));
     // The window keeps its size: nothing to grip.
     bar->setSizeGripEnabled(false);
@@ -96,7 +94,6 @@ void addSessionStatusBar(MainWindow& window)
     frames->hide();
     auto* count = new FrameCount(frames);
 
-    SessionSignals& session = window.sessionSignals();
     QObject::connect(&session, &SessionSignals::exchange, exchange,
                      [exchange](const QString& command, ExchangeOutcome outcome, qint64 elapsedMs) {
                          exchange->setText(exchangeOutcomeText(command, outcome, elapsedMs));

@@ -9,10 +9,11 @@
 
 #include <QString>
 
-class MainWindow;
+class QStatusBar;
+class SessionSignals;
 
-// Makes the status bar of `window` and connects it to the window's session signals.
-void addSessionStatusBar(MainWindow& window);
+// Lays out the window's status bar `bar` and connects it to the session's signals.
+void addSessionStatusBar(QStatusBar* bar, SessionSignals& session);
 
 // The words for an exchange that has ended.
 QString exchangeOutcomeText(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs);

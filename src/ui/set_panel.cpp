@@ -3,17 +3,18 @@
 
 #include "protocol/entry_checks.h"
 #include "protocol/set_panel_entries.h"
+#include "protocol/view.h"
 #include "serial/messages.h"
-#include "ui/main_window.h"
+#include "ui/controls.h"
 
 #include <QLineEdit>
 #include <QValidator>
 
 namespace {
 
-void paint(MainWindow& window, Field field, bool valid)
+void paint(View& view, Field field, bool valid)
 {
-    window.setBackground(field, valid ? Colour::Window : Colour::InvalidRed);
+    view.setBackground(field, valid ? Colour::Window : Colour::InvalidRed);
 }
 
 // Drops the control characters that a paste (or a key such as Ctrl+letter) would put into an
@@ -37,9 +38,9 @@ public:
 
 }  // namespace
 
-void connectSetPanelChecks(MainWindow& window)
+void connectSetPanelChecks(View& view, const Controls& controls)
 {
-    const auto entry = [&window](Field field) { return window.control<QLineEdit>(field); };
+    const auto entry = [&controls](Field field) { return controls.control<QLineEdit>(field); };
     const auto text = [entry](Field field) { return entry(field)->text(); };
 
     // An entry takes what can be typed into it: a few characters, none of them a control character.
@@ -51,39 +52,38 @@ void connectSetPanelChecks(MainWindow& window)
         edit->setValidator(new NoControlCharacters(edit));
     }
 
-    QObject::connect(entry(Field::offset_write), &QLineEdit::textChanged, &window,
-                     [&window](const QString& offset) { paint(window, Field::offset_write, offsetValid(offset)); });
+    QLineEdit* offsetEntry = entry(Field::offset_write);
+    QObject::connect(offsetEntry, &QLineEdit::textChanged, offsetEntry,
+                     [&view](const QString& offset) { paint(view, Field::offset_write, offsetValid(offset)); });
 
     // Only a change of the minimum itself re-judges it, against the maximum and the period as
     // they stand then.
-    QObject::connect(entry(Field::pwm_min_duty), &QLineEdit::textChanged, &window,
-                     [&window, text](const QString& minimum) {
-                         paint(window, Field::pwm_min_duty,
-                               minimumDutyValid(minimum, text(Field::pwm_max_duty), text(Field::pwm_period)));
-                     });
+    QLineEdit* minimumDuty = entry(Field::pwm_min_duty);
+    QObject::connect(minimumDuty, &QLineEdit::textChanged, minimumDuty, [&view, text](const QString& minimum) {
+        paint(view, Field::pwm_min_duty, minimumDutyValid(minimum, text(Field::pwm_max_duty), text(Field::pwm_period)));
+    });
 
-    const auto limits = [&window, text] {
+    const auto limits = [&view, text] {
         const bool ordered = limitsInOrder(text(Field::lower_limit), text(Field::upper_limit));
-        paint(window, Field::lower_limit, ordered);
-        paint(window, Field::upper_limit, ordered);
+        paint(view, Field::lower_limit, ordered);
+        paint(view, Field::upper_limit, ordered);
     };
-    QObject::connect(entry(Field::lower_limit), &QLineEdit::textChanged, &window, limits);
-    QObject::connect(entry(Field::upper_limit), &QLineEdit::textChanged, &window, limits);
+    for (Field limit : {Field::lower_limit, Field::upper_limit})
+        QObject::connect(entry(limit), &QLineEdit::textChanged, entry(limit), limits);
 }
 
-void SET_DEFAULT(MainWindow& window)
+void SET_DEFAULT(View& view, Messages& messages)
 {
-    if (!window.messages().askYesNo(
-            QStringLiteral("THIS COMMAND OVERWRITES THE -PARAMETERS SET- VALUES!!! ARE YOU SURE?"),
-            QStringLiteral("WRITE PARAMETERS COMMAND")))
+    if (!messages.askYesNo(QStringLiteral("THIS COMMAND OVERWRITES THE -PARAMETERS SET- VALUES!!! ARE YOU SURE?"),
+                           QStringLiteral("WRITE PARAMETERS COMMAND")))
         return;
     // The table's order matters: the period and the maximum duty are set before the minimum duty
     // is judged, and the upper limit after the lower one.
     for (const SetPanelEntry& entry : setPanelEntries) {
         const QString value = QLatin1String(entry.defaultValue);
         if (entry.kind == SetPanelEntry::Kind::Text)
-            window.setText(entry.field, value);
+            view.setText(entry.field, value);
         else
-            window.setChecked(entry.field, value == QLatin1String("1"));
+            view.setChecked(entry.field, value == QLatin1String("1"));
     }
 }
