@@ -503,23 +503,31 @@ private slots:
         }
     }
 
-    // Esc anywhere in either window clicks STOP!, whatever has the focus.
+    // Esc anywhere in any of the tool's windows clicks STOP!, whatever has the focus.
     void escapeStopsTheRotor_data()
     {
-        QTest::addColumn<bool>("calibrationWindow");
-        QTest::newRow("main window") << false;
-        QTest::newRow("calibration window") << true;
+        QTest::addColumn<QString>("window");
+        QTest::newRow("main window") << "main";
+        QTest::newRow("calibration window") << "calibration";
+        QTest::newRow("azimuth dial") << "dial";
     }
     void escapeStopsTheRotor()
     {
-        QFETCH(bool, calibrationWindow);
+        QFETCH(QString, window);
         Rig t;
         t.port.expect(frame("G999"), reply('G', "R"));
         t.window->show();
         QWidget* target = t.edit(angle);
-        if (calibrationWindow) {
+        if (window == QLatin1String("calibration")) {
             t.click(QStringLiteral("calib"));
             target = t.window->calibrationWindow()->findChild<QLineEdit*>(QStringLiteral("cal_factor"));
+        } else if (window == QLatin1String("dial")) {
+            QAction* show = t.window->findChild<QAction*>(QStringLiteral("action_azimuth_dial"));
+            QVERIFY(show);
+            show->trigger();
+            target = t.window->findChild<QWidget*>(QStringLiteral("azimuth_dial"));
+            QVERIFY(target);
+            target->activateWindow();
         }
         QVERIFY(QTest::qWaitForWindowActive(target->window()));
         target->setFocus();

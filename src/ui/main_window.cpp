@@ -407,6 +407,8 @@ void MainWindow::buildMenus()
     m_viewMenu = menuBar()->addMenu(tr("&View"));
     m_viewMenu->setObjectName(QStringLiteral("menu_view"));
     addViewMenuItems(m_viewMenu, this, *m_sessionSignals, *this, m_link, m_messages);
+    // Esc stops the rotor from the dial's window too, as from this one and the calibration window.
+    new QShortcut(QKeySequence(Qt::Key_Escape), dialWindow(*this), [this] { stopFromKeyboard(); });
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
     addHelpItems(m_helpMenu, m_dialogs, m_link);

@@ -53,7 +53,7 @@ public:
     // The start-up's exchanges after a first start's port choice: the sequence from the opening of
     // the port on, run as startUp() runs it.
     void startUpAfterPortChoice();
-    // Esc in either window: STOP!, the fast stop.
+    // Esc in any of the windows (main, calibration, dial): STOP!, the fast stop.
     void stopFromKeyboard();
     // The calibration window, when it has been opened.
     CalibrationWindow* calibrationWindow() const;

@@ -70,7 +70,7 @@ constexpr Tip tips[] = {
     {"rotor", "execute", "Sends the rotor to the angle below (command G); nothing is sent when the angle is red."},
     {"rotor", "go_to_angle",
      "Target angle for Execute, in degrees, 0 to 359. Red outside, and then Execute sends nothing."},
-    {"rotor", "fast_stop", "Stops the rotor at once (Esc, in either window; command G999)."},
+    {"rotor", "fast_stop", "Stops the rotor at once (Esc, in any of rotor's windows; command G999)."},
     {"rotor", "soft_stop", "Stops the rotor softly (command G977)."},
     // COMMUNICATION MONITOR; cmd_monitor's follows its caption (monitorButtonTooltip).
     {"rotor", "clr_reply", "Empties the CBOX replies listing."},
