@@ -95,13 +95,37 @@ void SerialLink::sleep()
         m_wakePending = false;
         return;
     }
-    QEventLoop loop;
-    connect(this, &SerialLink::woken, &loop, &QEventLoop::quit);
-    // An event loop refuses to run once the application has been told to quit; from then on
-    // every wait ends at once instead of spinning.
-    if (loop.exec() < 0) {
-        m_aborted = true;
-        timeoutFlag = true;
+    // The wait sleeps in the event loop's poll, one turn at a time, until news has come. Ending a
+    // nested event loop for every character, as the wait once did, made the loop wake itself
+    // through its wake-up descriptor and poll twice per character: at full line rate that was
+    // most of the system time the monitor cost.
+    bool probed = false;
+    while (!m_wakePending) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::EventLoopExec);
+        if (m_wakePending)
+            break;
+        // A turn that brought no news: a timer of the window, a posted event, or the application
+        // being told to quit. An event loop refuses to run once the application has been told
+        // to quit, and one that runs is ended by it; from then on every wait ends at once
+        // instead of spinning. Ending the probe wakes the loop once more, so the turn right
+        // after a probe is not probed again.
+        if (!probed) {
+            QEventLoop probe;
+            bool endedHere = false;
+            QMetaObject::invokeMethod(
+                &probe,
+                [&probe, &endedHere] {
+                    endedHere = true;
+                    probe.quit();
+                },
+                Qt::QueuedConnection);
+            if (probe.exec() < 0 || !endedHere) {
+                m_aborted = true;
+                timeoutFlag = true;
+                break;
+            }
+        }
+        probed = !probed;
     }
     m_sinceEvents.start();
     m_wakePending = false;

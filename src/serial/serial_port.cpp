@@ -114,8 +114,13 @@ QByteArray SerialPort::readOne() { return m_port.isOpen() ? m_port.read(1) : QBy
 
 void SerialPort::write(const QByteArray& bytes)
 {
-    if (m_port.isOpen())
-        m_port.write(bytes);
+    if (!m_port.isOpen())
+        return;
+    // QSerialPort only queues what it is given and writes it at the next turn of the event loop,
+    // after whatever that turn draws first. The frame goes out now, so that the box's reply is
+    // under way while the window catches up.
+    m_port.write(bytes);
+    m_port.flush();
 }
 
 QString SerialPort::errorText() const { return m_port.errorString(); }

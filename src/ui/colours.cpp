@@ -7,6 +7,9 @@
 #include <QPalette>
 #include <QWidget>
 
+#include <algorithm>
+#include <iterator>
+
 namespace colours {
 
 QColor window() { return QApplication::palette().color(QPalette::Active, QPalette::Base); }
@@ -33,7 +36,20 @@ void paintBackground(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     const QPalette::ColorRole role = qobject_cast<QLabel*>(widget) ? QPalette::Window : QPalette::Base;
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    constexpr QPalette::ColorGroup groups[] = {QPalette::Active, QPalette::Inactive, QPalette::Disabled};
+    // The monitor sets the state's colour for every status frame, nearly always the one already
+    // set: setting a palette looks up the widget's natural one each time, a measurable
+    // part of what a frame cost.
+    const bool alreadySet =
+        widget->testAttribute(Qt::WA_SetPalette)
+        && std::all_of(std::begin(groups), std::end(groups),
+                       [&](QPalette::ColorGroup group) {
+                           return palette.isBrushSet(group, role) && palette.color(group, role) == colour;
+                       })
+        && (role != QPalette::Window || widget->autoFillBackground());
+    if (alreadySet)
+        return;
+    for (auto group : groups)
         palette.setColor(group, role, colour);
     widget->setPalette(palette);
     if (role == QPalette::Window)
