@@ -35,7 +35,7 @@ public:
     static constexpr int listingBound = 65000;
     // While the monitor runs, the window is drawn at most once in this many milliseconds,
     // however fast frames come.
-    static constexpr int paintPeriodMs = 40;
+    static constexpr int paintPeriodMs = 100;
 
     // Lists in `window`'s listing and drives `session`'s link, commands and lock; `view` shows
     // its state and the live fields, `controls` gives the listing and the button.
