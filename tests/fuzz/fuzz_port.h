@@ -14,10 +14,13 @@ public:
     explicit FuzzPort(QByteArray input = {}) : m_rx(std::move(input))
     {
         // The event loop about to block means a wait wants more than the input holds: the line
-        // is gone, as a real port is when its device goes away.
+        // is gone, as a real port is when its device goes away. A real port's loss comes as an
+        // event, which ends the turn of the loop that a wait sleeps in; this one comes as the
+        // loop is about to block, so the loop is woken too.
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
             m_open = false;
             emit lost();
+            QAbstractEventDispatcher::instance()->wakeUp();
         });
     }
 
