@@ -180,10 +180,13 @@ private slots:
         QTest::newRow("accepted, terminator LF") << QByteArray("\x02"
                                                                "A,G,R\n")
                                                  << true << correct << false << QStringList{returnInvalid + "10"} << 0;
-        // A refusal reads up to two more characters unchecked, never a third, and stops at a CR.
+        // A refusal reads on unchecked up to its CR, never past it.
         QTest::newRow("refused") << QByteArray("\x02"
                                                "A,G,EXYZ")
-                                 << false << wrong << true << QStringList{} << 1;
+                                 << false << wrong << true << QStringList{} << 0;
+        QTest::newRow("refused, longer tail") << QByteArray("\x02"
+                                                            "A,G,EXYZ\rQ")
+                                              << false << wrong << true << QStringList{} << 1;
         QTest::newRow("refused, X CR") << QByteArray("\x02"
                                                      "A,G,EX\rZ")
                                        << false << wrong << true << QStringList{} << 1;
@@ -329,8 +332,11 @@ private slots:
         });
         t.click(QStringLiteral("execute"));
         QVERIFY(checked);
-        QCOMPARE(onWhileWaiting, QStringList{});
-        QCOMPARE(notGreyWhileWaiting, QStringList{});
+        // The stops stay at hand, in their own colour: the rotor may already be turning.
+        const QStringList stops{QStringLiteral("fast_stop"), QStringLiteral("soft_stop")};
+        QCOMPARE(onWhileWaiting, stops);
+        QCOMPARE(notGreyWhileWaiting, stops);
+        QCOMPARE(t.colour(QStringLiteral("fast_stop")), stopOrange);
         QCOMPARE(othersOff, QStringList{});
         QVERIFY(t.messages.shown.isEmpty());
         verifyGroupEnabled(t);
@@ -540,63 +546,135 @@ private slots:
     void clickDuringAParameterRead_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("later");  // what goes out after the read; empty when refused
-        QTest::newRow("fast stop is sent after the read") << "fast_stop" << frame("G999");
-        QTest::newRow("soft stop is sent after the read") << "soft_stop" << frame("G977");
+        QTest::addColumn<QByteArray>("stop");  // what goes out at once; empty when refused
+        QTest::newRow("fast stop goes out at once") << "fast_stop" << frame("G999");
+        QTest::newRow("soft stop goes out at once") << "soft_stop" << frame("G977");
         QTest::newRow("another command is refused") << "command_v" << QByteArray();
         QTest::newRow("status query is refused") << "command_qm" << QByteArray();
     }
     void clickDuringAParameterRead()
     {
         QFETCH(QString, button);
-        QFETCH(QByteArray, later);
+        QFETCH(QByteArray, stop);
         Rig t;
-        const QByteArray lReply = reply('L', parameterBlock);
-        t.port.expect(frame("L"), lReply, 80);
-        if (!later.isEmpty())
-            t.port.expect(later, reply('G', "R"));
-
-        // What the window shows at the moment the later frame goes out.
-        bool laterWritten = false;
-        QString calibrationFactorThen;
-        QStringList messagesThen;
-        int closesThen = -1;
-        t.port.onWrite = [&](const QByteArray& bytes) {
-            if (bytes != later)
-                return;
-            laterWritten = true;
-            calibrationFactorThen = t.window->text(Field::cal_fact);
-            messagesThen = t.messages.shown;
-            closesThen = t.port.closes;
-        };
-
-        bool clicked = false;
+        t.port.expect(frame("L"), reply('L', parameterBlock), 80);
+        if (!stop.isEmpty())
+            t.port.expect(stop, reply('G', "R"), 100);
         bool refusalShown = false;
         QTimer::singleShot(20, [&] {
-            clicked = t.button(button)->isEnabled();
             t.click(button);
             refusalShown = QToolTip::isVisible() && QToolTip::text() == refusedClickText;
         });
         t.click(QStringLiteral("read_info"));
-        QVERIFY(clicked);
-        // A refused click says so at the button; a queued stop does not.
-        QCOMPARE(refusalShown, later.isEmpty());
-
-        QCOMPARE(t.port.written, frame("L") + later);
+        QCOMPARE(refusalShown, stop.isEmpty());
+        QCOMPARE(t.port.written, frame("L") + stop);
         QVERIFY(t.port.unexpected.isEmpty());
         QVERIFY(!t.port.remainingExpectations());
         QVERIFY(t.messages.shown.isEmpty());
         QCOMPARE(t.window->text(Field::cal_fact), QStringLiteral("1000"));
-        if (!later.isEmpty()) {
-            // The read had taken its whole reply, up to its terminator, and closed the port.
-            QVERIFY(laterWritten);
-            QCOMPARE(calibrationFactorThen, QStringLiteral("1000"));
-            QCOMPARE(messagesThen, QStringList{});
-            QCOMPARE(closesThen, 1);
-            QCOMPARE(t.port.opens, 2);
-        }
-        QVERIFY(!t.port.isOpen());
+        // One opening and one closing: the stop shared the port with the read it interrupted.
+        QCOMPARE(t.port.opens, 1);
+        QCOMPARE(t.port.closes, 1);
         verifyGroupEnabled(t);
+    }
+
+    // A stop clicked while another exchange waits goes out at once, and the replies that follow,
+    // in either order the box may send them, are each read by the exchange that owes it.
+    void stopGoesOutAtOnce_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("before");  // of its reply, on the line before the stop
+        QTest::addColumn<QByteArray>("after");   // the rest, sent by the box after the stop's reply or before it
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("shows");
+        const QByteArray block = reply('L', parameterBlock);
+        const struct {
+            const char* name;
+            const char* command;
+            QByteArray sent, before, after;
+            Field field;
+            const char* shows;
+        } rows[] = {
+            {"status query", "command_qm", frame("?"), {}, reply('?', "123,R"), Field::fast_pos, "123\u00b0"},
+            {"version", "command_v", frame("V"), {}, reply('V', "00322"), Field::firm_version, "003.22"},
+            {"M", "command_c", frame("M"), {}, reply('M', "R"), Field::firm_version, "???.??"},
+            {"parameter read", "read_info", frame("L"), {}, block, Field::cal_fact, "1000"},
+            {"go-to", "execute", frame("G10"), {}, reply('G', "R"), Field::goto_replay, "CORRECT"},
+            {"go-to refused", "execute", frame("G10"), {}, reply('G', "E"), Field::goto_replay, "WRONG"},
+            {"parameter read inside a field", "read_info", frame("L"), block.left(30), block.mid(30), Field::cal_fact,
+             "1000"},
+        };
+        for (const auto& r : rows)
+            for (const bool stopFirst : {false, true})
+                // The box ends a frame begun before it starts the next; two replies of one letter
+                // come in the order of their frames.
+                if (!(stopFirst && (!r.before.isEmpty() || r.sent.at(2) == 'G')))
+                    QTest::addRow("%s, %s", r.name, stopFirst ? "stop answered first" : "in order")
+                        << QString::fromLatin1(r.command) << r.sent << r.before
+                        << (stopFirst ? reply('G', "R") + r.after : r.after + reply('G', "R")) << fieldName(r.field)
+                        << QString::fromUtf8(r.shows);
+    }
+    void stopGoesOutAtOnce()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, field);
+        QFETCH(QString, shows);
+        Rig t;
+        t.edit(angle)->setText(QStringLiteral("10"));
+        t.port.expect(sent, before);
+        t.port.expect(frame("G999"), after, 20);
+        QElapsedTimer clock;
+        qint64 clickedAt = -1;
+        QTimer::singleShot(40, [&] {
+            clickedAt = clock.elapsed();
+            t.click(QStringLiteral("fast_stop"));
+            QCOMPARE(t.port.writes.size(), 2);  // written before the click has returned
+        });
+        clock.start();
+        t.click(command);
+        QVERIFY(clickedAt >= 0);
+        QCOMPARE(t.port.writes, (QList<QByteArray>{sent, frame("G999")}));
+        QVERIFY(t.messages.shown.isEmpty());
+        QCOMPARE(t.window->findChild<QLineEdit*>(field)->text(), shows);
+        QCOMPARE(t.port.closes, 1);
+        QVERIFY(!t.window->link().timerArmed());
+        QVERIFY(t.button(command)->isEnabled() && t.button(QStringLiteral("fast_stop"))->isEnabled());
+    }
+
+    // Each owed reply keeps its own deadline: when both fail, the stop's message comes first and
+    // the exchange it interrupted still times out on its own period. A box that answers only the
+    // stop, not the go-to before it, has its one "G" reply taken as the go-to's.
+    void stopAndInterruptedExchangeBothAnsweredWrong_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("onStop");
+        QTest::addColumn<QStringList>("shown");
+        const QString stopTimeout = QStringLiteral("cmd G999: communication timeout on <header>");
+        QTest::newRow("neither answered") << "command_qm" << frame("?") << QByteArray()
+                                          << QStringList{stopTimeout, "cmd ?, Communication timeout on <header>"};
+        QTest::newRow("go-to not answered, the stop is")
+            << "execute" << frame("G10") << reply('G', "R") << QStringList{stopTimeout};
+    }
+    void stopAndInterruptedExchangeBothAnsweredWrong()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, onStop);
+        QFETCH(QStringList, shown);
+        Rig t;
+        t.edit(angle)->setText(QStringLiteral("10"));
+        t.port.expect(sent, {}, -1);
+        t.port.expect(frame("G999"), onStop, onStop.isEmpty() ? -1 : 0);
+        QTimer::singleShot(40, [&] { t.click(QStringLiteral("fast_stop")); });
+        t.click(command);
+        QCOMPARE(t.messages.shown, shown);
+        QCOMPARE(t.edit(replay)->text(), command == QLatin1String("execute") ? "CORRECT" : replayAtStart);
+        QVERIFY(!t.port.isOpen());
     }
 };
 

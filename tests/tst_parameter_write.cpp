@@ -7,6 +7,7 @@
 #include "support/watched_window.h"
 #include "ui/colours.h"
 
+#include <QStatusBar>
 #include <QtTest>
 
 namespace {
@@ -113,6 +114,53 @@ private slots:
         for (const char* b : commandGroup)
             QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
         QCOMPARE(colours::buttonColour(t.button(QStringLiteral("write_mode"))), QColor(128, 255, 128));
+    }
+
+    // From "AW" on the box takes any line as a value: a stop clicked then is held, the status bar
+    // says so, and it goes out when the dialogue ends; when the dialogue fails part-way, before
+    // the failure is shown, and the operator is told that the box may hold a partial write.
+    void stopDuringTheDialogue_data()
+    {
+        QTest::addColumn<int>("prompted");  // the lines the box prompts for before it falls silent
+        QTest::newRow("whole write") << 15;
+        QTest::newRow("prompt for line 3 missing") << 2;
+    }
+    void stopDuringTheDialogue()
+    {
+        QFETCH(int, prompted);
+        Window t;
+        t.setDefaults();
+        t.port.expect(frame("S"), reply('S', "R"));
+        t.port.expect(frame("W"), acceptW, 60);  // STOP! is clicked before the box accepts
+        for (int k = 0; k < qMin(prompted + 1, 15); ++k)
+            t.port.expect(exampleLines[k] + '\r', k == prompted ? "" : k < 14 ? "N" : "\r", k == prompted ? -1 : 0);
+        t.port.expect(frame("G999"), reply('G', "R"));
+        QString statusWhileHeld;
+        QTimer::singleShot(20, [&] {
+            t.click(QStringLiteral("fast_stop"));
+            statusWhileHeld = t.window->statusBar()->currentMessage();
+        });
+        QList<QByteArray> writesAtFirstMessage;
+        t.messages.onInform = [&](const QString&) {
+            if (writesAtFirstMessage.isEmpty())
+                writesAtFirstMessage = t.port.writes;
+        };
+        t.write();
+        QCOMPARE(statusWhileHeld, QStringLiteral("STOP held until the write ends"));
+        QCOMPARE(t.port.writes.size(), 2 + qMin(prompted + 1, 15) + 1);
+        QCOMPARE(t.port.writes.last(), frame("G999"));
+        QVERIFY(!t.port.remainingExpectations());
+        if (prompted == 15) {
+            QCOMPARE(t.messages.shown, QStringList());
+        } else {
+            QCOMPARE(writesAtFirstMessage, t.port.writes);
+            QCOMPARE(t.messages.shown,
+                     (QStringList{"Expected N as replay, received: ",
+                                  "The STOP held during the write went out when the write failed: the CBOX may hold "
+                                  "a partial write. Read its parameters with cmd L."}));
+        }
+        QVERIFY(t.window->statusBar()->currentMessage().isEmpty());
+        QVERIFY(!t.port.isOpen());
     }
 
     // Every check of the dialogue: the message, the lines sent up to it and nothing after it.

@@ -357,7 +357,7 @@ int Run::goTo(const QString& angle, int timeoutS)
         if (interrupted)
             return;
         interrupted = true;
-        // A safety action, sent as soon as whatever exchange runs has ended, as STOP! is.
+        // A safety action, sent at once whatever exchange runs, as STOP! is.
         exchange([this] { commands().CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
         loop.exit(Interrupted);
     };
@@ -424,7 +424,7 @@ int Run::goTo(const QString& angle, int timeoutS)
     }
     switch (ending) {
     case Interrupted:
-        // Let the stop queued behind a running exchange go out before the run ends.
+        // Let the exchange the stop interrupted end before the run does.
         while (m_session.lock().busy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         printError(QStringLiteral("Interrupted: the fast stop was sent."));

@@ -13,12 +13,14 @@
 #include <QStringList>
 #include <functional>
 
+class ExchangeLock;
 class View;
 class SerialLink;
 
 class Commands {
 public:
-    Commands(SerialLink& link, View& view);
+    // The lock holds the stops clicked during the parameter write's dialogue.
+    Commands(SerialLink& link, View& view, ExchangeLock& lock);
 
     SerialLink& link() { return m_link; }
     View& view() { return m_view; }
@@ -37,7 +39,7 @@ public:
     bool CMD_S();
     // The S that ends monitoring: the box sends status frames until it has received S, so the
     // few still on the line come before its reply; they are passed over, not taken for it, and so
-    // are the replies to the stops sent while monitoring ended.
+    // are the replies to the stops sent while the monitor ran or ended.
     bool CMD_S_AFTER_MONITOR();
     void CMD_M();
     bool CMD_VERSION();
@@ -64,11 +66,13 @@ private:
     // F and K: the entry's text, refused unless it is a plain number.
     void calibrateWithEntry(QChar letter, Field entry, const QString& label);
 
-    // Stops sent while monitoring ended, whose replies the closing S has yet to pass over.
+    // Stops sent while the monitor ran or ended, whose replies the closing S may meet before its
+    // own: a stop goes out at once, also while a frame that ends monitoring is being read.
     int m_stopRepliesInFlight = 0;
     QStringList m_lastBlock;
     bool m_panelFill = false;
 
     SerialLink& m_link;
     View& m_view;
+    ExchangeLock& m_lock;
 };

@@ -7,6 +7,8 @@
 #include "serial/port_devices.h"
 #include "serial/serial_link.h"
 
+#include <utility>
+
 namespace envelope {
 const EnvelopeMessages plain{
     QStringLiteral("<Identifier> invalid, received:"),
@@ -51,6 +53,10 @@ bool Exchange::send(QChar letter, const QString& data)
     m_link.port().write(frame);
     m_sinceSent.start();
     m_readHere = m_view.repliesReadHere();
+    if (m_readHere) {
+        m_link.oweReply(letter);
+        m_owes = true;
+    }
     return m_readHere;
 }
 
@@ -94,6 +100,8 @@ bool Exchange::terminator(const QString& message)
 void Exchange::fail(const QString& message)
 {
     m_failed = true;
+    if (beforeFailure)
+        std::exchange(beforeFailure, nullptr)();
     m_link.messages().inform(message);
 }
 
@@ -115,6 +123,9 @@ void Exchange::finish(bool lowerFlag)
     m_link.disarmTimer();
     if (lowerFlag)
         m_link.lowerTimeoutFlag();
-    if (m_view.repliesReadHere())
+    if (std::exchange(m_owes, false))
+        m_link.settleReply();
+    // The port stays open while the exchange this one interrupted still waits for its reply.
+    if (m_view.repliesReadHere() && m_link.repliesOwed() == 0)
         m_link.port().close();
 }

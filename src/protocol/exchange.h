@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
 
 class View;
 class Messages;
@@ -50,6 +51,8 @@ public:
     bool terminator(const QString& message);
     // Shows a message through the link's message seam.
     void fail(const QString& message);
+    // Runs once before the first failure's message is shown.
+    std::function<void()> beforeFailure;
 
     // The clean-up: Timer1 disarmed, the timeout flag lowered when asked, the port closed while
     // the monitor is idle.
@@ -65,6 +68,7 @@ private:
     QString m_command;
     QElapsedTimer m_sinceSent;
     bool m_readHere = false;
+    bool m_owes = false;  // the link counts the reply as owed until finish()
     bool m_headerCame = false;
     bool m_headerTimedOut = false;
     bool m_failed = false;

@@ -1,36 +1,47 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/exchange_lock.h"
 
+#include "serial/serial_link.h"
+
 #include <utility>
 
 bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
 {
+    if (kind == Kind::Stop && m_state != State::Idle) {
+        if (m_stopsHeld) {
+            m_heldStops.append(exchange);
+            if (onStopHeld)
+                onStopHeld(true);
+        } else {
+            interruptWith(exchange);
+        }
+        return true;
+    }
     switch (m_state) {
-    case State::Running:
-        if (kind != Kind::Stop)
-            return false;
-        [[fallthrough]];
+    case State::Running: return false;
     case State::ReadingFrame:
-    case State::EndingMonitoring: m_queued.append({exchange, kind}); return true;
+    case State::EndingMonitoring: m_queued.append(exchange); return true;
     case State::Idle: break;
     }
     m_state = kind == Kind::MonitorFrame ? State::ReadingFrame : State::Running;
     exchange();
     // What was queued runs now, in order; what is clicked while it runs is refused or queued by
     // the ordinary rule (while the monitor runs, a queued exchange only sends its frame). After a
-    // frame that ended monitoring, only the stops run now.
-    const bool stopsOnly = m_state == State::EndingMonitoring;
+    // frame that ended monitoring, it waits for the exchange that closes monitoring.
+    const bool holdQueued = m_state == State::EndingMonitoring;
     m_state = State::Running;
-    for (qsizetype i = 0; i < m_queued.size();) {
-        if (!stopsOnly || m_queued.at(i).kind == Kind::Stop)
-            m_queued.takeAt(i).exchange();
-        else
-            ++i;
-    }
+    while (!holdQueued && !m_queued.isEmpty())
+        m_queued.takeFirst()();
     m_state = State::Idle;
     if (m_whenIdle)
         std::exchange(m_whenIdle, nullptr)();
     return true;
+}
+
+void ExchangeLock::interruptWith(const std::function<void()>& stop)
+{
+    SerialLink::Interruption interruption(m_link);
+    stop();
 }
 
 void ExchangeLock::whenIdle(std::function<void()> request)
@@ -39,4 +50,20 @@ void ExchangeLock::whenIdle(std::function<void()> request)
         m_whenIdle = std::move(request);
     else
         request();
+}
+
+ExchangeLock::StopHold::StopHold(ExchangeLock& lock) : m_lock(lock) { m_lock.m_stopsHeld = true; }
+
+bool ExchangeLock::StopHold::release()
+{
+    if (!m_holding)
+        return false;
+    m_holding = false;
+    m_lock.m_stopsHeld = false;
+    const bool any = !m_lock.m_heldStops.isEmpty();
+    if (any && m_lock.onStopHeld)
+        m_lock.onStopHeld(false);
+    while (!m_lock.m_heldStops.isEmpty())
+        m_lock.interruptWith(m_lock.m_heldStops.takeFirst());
+    return any;
 }

@@ -3,17 +3,23 @@
 // Keeps exchanges apart. Every wait lets the window process its events, so the operator can
 // click while an exchange waits for its reply. A second exchange must never interleave its bytes
 // with the running one, read its reply or close the port under it: while one runs, a click is
-// refused, except a stop, which is a safety action and is sent as soon as the running exchange
-// has ended. While the monitor reads a frame no click is refused: every exchange then only sends
+// refused. While the monitor reads a frame no click is refused: every exchange then only sends
 // its frame, so each is queued and sent right after the frame, in the order clicked.
 //
+// A stop is the rotor's one safety control and is never held back behind another exchange: it
+// runs at once, inside the wait of whatever runs. Its frame goes out, the link hands it its own
+// reply, and the interrupted exchange then goes on with its own wait and reply as before. The one
+// place a stop waits is the parameter write's dialogue, in which the box takes any line it gets
+// as a value: there it is held until the dialogue ends (see StopHold).
+//
 // A frame may also end monitoring (a bad frame, a lost port, STOP of the monitor clicked while it
-// was read). What was queued behind it is then no longer a send-only frame: the stops still go out
-// at once, and everything else waits for the exchange that closes monitoring, after which it runs
-// whole, in the order clicked.
+// was read). What was queued behind it is then no longer a send-only frame: it waits for the
+// exchange that closes monitoring, after which it runs whole, in the order clicked.
 
 #include <QList>
 #include <functional>
+
+class SerialLink;
 
 class ExchangeLock {
 public:
@@ -24,12 +30,15 @@ public:
         MonitorFrame,
     };
 
+    explicit ExchangeLock(SerialLink& link) : m_link(link) {}
+
     // Runs `exchange` now when no other exchange runs, then every exchange queued meanwhile, in
-    // the order clicked. Returns false when the click was refused; a stop is never refused.
+    // the order clicked. A stop runs now whatever runs, unless stops are held. Returns false when
+    // the click was refused; a stop is never refused.
     bool run(const std::function<void()>& exchange, Kind kind = Kind::Ordinary);
     bool busy() const { return m_state != State::Idle; }
-    // Called from inside a monitor frame that ends monitoring: when the frame has ended only the
-    // stops queued behind it run; the other clicks wait, in order, behind the next exchange run.
+    // Called from inside a monitor frame that ends monitoring: the clicks queued behind it wait,
+    // in order, behind the next exchange run.
     void holdQueuedUntilNextExchange()
     {
         if (m_state == State::ReadingFrame)
@@ -42,21 +51,40 @@ public:
     // later one takes the place of the earlier.
     void whenIdle(std::function<void()> request);
 
+    // Holds the stops clicked from its making until release(): the parameter write's dialogue.
+    class StopHold {
+    public:
+        explicit StopHold(ExchangeLock& lock);
+        ~StopHold() { release(); }
+        StopHold(const StopHold&) = delete;
+        StopHold& operator=(const StopHold&) = delete;
+        // The held stops go out now, in the order clicked; true when any did.
+        bool release();
+
+    private:
+        ExchangeLock& m_lock;
+        bool m_holding = true;
+    };
+    // Told true when a stop is held, false when the held stops have gone.
+    std::function<void(bool held)> onStopHeld;
+
 private:
     enum class State {
         Idle,              // nothing runs: the next click runs at once
-        Running,           // an exchange runs: a stop is queued, any other click refused
+        Running,           // an exchange runs: a click is refused, a stop runs inside it
         ReadingFrame,      // the monitor reads a frame: every click is queued behind it
-        EndingMonitoring,  // the frame read ends monitoring: every click is queued; after it
-                           // only the stops run, the rest waits for the next exchange
-    };
-    struct Queued {
-        std::function<void()> exchange;
-        Kind kind;
+        EndingMonitoring,  // the frame read ends monitoring: every click is queued and waits for
+                           // the next exchange
     };
 
+    // Runs a stop inside the exchange that runs now, leaving that exchange's wait as it was.
+    void interruptWith(const std::function<void()>& stop);
+
+    SerialLink& m_link;
     State m_state = State::Idle;
     std::function<void()> m_whenIdle;
-    // What waits: clicked while something ran, or held back for the exchange after monitoring.
-    QList<Queued> m_queued;
+    // What waits: clicked while the monitor read a frame, or held back for the exchange after monitoring.
+    QList<std::function<void()>> m_queued;
+    bool m_stopsHeld = false;
+    QList<std::function<void()>> m_heldStops;
 };

@@ -13,16 +13,18 @@
 namespace {
 
 const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
+// A refusal's rest is a CR; a line that never sends one is not read for ever.
+constexpr int refusalTailMax = 16;
 
 // The stops share everything but their data and their timeout message; their refusal and
-// unknown-reply messages both name the Fast-Stop command. A stop sent while monitoring ends leaves
-// its reply to the closing S, which is told to pass it over.
+// unknown-reply messages both name the Fast-Stop command. A stop sent while the monitor runs or
+// ends may leave its reply to the closing S, which is told to pass it over.
 void stop(SerialLink& link, View& view, Field button, const QString& data, const QString& timeoutMessage,
           int& repliesLeftToClosingS)
 {
     ButtonOff off(view, button);
     Exchange exchange(link, view);
-    if (view.monitorState() == MonitorState::Ending)
+    if (view.monitorState() != MonitorState::Idle)
         ++repliesLeftToClosingS;
     const bool readHere = exchange.send(QLatin1Char('G'), data);
     if (SessionEvents* events = view.sessionEvents(); events && !exchange.portFailed())
@@ -44,7 +46,8 @@ void stop(SerialLink& link, View& view, Field button, const QString& data, const
 void Commands::CMD_GOTO()
 {
     const Field replay = Field::goto_replay;
-    m_view.DISABLE_BUTTONS();
+    // The box may start turning the rotor as soon as it has the frame: the stops stay at hand.
+    m_view.DISABLE_BUTTONS_BUT_STOPS();
     const QString angle = m_view.text(Field::go_to_angle);
     if (goToAngleValid(angle)) {
         Exchange exchange(m_link, m_view);
@@ -61,11 +64,12 @@ void Commands::CMD_GOTO()
                 m_view.setBackground(replay, Colour::InvalidRed);
                 if (events)
                     events->targetDropped();
-                // The rest of a refusal, up to two characters, is read and not judged; a CR ends
-                // it early, so that a refusal "E" CR does not wait a whole period for more.
-                const QString rest = m_link.GET_CHAR();
-                if (!rest.isEmpty() && rest != QLatin1String("\r"))
-                    m_link.GET_CHAR();
+                // The rest of a refusal is read up to its CR and not judged, so that it never
+                // takes what follows it on the line (a stop's reply).
+                QString rest;
+                for (int n = 0; n < refusalTailMax && rest != QLatin1String("\r"); ++n)
+                    if ((rest = m_link.GET_CHAR()).isEmpty())
+                        break;
             } else {
                 if (result == QLatin1String("R")) {
                     m_view.setText(replay, QStringLiteral("CORRECT"));

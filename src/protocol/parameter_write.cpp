@@ -5,6 +5,7 @@
 #include "protocol/commands.h"
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
+#include "protocol/exchange_lock.h"
 #include "protocol/view.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/write_check.h"
@@ -22,6 +23,9 @@ bool takenBeforehand(int line)
 }
 
 const QString terminatorInvalid = QStringLiteral("Terminator invalid, received ASC:");
+const QString stoppedDuringWriteText =
+    QStringLiteral("The STOP held during the write went out when the write failed: the CBOX may hold a partial "
+                   "write. Read its parameters with cmd L.");
 
 // Sends the 15 lines, each answered by the next prompt "N", the last by CR.
 void sendLines(SerialLink& link, View& view, Exchange& exchange, const PanelState& beforehand)
@@ -64,6 +68,7 @@ void Commands::CMD_WRITE_PARAMS()
     m_view.setText(Field::inv_delay, trimmedText(m_view.text(Field::inv_delay)));
 
     Exchange exchange(m_link, m_view);
+    bool stoppedAfterFailure = false;
     if (m_view.monitorState() != MonitorState::Idle) {
         exchange.fail(QStringLiteral("Monitor is ACTIVE, cmd W not allowed!"));
     } else {
@@ -73,19 +78,29 @@ void Commands::CMD_WRITE_PARAMS()
             return;
         }
         const PanelState beforehand = panelState(m_view);
-        if (exchange.send(QLatin1Char('W'))
-            && exchange.waitHeader(QStringLiteral("cmd W: communication timeout on <header>"), AfterHeader::DisarmTimer)
-            && exchange.envelope(QLatin1Char('W'), envelope::plain)) {
-            const QString state = m_link.GET_CHAR();
-            if (state == QLatin1String("B"))
-                exchange.fail(QStringLiteral("CBOX Busy, parameters cannot be updated!"));
-            else if (state != QLatin1String("R"))
-                exchange.fail(QStringLiteral("<data> B or R invalid, received:") + state);
-            else if (exchange.terminator(terminatorInvalid)
-                     && exchange.expect(QLatin1Char('N'), QStringLiteral("Expected N, received:")))
-                sendLines(m_link, m_view, exchange, beforehand);
+        if (exchange.send(QLatin1Char('W'))) {
+            // From "AW" on, the box takes any line it gets as a value, a stop's frame too: a stop
+            // clicked now waits for the dialogue to end. When the dialogue fails, the stop goes
+            // before the failure is shown, and the box may then hold part of the write.
+            ExchangeLock::StopHold hold(m_lock);
+            exchange.beforeFailure = [&] { stoppedAfterFailure = hold.release(); };
+            if (exchange.waitHeader(QStringLiteral("cmd W: communication timeout on <header>"),
+                                    AfterHeader::DisarmTimer)
+                && exchange.envelope(QLatin1Char('W'), envelope::plain)) {
+                const QString state = m_link.GET_CHAR();
+                if (state == QLatin1String("B"))
+                    exchange.fail(QStringLiteral("CBOX Busy, parameters cannot be updated!"));
+                else if (state != QLatin1String("R"))
+                    exchange.fail(QStringLiteral("<data> B or R invalid, received:") + state);
+                else if (exchange.terminator(terminatorInvalid)
+                         && exchange.expect(QLatin1Char('N'), QStringLiteral("Expected N, received:")))
+                    sendLines(m_link, m_view, exchange, beforehand);
+            }
+            exchange.beforeFailure = nullptr;
         }
     }
     exchange.finish(false);
+    if (stoppedAfterFailure)
+        m_link.messages().inform(stoppedDuringWriteText);
     m_view.ENABLE_BUTTONS();
 }

@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/session.h"
 
+#include "protocol/session_events.h"
+#include "protocol/view.h"
+
 Session::Session(Port& port, Messages& messages, View& view, int replyPeriodMs, QObject* parent)
     : QObject(parent),
       m_link(port, messages, replyPeriodMs),
-      m_commands(m_link, view),
+      m_lock(m_link),
+      m_commands(m_link, view, m_lock),
       m_startUp(m_link, m_commands, view, messages)
 {
+    m_lock.onStopHeld = [&view](bool held) {
+        if (SessionEvents* events = view.sessionEvents())
+            events->stopHeld(held);
+    };
 }

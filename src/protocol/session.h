@@ -30,7 +30,7 @@ public:
 
 private:
     SerialLink m_link;
-    Commands m_commands;
     ExchangeLock m_lock;
+    Commands m_commands;
     StartUp m_startUp;
 };

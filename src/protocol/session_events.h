@@ -49,6 +49,9 @@ public:
         Q_UNUSED(counted)
         Q_UNUSED(running)
     }
+    // A stop clicked during the parameter write's dialogue is held until the dialogue ends (true);
+    // the held stops have gone (false).
+    virtual void stopHeld(bool held) { Q_UNUSED(held) }
     // The port an exchange opens: its number and the device that number stands for.
     virtual void portInUse(int number, const QString& device)
     {

@@ -51,6 +51,14 @@ public:
 
     // The button groups of the main window.
     virtual void DISABLE_BUTTONS() = 0;
+    // The command group off but the two stops, which stay on with their colours: while the box
+    // may be turning the rotor, a stop is at hand.
+    virtual void DISABLE_BUTTONS_BUT_STOPS()
+    {
+        DISABLE_BUTTONS();
+        setEnabled(Field::fast_stop, true);
+        setEnabled(Field::soft_stop, true);
+    }
     virtual void ENABLE_BUTTONS() = 0;
     virtual void DISABLE_WRITE_BUTTON() = 0;
     virtual void ENABLE_WRITE_BUTTON() = 0;

@@ -36,6 +36,8 @@ SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObjec
       m_messages(messages)
 {
     m_settingsPath = settingsFilePath();
+    m_replyPeriodMs = replyPeriodMs;
+    m_clock.start();
     Timer1.setInterval(replyPeriodMs);
     Timer1.setTimerType(Qt::PreciseTimer);  // the reply period to the millisecond, not within 5 %
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -44,12 +46,17 @@ SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObjec
     connect(&m_port, &Port::lost, this, [this] {
         // Nothing more can come: end any wait now as if its timer had run out.
         timeoutFlag = true;
+        ++m_lost;
         onWake();
     });
 }
 
 void SerialLink::onTick()
 {
+    // A deadline given back after an interruption ran for what was left of it; the period
+    // after it is whole again.
+    if (Timer1.interval() != m_replyPeriodMs)
+        Timer1.setInterval(m_replyPeriodMs);
     timeoutFlag = true;
     onWake();
 }
@@ -68,7 +75,11 @@ void SerialLink::armTimer()
         Timer1.start();
 }
 
-void SerialLink::disarmTimer() { Timer1.stop(); }
+void SerialLink::disarmTimer()
+{
+    Timer1.stop();
+    Timer1.setInterval(m_replyPeriodMs);
+}
 
 void SerialLink::yieldToEvents()
 {
@@ -131,7 +142,143 @@ void SerialLink::sleep()
     m_wakePending = false;
 }
 
-QString SerialLink::readWaiting() { return QString::fromLatin1(m_port.readOne()); }
+QString SerialLink::readWaiting() { return QString::fromLatin1(take()); }
+
+void SerialLink::oweReply(QChar letter)
+{
+    if (m_owed.isEmpty()) {
+        m_head.clear();
+        m_frameOwner = nobody;
+    }
+    m_owed.append({letter, {}, false});
+}
+
+void SerialLink::settleReply()
+{
+    if (m_owed.isEmpty())
+        return;
+    m_owed.removeLast();
+    if (m_frameOwner >= m_owed.size())
+        m_frameOwner = nobody;  // the rest of its frame is dropped
+    else if (m_frameOwner == unknown && m_owed.size() == 1) {
+        // The one reply still owed takes the frame whose letter was awaited.
+        m_frameOwner = 0;
+        m_owed.first().received += m_head;
+    }
+}
+
+QByteArray SerialLink::take()
+{
+    if (m_owed.isEmpty())
+        return m_port.readOne();
+    while (m_owed.last().received.isEmpty()) {
+        const QByteArray c = m_port.readOne();
+        if (c.isEmpty())
+            return {};
+        route(c.at(0));
+    }
+    QByteArray& mine = m_owed.last().received;
+    const QByteArray c = mine.left(1);
+    mine.remove(0, 1);
+    return c;
+}
+
+qint64 SerialLink::pendingForReader()
+{
+    if (m_owed.isEmpty())
+        return m_port.pendingCount();
+    if (m_owed.size() == 1)
+        return m_owed.last().received.size() + m_port.pendingCount();
+    for (QByteArray c = m_port.readOne(); !c.isEmpty(); c = m_port.readOne())
+        route(c.at(0));
+    return m_owed.last().received.size();
+}
+
+void SerialLink::route(char c)
+{
+    const bool inFrame = !m_head.isEmpty();
+    if (c == '\x02') {
+        endFrame();  // a frame cut short ends where the next begins
+        m_head = QByteArray(1, c);
+        m_frameOwner = m_owed.size() == 1 ? 0 : unknown;
+    } else if (inFrame && m_head.size() < 4) {
+        m_head += c;
+    }
+    if (m_frameOwner == unknown) {
+        // The frame's owner is known once its letter is, or once it cannot be (a frame that breaks
+        // off or is malformed before it).
+        const bool malformed = (m_head.size() > 1 && m_head.at(1) != 'A') || (m_head.size() > 2 && m_head.at(2) != ',');
+        if (m_head.size() < 4 && !malformed && c != '\r')
+            return;
+        m_frameOwner = ownerOfFrame();
+        if (m_frameOwner >= 0)
+            m_owed[m_frameOwner].received += m_head;
+    } else if (m_owed.size() == 1 && !(inFrame && m_frameOwner == nobody)) {
+        // One reply owed: its exchange reads whatever comes, as it always has, but the rest of a
+        // frame whose owner has ended is not its own.
+        m_owed.first().received += c;
+    } else if (m_frameOwner >= 0 && c != '\x02') {
+        m_owed[m_frameOwner].received += c;
+    }
+    if (c == '\r' && !m_head.isEmpty())
+        endFrame();
+}
+
+int SerialLink::ownerOfFrame() const
+{
+    const bool enveloped = m_head.size() >= 4 && m_head.at(1) == 'A' && m_head.at(2) == ',';
+    const QChar echo = enveloped ? QChar::fromLatin1(m_head.at(3)) : QChar();
+    for (int i = 0; i < m_owed.size(); ++i)
+        if (!m_owed.at(i).answered && m_owed.at(i).letter == echo)
+            return i;
+    for (int i = 0; i < m_owed.size(); ++i)
+        if (!m_owed.at(i).answered)
+            return i;
+    return nobody;
+}
+
+void SerialLink::endFrame()
+{
+    if (m_frameOwner >= 0 && m_head.size() >= 4 && m_head.at(1) == 'A' && m_head.at(2) == ','
+        && m_owed.at(m_frameOwner).letter == QChar::fromLatin1(m_head.at(3)))
+        m_owed[m_frameOwner].answered = true;
+    m_head.clear();
+    m_frameOwner = nobody;
+}
+
+SerialLink::Interruption::Interruption(SerialLink& link)
+    : m_link(link),
+      m_armed(link.Timer1.isActive()),
+      m_deadline(m_armed ? link.now() + link.Timer1.remainingTime() : 0),
+      m_flag(link.timeoutFlag),
+      m_receiveText(link.receiveText),
+      m_lostBefore(link.m_lost)
+{
+    link.disarmTimer();
+}
+
+SerialLink::Interruption::~Interruption()
+{
+    SerialLink& link = m_link;
+    link.receiveText = m_receiveText;
+    link.timeoutFlag = m_flag || link.m_lost != m_lostBefore;
+    link.disarmTimer();
+    if (m_armed) {
+        const qint64 left = m_deadline - link.now();
+        if (left > 0) {
+            link.Timer1.start(int(left));
+        } else {
+            // The deadline passed while the stop ran (its message may have stayed on screen a
+            // while): the wait has timed out unless what it waited for has come meanwhile, which
+            // then gets a whole period.
+            link.Timer1.start();
+            if (link.pendingForReader() == 0)
+                link.timeoutFlag = true;
+        }
+    }
+    // The interrupted wait looks again at once: its characters may have come meanwhile.
+    link.onWake();
+}
 
 bool SerialLink::OPEN_PORT()
 {
@@ -226,7 +373,7 @@ bool SerialLink::waitPending(int count)
         yieldToEvents();
         if (timeoutFlag)
             return false;
-        if (m_port.pendingCount() >= count)
+        if (pendingForReader() >= count)
             return true;
         sleep();
     }

@@ -12,6 +12,7 @@
 #include "serial/port.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -41,7 +42,7 @@ public:
     // Timer1, the reply timer: whether it runs, what is left of its period, and the period.
     bool timerArmed() const { return Timer1.isActive(); }
     int timerRemainingMs() const { return Timer1.remainingTime(); }
-    int replyPeriodMs() const { return Timer1.interval(); }
+    int replyPeriodMs() const { return m_replyPeriodMs; }
     // The timeout flag: raised by Timer1's tick or a lost port, lowered only by the readers and
     // the exchanges.
     bool timedOut() const { return timeoutFlag; }
@@ -102,11 +103,63 @@ public:
     // True once the application is quitting: every wait then ends at once.
     bool aborted() const { return m_aborted; }
 
+    // The replies the box owes to frames written by exchanges that read their own reply. The box
+    // answers each frame once, in the order received, as STX "A" "," letter "," data CR. While one
+    // reply is owed, its exchange reads the line's characters as they come. A stop sent while
+    // another exchange waits makes two: the link then hands each reply frame to the exchange that
+    // owes it, matched by its letter and, among replies with the same letter, by the order their
+    // frames went out; a frame that echoes no owed letter goes to the oldest reply still owed, whose
+    // envelope test then reports it. The exchange reading is always the last one to owe: a stop
+    // runs inside the wait of the exchange it interrupted.
+    void oweReply(QChar letter);
+    // The reading exchange has ended: its reply is no longer owed; what of it was not read is dropped.
+    void settleReply();
+    int repliesOwed() const { return int(m_owed.size()); }
+
+    // An exchange run inside another's wait (a stop): the interrupted exchange's wait, Timer1 with
+    // its deadline, the timeout flag and the text it was receiving, is put aside and given back
+    // afterwards, so that the stop neither disarms nor shortens it. A deadline that passed meanwhile
+    // raises the flag unless the reply it waited for has come.
+    class Interruption {
+    public:
+        explicit Interruption(SerialLink& link);
+        ~Interruption();
+        Interruption(const Interruption&) = delete;
+        Interruption& operator=(const Interruption&) = delete;
+
+    private:
+        SerialLink& m_link;
+        bool m_armed;
+        qint64 m_deadline;
+        bool m_flag;
+        QString m_receiveText;
+        int m_lostBefore;
+    };
+
 signals:
     void woken();
 
 private:
+    struct OwedReply {
+        QChar letter;
+        QByteArray received;    // its characters taken from the port and not yet read
+        bool answered = false;  // a frame echoing its letter has ended
+    };
+    // A frame's characters go to no one: it began before any reply was owed, or no reply is owed
+    // that it could answer.
+    static constexpr int nobody = -2;
+    // Several replies are owed and the frame being received has not shown its letter yet.
+    static constexpr int unknown = -1;
+
     bool waitPending(int count);
+    // One character for the reading exchange, and how many it has waiting.
+    QByteArray take();
+    qint64 pendingForReader();
+    // Hands one character taken from the port to the reply it belongs to.
+    void route(char c);
+    int ownerOfFrame() const;
+    void endFrame();
+    qint64 now() const { return m_clock.elapsed(); }
     QString numberField(int width);
     void onTick();
     void onWake();
@@ -123,6 +176,12 @@ private:
     bool m_wakePending = false;
     bool m_aborted = false;
     QElapsedTimer m_sinceEvents;  // since the window's events were last processed by a wait
+    int m_replyPeriodMs;
+    QElapsedTimer m_clock;      // the deadlines put aside by an interruption are read on it
+    int m_lost = 0;             // how often the port was lost
+    QList<OwedReply> m_owed;    // oldest first; the last one reads
+    QByteArray m_head;          // the start of the frame being received, up to its second separator
+    int m_frameOwner = nobody;  // the reply the frame being received belongs to, once known
 };
 
 // "ERROR OPENING COM PORT #" followed by the number with a blank in place of a plus sign.

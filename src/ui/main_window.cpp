@@ -85,7 +85,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
     });
     connectSetPanelChecks(*this, *this);
 
-    // Each command button runs its exchange; the stops are never lost.
+    // Each command button runs its exchange; the stops go out at once, whatever runs.
     const auto wire = [this](Field name, ExchangeLock::Kind kind, std::function<void()> command) {
         connect(button(name), &QAbstractButton::clicked, this, [this, command, kind, name] {
             if (!m_lock.run(command, kind))
@@ -259,8 +259,17 @@ void MainWindow::switchOn(QWidget* w)
 
 void MainWindow::DISABLE_BUTTONS()
 {
-    for (Field name : {Field::write_mode, Field::read_info, Field::execute, Field::cmd_monitor, Field::fast_stop,
-                       Field::soft_stop, Field::command_s}) {
+    DISABLE_BUTTONS_BUT_STOPS();
+    for (Field name : {Field::fast_stop, Field::soft_stop}) {
+        QAbstractButton* b = button(name);
+        switchOff(b);
+        colours::paintButton(b, colours::buttonFace());
+    }
+}
+
+void MainWindow::DISABLE_BUTTONS_BUT_STOPS()
+{
+    for (Field name : {Field::write_mode, Field::read_info, Field::execute, Field::cmd_monitor, Field::command_s}) {
         QAbstractButton* b = button(name);
         switchOff(b);
         colours::paintButton(b, colours::buttonFace());
@@ -330,8 +339,8 @@ void MainWindow::openCalibration()
 
 void MainWindow::stopFromKeyboard()
 {
-    // As a click on STOP!, also while the start-up sequence keeps the panels off: the stop is then
-    // sent right after the sequence.
+    // As a click on STOP!, also while the start-up sequence keeps the panels off: the stop goes
+    // out at once, inside the sequence's wait.
     QAbstractButton* stop = button(Field::fast_stop);
     if (stop->isEnabledTo(centralWidget()))
         m_lock.run([this] { m_commands.CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
@@ -339,8 +348,7 @@ void MainWindow::stopFromKeyboard()
 
 void MainWindow::startUp()
 {
-    // No other exchange may start while the start-up sequence runs; a stop clicked meanwhile is
-    // sent right after it.
+    // No other exchange may start while the start-up sequence runs; a stop goes out at once.
     restoreDial(*this, m_link);
     m_lock.run([this] { runStartUp(StartUp::From::Prompt); });
     m_ports->afterStartUp([this] { startUpAfterPortChoice(); });

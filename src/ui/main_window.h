@@ -78,6 +78,7 @@ public:
     bool isEnabled(Field field) const override;
     void setEnabled(Field field, bool enabled) override;
     void DISABLE_BUTTONS() override;
+    void DISABLE_BUTTONS_BUT_STOPS() override;
     void ENABLE_BUTTONS() override;
     void DISABLE_WRITE_BUTTON() override;
     void ENABLE_WRITE_BUTTON() override;

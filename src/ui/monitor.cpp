@@ -180,7 +180,8 @@ void Monitor::start()
     // sends its frame (the caption reads "STOP") and its reply is listed here. While a frame is
     // being read, the lock is held, so that no exchange can lower the timeout flag or disarm
     // Timer1 under the frame's character waits; every click meanwhile is sent right after the
-    // frame, in the order clicked.
+    // frame, in the order clicked, but a stop, which goes out at once and leaves the frame's
+    // waits as they were.
     bool goOn = true;
     {
         PaintPacer pacer(m_window, [this] { flushListing(); });
@@ -190,8 +191,8 @@ void Monitor::start()
                 [&] {
                     goOn = readFrame();
                     // A frame that ends monitoring, or one during which STOP was clicked: the
-                    // clicks queued behind it are no longer send-only frames. The stops go out
-                    // now, their replies left to the closing S; the rest runs after it.
+                    // clicks queued behind it are no longer send-only frames: they run after the
+                    // closing S, which passes over the replies to the stops sent meanwhile.
                     if (!goOn || m_state != MonitorState::Running) {
                         setState(MonitorState::Ending);
                         lock.holdQueuedUntilNextExchange();

@@ -22,6 +22,7 @@ public:
     }
     void monitorFrames(int counted, bool running) override { emit frames(counted, running); }
     void portInUse(int number, const QString& device) override { emit port(number, device); }
+    void stopHeld(bool held) override { emit stopHeldChanged(held); }
 
 signals:
     void position(const QString& angle, RotorState state);
@@ -31,4 +32,5 @@ signals:
     void exchange(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs);
     void frames(int counted, bool running);
     void port(int number, const QString& device);
+    void stopHeldChanged(bool held);
 };

@@ -78,6 +78,8 @@ QString exchangeOutcomeText(const QString& command, ExchangeOutcome outcome, qin
     return command;
 }
 
+const QString stopHeldText = QStringLiteral("STOP held until the write ends");
+
 QString portInUseText(int number, const QString& device)
 {
     return QStringLiteral("COM %1 \u2192 %2").arg(number).arg(device);
@@ -100,6 +102,13 @@ void addSessionStatusBar(QStatusBar* bar, SessionSignals& session)
                      });
     QObject::connect(&session, &SessionSignals::port, port,
                      [port](int number, const QString& device) { port->setText(portInUseText(number, device)); });
+    // Shown over the last exchange's words until the held stop has gone.
+    QObject::connect(&session, &SessionSignals::stopHeldChanged, bar, [bar](bool held) {
+        if (held)
+            bar->showMessage(stopHeldText);
+        else
+            bar->clearMessage();
+    });
     QObject::connect(&session, &SessionSignals::frames, count,
                      [count](int counted, bool running) { count->counted(counted, running); });
 }

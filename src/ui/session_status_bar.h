@@ -19,3 +19,5 @@ void addSessionStatusBar(QStatusBar* bar, SessionSignals& session);
 QString exchangeOutcomeText(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs);
 // "COM n → device".
 QString portInUseText(int number, const QString& device);
+// Shown while a stop clicked during the parameter write's dialogue waits for its end.
+extern const QString stopHeldText;

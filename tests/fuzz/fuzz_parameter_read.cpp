@@ -3,6 +3,7 @@
 #include "fuzz/fuzz_port.h"
 #include "fuzz/fuzz_support.h"
 #include "protocol/commands.h"
+#include "protocol/exchange_lock.h"
 #include "serial/serial_link.h"
 #include "support/field_map_view.h"
 
@@ -21,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SilentMessages messages;
     SerialLink link(port, messages, fuzzReplyPeriodMs);
     FieldMapView view;
-    Commands commands(link, view);
+    ExchangeLock lock(link);
+    Commands commands(link, view, lock);
     if (size > 1 && (data[1] & 1))
         commands.CMD_READ_PARAMS_FILLING_PANEL();
     else
