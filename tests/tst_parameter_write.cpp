@@ -491,17 +491,16 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QStringList>("named");  // none: asked
         const QString pwm = QStringLiteral("pwm_period pwm_max_duty pwm_min_duty");
-        const QString seconds[] = {"-0.0016", "0", "107.4774", "107.479"};
         const struct {
             int line;
             QString entries, labels, texts[4];
         } cases[] = {
-            {4, "inv_delay", "Rev. Delay", {seconds[0], seconds[1], seconds[2], seconds[3]}},
+            {4, "inv_delay", "Rev. Delay", {"-0.0016", "0", "107.4774", "107.479"}},
             {6, pwm, "PWM:period|PWM:max.duty", {"-1.64 100 0", "50 0 0", "107477.4 100 0", "107479 100 0"}},
             {7, pwm, "PWM:period|PWM:max.duty", {"1.64 200 0", "50 100 0", "107477.4 0 0", "107479 0 0"}},
             {9, pwm, "PWM:period|PWM:min.duty", {"164 100 -1", "50 100 0", "107477.4 50 100", "107479 50 100"}},
-            {11, "pres_delay", "Preset Delay", {seconds[0], seconds[1], seconds[2], seconds[3]}},
-            {15, "rot_timeout", "Rot. Timeout", {seconds[0], seconds[1], seconds[2], seconds[3]}},
+            {11, "pres_delay", "Preset Delay", {"-0.0016", "0", "107.4774", "107.479"}},
+            {15, "rot_timeout", "Rot. Timeout", {"-0.0016", "0", "107.4774", "107.479"}},
         };
         const char* const values[] = {"-1", "0", "65535", "65536"};
         for (const auto& c : cases)
@@ -527,8 +526,6 @@ private slots:
         for (const QString& l : t.messages.shown.value(0).split(QLatin1Char('\n')).mid(1))
             refused << l.section(QStringLiteral(" holds "), 0, 0);
         QCOMPARE(refused, named);
-        QCOMPARE(t.messages.questions.size(), named.isEmpty() ? 2 : 1);
-        QVERIFY(t.port.writes.isEmpty());
     }
 
     // The question's informative text says what the write changes in the box, as read last in
