@@ -163,6 +163,11 @@ void CliTest::readWriteReadBackEqual_data()
                                                            << "offset_read"
                                                            << "-5°" << 12 << "-5"
                                                            << "65531";
+    QTest::newRow("offset outside its marked range") << "offset_write"
+                                                     << "71"
+                                                     << "offset_read"
+                                                     << "71°" << 12 << "71"
+                                                     << "71";
 }
 
 void CliTest::readWriteReadBackEqual()
@@ -209,6 +214,10 @@ void CliTest::readWriteReadBackEqual()
     QVERIFY2(write.status == 0, qPrintable(describe(write)));
     QCOMPARE(rig.framesSent().mid(before), (QStringList{frameText("AS"), frameText("AW"), frameText("AL")}));
     QVERIFY(rig.sim->log().contains(QStringLiteral("rx %1<CR>  (W value line %2)").arg(sent).arg(line)));
+    // A value outside its marked range goes, told first as the window's question tells it.
+    QCOMPARE(write.err, value == QLatin1String("71") ? QStringLiteral("Outside their marked range, written as they "
+                                                                      "are:\nOffset 71 is outside -70 to 70.\n")
+                                                     : QString());
 
     // Read again, as JSON: the box holds what the file said.
     Result again = rig.run({QStringLiteral("read"), QStringLiteral("--json")});
@@ -295,6 +304,10 @@ void CliTest::exitStatus_data()
     QTest::newRow("box busy on write") << QStringList{"--fault-busy"} << true
                                        << QStringList{"write", "set.rotor", "--yes"} << false << 1 << "^$"
                                        << "^CBOX Busy, parameters cannot be updated!\n$";
+    QTest::newRow("S silent on write")
+        << QStringList{"--fault-silent", "--fault-on", "S"} << true << QStringList{"write", "set.rotor", "--yes"}
+        << false << 1 << "^$"
+        << "^cmd S, Communication timeout on <header>\nNothing was written to the CBOX\\.\n$";
     QTest::newRow("unknown option") << sim << true << QStringList{"status", "--bogus"} << false << 2 << "^$"
                                     << "^rotor: Unknown option 'bogus'\\.\n";
     QTest::newRow("angle out of range") << sim << true << QStringList{"goto", "360"} << false << 2 << "^$"

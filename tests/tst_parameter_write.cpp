@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter write "W" on the wire: the question, the S exchange before it, the worked example
 // byte for byte with PC and CBOX taking turns, every check of the dialogue stopping it at the
-// right line with its exact message, the monitor's refusal, and entries edited while it runs.
+// right line with its exact message, the monitor's refusal, and entries edited while it runs
+// (which the write no longer looks at).
 
-#include "ui/monitor.h"
+#include "protocol/set_panel_entries.h"
 #include "support/watched_window.h"
 #include "ui/colours.h"
+#include "ui/monitor.h"
 
 #include <QStatusBar>
 #include <QtTest>
@@ -237,11 +239,6 @@ private slots:
                                           << 0 << QByteArray() << QStringList{"<Separator>2 invalid, received:."} << 0;
         QTest::newRow("stray bytes before the reply")
             << sOk << "\r\nN\x01" + acceptW << 0 << QByteArray() << QStringList{} << 15;
-        // The S exchange before the write does not decide anything: the write goes on.
-        QTest::newRow("S refused") << reply('S', "B") << acceptW << 0 << QByteArray() << QStringList{"R not received:B"}
-                                   << 15;
-        QTest::newRow("S silent") << QByteArray() << acceptW << 0 << QByteArray()
-                                  << QStringList{"cmd S, Communication timeout on <header>"} << 15;
     }
     void dialogueChecks()
     {
@@ -275,6 +272,32 @@ private slots:
             QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
     }
 
+    // After a failed S the box's state is unknown, and a late answer to S would be read as W's:
+    // nothing is written.
+    void noWriteAfterAFailedS_data()
+    {
+        QTest::addColumn<QByteArray>("sReply");
+        QTest::addColumn<int>("delayMs");  // -1: never
+        QTest::addColumn<QString>("message");
+        QTest::newRow("S refused") << reply('S', "B") << 0 << "R not received:B";
+        QTest::newRow("S silent") << QByteArray() << -1 << "cmd S, Communication timeout on <header>";
+        QTest::newRow("S late") << reply('S', "R") << 300 << "cmd S, Communication timeout on <header>";
+    }
+    void noWriteAfterAFailedS()
+    {
+        QFETCH(QByteArray, sReply);
+        QFETCH(int, delayMs);
+        QFETCH(QString, message);
+        Window t;
+        t.setDefaults();
+        t.port.expect(frame("S"), sReply, delayMs);
+        t.port.expect(frame("W"), acceptW);
+        t.write();
+        QCOMPARE(t.messages.shown, (QStringList{message, "Nothing was written to the CBOX."}));
+        QCOMPARE(t.port.writes, QList<QByteArray>{frame("S")});
+        QVERIFY(!t.port.isOpen());
+    }
+
     void portThatCannotBeOpened()
     {
         Window t;
@@ -282,8 +305,8 @@ private slots:
         t.port.failOpen = true;
         t.window->link().setPortNumber(2);
         t.write();
-        // Once for the S exchange, once for the write itself; nothing is sent.
-        QCOMPARE(t.messages.shown, QStringList(2, QStringLiteral("ERROR OPENING COM PORT # 2")));
+        // The S exchange's message, then the write's; nothing is sent.
+        QCOMPARE(t.messages.shown, (QStringList{"ERROR OPENING COM PORT # 2", "Nothing was written to the CBOX."}));
         QVERIFY(t.port.written.isEmpty());
         for (const char* b : commandGroup)
             QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
@@ -360,28 +383,26 @@ private slots:
         QCOMPARE(lineWrites(t.port), lines);
     }
 
-    // The operator edits the panel while the dialogue waits for the prompt after line 2: the
-    // entries not yet sent go with their new text, while lines 1, 5, 6, 7, 9, 10 and 13, taken
-    // before "AW" was sent, keep what the panel held then.
+    // The operator edits the panel after Yes, while the S exchange takes its time: every line
+    // goes as the panel held it at the click, and the edits, a refused text among them, stay.
     void entriesEditedDuringTheDialogue()
     {
         Window t;
         t.setDefaults();
-        const QList<QByteArray> sent{"1",  "0", "450", "1220", "1", "30", "0",    "20",
-                                     "15", "1", "610", "-5",   "0", "7",  "36585"};
-        t.port.expect(frame("S"), reply('S', "R"));
+        const QList<QByteArray> sent = exampleLines;
+        t.port.expect(frame("S"), reply('S', "R"), 30);
         t.port.expect(frame("W"), acceptW);
-        for (qsizetype k = 0; k < sent.size(); ++k)  // the prompt after line 2 takes its time
-            t.port.expect(sent[k] + '\r', k < 14 ? QByteArray("N") : QByteArray("\r"), k == 1 ? 30 : 0);
+        for (qsizetype k = 0; k < sent.size(); ++k)
+            t.port.expect(sent[k] + '\r', k < 14 ? QByteArray("N") : QByteArray("\r"));
         const auto type = [&t](const char* entry, const char* text) {
             t.edit(QString::fromLatin1(entry))->setText(QString::fromLatin1(text));
         };
         bool edited = false;
         t.port.onWrite = [&](const QByteArray&) {
-            if (t.port.writes.size() != 3)  // S, W, line 1: this is line 2
+            if (t.port.writes.size() != 1)  // S
                 return;
             QTimer::singleShot(0, [&] {
-                type("lower_limit", "99");
+                type("lower_limit", "0abc");
                 type("upper_limit", "450");
                 type("inv_delay", "2");
                 type("pwm_period", "100");
@@ -459,13 +480,13 @@ private slots:
         QTest::newRow("a timeout and a PWM period beyond the line")
             << true << QStringList{"rot_timeout", "200", "pwm_period", "200000"}
             << QStringList{holds("PWM:period", "\"200000\"",
-                                 "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it "
+                                 "a value that keeps the PWM on-time in ticks of 1.64 ms within 0..65535 (it "
                                  "would be 121951)"),
                            holds("PWM:max.duty", "\"100\"",
-                                 "a value that keeps the PWM on-time in ticks of 1.64 ms within -99999..99999 (it "
+                                 "a value that keeps the PWM on-time in ticks of 1.64 ms within 0..65535 (it "
                                  "would be 121951)"),
                            holds("Rot. Timeout", "\"200\"",
-                                 "a value that keeps the rotation timeout in ticks of 1.64 ms within -99999..99999 (it "
+                                 "a value that keeps the rotation timeout in ticks of 1.64 ms within 0..65535 (it "
                                  "would be 121951)")};
         QTest::newRow("plain numbers, red or blank-padded, are asked")
             << true << QStringList{"upper_limit",       "600", "offset_write", " -070 ",
@@ -508,8 +529,56 @@ private slots:
         }
     }
 
+    // A duration goes in ticks into a 16-bit field of the box: each computed line at its edges,
+    // the entries it comes from named when it is refused.
+    void computedLinesTheBoxCannotHoldAreRefused_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("named");  // none: asked
+        const QString pwm = QStringLiteral("pwm_period pwm_max_duty pwm_min_duty");
+        const struct {
+            int line;
+            QString entries, labels, texts[4];
+        } cases[] = {
+            {4, "inv_delay", "Rev. Delay", {"-0.0016", "0", "107.4774", "107.479"}},
+            {6, pwm, "PWM:period|PWM:max.duty", {"-1.64 100 0", "50 0 0", "107477.4 100 0", "107479 100 0"}},
+            {7, pwm, "PWM:period|PWM:max.duty", {"1.64 200 0", "50 100 0", "107477.4 0 0", "107479 0 0"}},
+            {9, pwm, "PWM:period|PWM:min.duty", {"164 100 -1", "50 100 0", "107477.4 50 100", "107479 50 100"}},
+            {11, "pres_delay", "Preset Delay", {"-0.0016", "0", "107.4774", "107.479"}},
+            {15, "rot_timeout", "Rot. Timeout", {"-0.0016", "0", "107.4774", "107.479"}},
+        };
+        const char* const values[] = {"-1", "0", "65535", "65536"};
+        for (const auto& c : cases)
+            for (int i = 0; i < 4; ++i)
+                QTest::addRow("line %d at %s", c.line, values[i])
+                    << c.line << c.entries.split(' ') << c.texts[i].split(' ') << QString::fromLatin1(values[i])
+                    << (i == 0 || i == 3 ? c.labels.split('|') : QStringList());
+    }
+    void computedLinesTheBoxCannotHoldAreRefused()
+    {
+        QFETCH(int, line);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, value);
+        QFETCH(QStringList, named);
+        Window t;
+        t.setDefaults();
+        for (qsizetype i = 0; i < entries.size(); ++i)
+            t.edit(entries[i])->setText(texts[i]);
+        QCOMPARE(encode_write_lines(line, panelState(*t.window)), value);
+        t.write(false);
+        QStringList refused;
+        for (const QString& l : t.messages.shown.value(0).split(QLatin1Char('\n')).mid(1))
+            refused << l.section(QStringLiteral(" holds "), 0, 0);
+        QCOMPARE(refused, named);
+    }
+
     // The question's informative text says what the write changes in the box, as read last in
-    // this run, field by field; or that the box has not been read.
+    // this run, field by field, or that the box has not been read; before that, each value sent
+    // outside its marked range, judged anew (the minimum duty's colour is stale here).
     void theQuestionSaysWhatTheWriteChanges_data()
     {
         QTest::addColumn<bool>("read");
@@ -535,6 +604,13 @@ private slots:
         QTest::newRow("read, a negative offset held alike is no change")
             << true << QStringList{"offset_write", "-5"} << "The CBOX already holds these values, as read last."
             << "65531";
+        QTest::newRow("red entries, a stale minimum duty among them")
+            << false << QStringList{"lower_limit", "300",          "upper_limit", "200",          "pwm_min_duty",
+                                    "60",          "pwm_max_duty", "50",          "offset_write", "71"}
+            << "Outside their marked range, written as they are:\nLower Limit 300 is above Upper Limit 200.\n"
+               "Offset 71 is outside -70 to 70.\nPWM:min.duty 60 is above PWM:max.duty 50.\n\nThe CBOX has not "
+               "been read since rotor started: what it holds now is not known."
+            << "00000";
         QTest::newRow("read, a negative offset changed")
             << true << QStringList{"offset_write", "-7"}
             << "What the write changes in the CBOX, as read last:\nOffset: -5 → -7"

@@ -265,10 +265,13 @@ int Run::write(const QString& path)
         return Usage;
     }
     fillSetPanel(m_view, std::get<ParameterFile>(loaded).panel);
-    if (const QList<RefusedEntry> refused = refusedWriteEntries(panelState(m_view)); !refused.isEmpty()) {
+    const PanelState panel = panelState(m_view);
+    if (const QList<RefusedEntry> refused = refusedWriteEntries(panel); !refused.isEmpty()) {
         printError(writeRefusalText(refused));
         return Usage;
     }
+    // The lines the write sends, as the window's write fixes them at its click.
+    const QStringList lines = writeLines(panel);
     if (const int status = selectPort(); status != Done)
         return status;
 
@@ -278,6 +281,10 @@ int Run::write(const QString& path)
         if (const int status = outcome(); status != Done)
             return status;
     }
+    // Values outside their marked range go as they are. A person asked reads them in the
+    // question's details; otherwise they are told here, before the question is answered.
+    if (const QString warnings = writeWarningsText(panel, lines); !warnings.isEmpty() && !m_messages.willAsk())
+        printError(warnings);
     exchange([this] { commands().CMD_WRITE_PARAMS(); });
     if (m_messages.couldNotAsk() || m_messages.declined())
         return Usage;
@@ -285,14 +292,13 @@ int Run::write(const QString& path)
         return status;
 
     // What went is compared with what the box holds now, line by line, by value.
-    const PanelState sent = panelState(m_view);
     m_reading.reset();
     exchange([this] { commands().CMD_READ_PARAMS(); });
     if (const int status = outcome(); status != Done || !m_reading)
         return status == Done ? BoxFailed : status;
     const QStringList& block = m_reading->block;
     QStringList differences;
-    for (const WriteLineDifference& difference : writeLineDifferences(sent, block))
+    for (const WriteLineDifference& difference : writeLineDifferences(lines, block))
         differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
                            .arg(difference.line + 2)
                            .arg(difference.name, difference.sent, difference.held);

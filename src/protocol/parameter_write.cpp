@@ -6,8 +6,8 @@
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
 #include "protocol/exchange_lock.h"
-#include "protocol/view.h"
 #include "protocol/set_panel_entries.h"
+#include "protocol/view.h"
 #include "protocol/write_check.h"
 #include "protocol/write_lines.h"
 #include "serial/messages.h"
@@ -15,24 +15,16 @@
 
 namespace {
 
-// Lines taken from the panel before "AW" is sent; the others are taken from their entries at
-// the moment they are sent, so an entry edited during the dialogue goes with its new text.
-bool takenBeforehand(int line)
-{
-    return line == 1 || line == 5 || line == 6 || line == 7 || line == 9 || line == 10 || line == 13;
-}
-
 const QString terminatorInvalid = QStringLiteral("Terminator invalid, received ASC:");
 const QString stoppedDuringWriteText =
     QStringLiteral("The STOP held during the write went out when the write failed: the CBOX may hold a partial "
                    "write. Read its parameters with cmd L.");
 
 // Sends the 15 lines, each answered by the next prompt "N", the last by CR.
-void sendLines(SerialLink& link, View& view, Exchange& exchange, const PanelState& beforehand)
+void sendLines(SerialLink& link, Exchange& exchange, const QStringList& lines)
 {
     for (int k = 1; k <= 15; ++k) {
-        const QString line = encode_write_lines(k, takenBeforehand(k) ? beforehand : panelState(view));
-        link.port().write(line.toLatin1() + '\r');
+        link.port().write(lines.at(k - 1).toLatin1() + '\r');
         const QString c = link.GET_CHAR();
         if (k < 15 && c != QLatin1String("N")) {
             exchange.fail(QStringLiteral("Expected N as replay, received: ") + c);
@@ -51,16 +43,20 @@ void sendLines(SerialLink& link, View& view, Exchange& exchange, const PanelStat
 
 void Commands::CMD_WRITE_PARAMS()
 {
+    // The panel is taken once, at the click: the refusal judges it, the question lists its lines,
+    // and Yes sends exactly those lines. What is typed while the dialogue waits for the box stays
+    // in the panel for the next write.
+    const PanelState panel = panelState(m_view);
     // The box stores whatever lines it gets: a panel that would send it garbage is refused before
     // the question, with nothing sent and no button touched.
-    const PanelState panel = panelState(m_view);
     if (const QList<RefusedEntry> refused = refusedWriteEntries(panel); !refused.isEmpty()) {
         m_link.messages().inform(writeRefusalText(refused));
         return;
     }
+    const QStringList lines = writeLines(panel);
     if (!m_link.messages().askYesNoWithDetails(
             QStringLiteral("THIS COMMAND OVERWRITES THE CBOX SETTINGS!!! ARE YOU SURE?"),
-            QStringLiteral("WRITE PARAMETERS COMMAND"), writeChangesText(panel, m_lastBlock)))
+            QStringLiteral("WRITE PARAMETERS COMMAND"), writeQuestionDetails(panel, lines, m_lastBlock)))
         return;
     m_view.DISABLE_BUTTONS();
     m_view.setEnabled(Field::fast_stop, true);
@@ -71,13 +67,15 @@ void Commands::CMD_WRITE_PARAMS()
     bool stoppedAfterFailure = false;
     if (m_view.monitorState() != MonitorState::Idle) {
         exchange.fail(QStringLiteral("Monitor is ACTIVE, cmd W not allowed!"));
+    } else if (CMD_S()) {
+        // After a failed S the box's state is unknown, and a late answer to S would be read as
+        // the answer to W: nothing is sent.
+        exchange.fail(QStringLiteral("Nothing was written to the CBOX."));
     } else {
-        CMD_S();
         if (m_link.OPEN_PORT()) {
             m_view.ENABLE_BUTTONS();
             return;
         }
-        const PanelState beforehand = panelState(m_view);
         if (exchange.send(QLatin1Char('W'))) {
             // From "AW" on, the box takes any line it gets as a value, a stop's frame too: a stop
             // clicked now waits for the dialogue to end. When the dialogue fails, the stop goes
@@ -94,7 +92,7 @@ void Commands::CMD_WRITE_PARAMS()
                     exchange.fail(QStringLiteral("<data> B or R invalid, received:") + state);
                 else if (exchange.terminator(terminatorInvalid)
                          && exchange.expect(QLatin1Char('N'), QStringLiteral("Expected N, received:")))
-                    sendLines(m_link, m_view, exchange, beforehand);
+                    sendLines(m_link, exchange, lines);
             }
             exchange.beforeFailure = nullptr;
         }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/write_check.h"
 
+#include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
 #include "protocol/set_panel_entries.h"
 
@@ -9,7 +10,13 @@
 
 namespace {
 
-constexpr double lineMax = 99999;
+// What a computed line may come to: a duration in ticks fills a 16-bit field of the box; the
+// check angle in degrees keeps to what a line of five digits holds.
+struct LineRange {
+    double low, high;
+};
+constexpr LineRange ticksRange{0, 65535};
+constexpr LineRange angleRange{-99999, 99999};
 
 // The label the panel shows beside each entry.
 QString label(Field field)
@@ -109,9 +116,9 @@ void judgeTyped(Judged& judged, const PanelState& panel, int line, Field field)
         judged.refuse(field, shown(textOf(panel, field)), range);
 }
 
-// A computed line: each entry a plain number, the line within -99999..99999.
+// A computed line: each entry a plain number, the line within `range`.
 void judgeComputed(Judged& judged, const PanelState& panel, int line, std::initializer_list<Field> fields,
-                   const QString& what)
+                   const QString& what, LineRange range = ticksRange)
 {
     bool allPlain = true;
     for (Field field : fields) {
@@ -128,11 +135,11 @@ void judgeComputed(Judged& judged, const PanelState& panel, int line, std::initi
     if (!allPlain)
         return;
     const QString sent = encode_write_lines(line, panel);
-    if (const double value = entryValue(sent); value > lineMax || value < -lineMax) {
+    if (const double value = entryValue(sent); value > range.high || value < range.low) {
         for (Field field : fields)
-            judged.refuse(
-                field, shown(textOf(panel, field)),
-                QStringLiteral("a value that keeps %1 within -99999..99999 (it would be %2)").arg(what, sent));
+            judged.refuse(field, shown(textOf(panel, field)),
+                          QStringLiteral("a value that keeps %1 within %2..%3 (it would be %4)")
+                              .arg(what, decimalText(range.low), decimalText(range.high), sent));
     }
 }
 
@@ -159,7 +166,8 @@ QList<RefusedEntry> refusedWriteEntries(const PanelState& panel)
                   QStringLiteral("the PWM minimum time in ticks of 1.64 ms"));
     judgeComputed(judged, panel, 11, {Field::pres_delay}, QStringLiteral("the preset delay in ticks of 1.64 ms"));
     judgeTyped(judged, panel, 12, Field::offset_write);
-    judgeComputed(judged, panel, 14, {Field::check_angle_write}, QStringLiteral("the check angle in whole degrees"));
+    judgeComputed(judged, panel, 14, {Field::check_angle_write}, QStringLiteral("the check angle in whole degrees"),
+                  angleRange);
     judgeComputed(judged, panel, 15, {Field::rot_timeout}, QStringLiteral("the rotation timeout in ticks of 1.64 ms"));
     return judged.refused;
 }
@@ -172,11 +180,11 @@ QString writeRefusalText(const QList<RefusedEntry>& refused)
     return lines.join(QLatin1Char('\n'));
 }
 
-QList<WriteLineDifference> writeLineDifferences(const PanelState& panel, const QStringList& block)
+QList<WriteLineDifference> writeLineDifferences(const QStringList& lines, const QStringList& block)
 {
     QList<WriteLineDifference> differences;
     for (int line = 1; line <= 15; ++line) {
-        const QString sent = encode_write_lines(line, panel);
+        const QString sent = lines.value(line - 1);
         if (sent.isEmpty())
             continue;  // an empty stop-mode line has nothing to compare
         QString held = block.value(line + 1);
@@ -189,17 +197,54 @@ QList<WriteLineDifference> writeLineDifferences(const PanelState& panel, const Q
     return differences;
 }
 
-QString writeChangesText(const PanelState& panel, const QStringList& lastBlock)
+QString writeChangesText(const QStringList& lines, const QStringList& lastBlock)
 {
     if (lastBlock.size() < 17)
         return QStringLiteral("The CBOX has not been read since rotor started: what it holds now is not known.");
     QStringList changes;
-    for (const WriteLineDifference& change : writeLineDifferences(panel, lastBlock))
+    for (const WriteLineDifference& change : writeLineDifferences(lines, lastBlock))
         changes << QStringLiteral("%1: %2 → %3").arg(change.name, change.held, change.sent);
     if (changes.isEmpty())
         return QStringLiteral("The CBOX already holds these values, as read last.");
     changes.prepend(QStringLiteral("What the write changes in the CBOX, as read last:"));
     return changes.join(QLatin1Char('\n'));
+}
+
+QString writeWarningsText(const PanelState& panel, const QStringList& lines)
+{
+    QStringList warnings;
+    // The limits and the offset go as their lines say.
+    const QString lower = lines.value(1), upper = lines.value(2), offset = lines.value(offsetLine - 1);
+    if (!limitsInOrder(lower, upper))
+        warnings << QStringLiteral("Lower Limit %1 is above Upper Limit %2.").arg(lower, upper);
+    if (!offsetValid(offset))
+        warnings << QStringLiteral("Offset %1 is outside -70 to 70.").arg(offset);
+    // The minimum duty travels as ticks; it is judged on the texts the PWM lines came from.
+    const QString min = trimmedText(panel.pwmMinDuty), max = trimmedText(panel.pwmMaxDuty);
+    if (!minimumDutyValid(min, max, panel.pwmPeriod)) {
+        const double minValue = entryValue(min);
+        const QString minDuty = label(Field::pwm_min_duty) + QLatin1Char(' ') + min;
+        if (minValue > 100)
+            warnings << minDuty + QStringLiteral(" is above 100.");
+        else if (minValue < 0)
+            warnings << minDuty + QStringLiteral(" is below 0.");
+        else if (entryValue(max) < minValue)
+            warnings << QStringLiteral("%1 is above %2 %3.").arg(minDuty, label(Field::pwm_max_duty), max);
+        else
+            warnings << QStringLiteral("%1 gives a shortest on-time of %2 ms, below 1.6 ms.")
+                            .arg(minDuty, decimalText(entryValue(panel.pwmPeriod) * minValue / 100));
+    }
+    if (warnings.isEmpty())
+        return {};
+    warnings.prepend(QStringLiteral("Outside their marked range, written as they are:"));
+    return warnings.join(QLatin1Char('\n'));
+}
+
+QString writeQuestionDetails(const PanelState& panel, const QStringList& lines, const QStringList& lastBlock)
+{
+    const QString warnings = writeWarningsText(panel, lines);
+    const QString changes = writeChangesText(lines, lastBlock);
+    return warnings.isEmpty() ? changes : warnings + QStringLiteral("\n\n") + changes;
 }
 
 QString calibrationRefusalText(const QString& command, const QString& label, const QString& text)

@@ -9,13 +9,15 @@
 //  - Lines sent as typed (lower and upper limit, ramp, offset): an optional "-" and 1 to 5 digits;
 //    the offset also within -32768..32767.
 //  - Computed lines (delays, PWM times, check angle, rotation timeout): each entry they come from
-//    a plain number (an optional "-", digits, an optional "." with digits), and the line within
-//    -99999..99999.
+//    a plain number (an optional "-", digits, an optional "." with digits). The durations (the
+//    delays, the PWM times and the rotation timeout) go in ticks into the box's 16-bit fields, so
+//    each must come to 0..65535 ticks: a negative time would reach it as a huge one. The check
+//    angle, in whole degrees, within -99999..99999.
 //  - A leading "+" is refused too, with the advice to write the number without it.
 //  - The stop mode (line 1) and the check boxes are not judged: they cannot go wrong.
 //
 // The entries' colour checks are another matter: they only mark a value the operator may still
-// mean (a red entry holding a plain number is written).
+// mean (a red entry holding a plain number is written, and the question names it).
 //
 // Pure: texts in, texts out.
 
@@ -48,14 +50,24 @@ struct WriteLineDifference {
     QString held;
     QString sent;
 };
-// The value lines of `panel` that differ numerically from fields 3 to 17 of `block` (19 fields);
-// an empty stop-mode line has nothing to compare.
-QList<WriteLineDifference> writeLineDifferences(const PanelState& panel, const QStringList& block);
+// The value lines (the 15 of writeLines) that differ numerically from fields 3 to 17 of `block`
+// (19 fields); an empty stop-mode line has nothing to compare.
+QList<WriteLineDifference> writeLineDifferences(const QStringList& lines, const QStringList& block);
 
 // What the write changes in the box: each value line compared numerically with its field (3 to
 // 17) of the block read last, one line per difference ("Upper Limit: 500 → 450"). `lastBlock` holds
 // the block's 19 fields; when it is empty the box has not been read, and the text says so.
-QString writeChangesText(const PanelState& panel, const QStringList& lastBlock);
+QString writeChangesText(const QStringList& lines, const QStringList& lastBlock);
+
+// The values the write sends although they lie outside their marked range, each named with why
+// ("Offset 71 is outside -70 to 70."), after a line that says they go as they are; empty when
+// there is none. The entries' own checks are run again on `lines` and on the texts of `panel`
+// they came from, not read from the colours: the minimum-duty colour is stale once the period or
+// the maximum duty has changed.
+QString writeWarningsText(const PanelState& panel, const QStringList& lines);
+
+// The question's informative text: the warnings, then what the write changes.
+QString writeQuestionDetails(const PanelState& panel, const QStringList& lines, const QStringList& lastBlock);
 
 // A plain number: an optional "-", digits, and an optional "." followed by digits.
 bool isPlainNumber(const QString& text);

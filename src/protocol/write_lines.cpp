@@ -58,3 +58,11 @@ QString encode_write_lines(int line, const PanelState& panel)
     default: return QString();
     }
 }
+
+QStringList writeLines(const PanelState& panel)
+{
+    QStringList lines;
+    for (int line = 1; line <= 15; ++line)
+        lines.append(encode_write_lines(line, panel));
+    return lines;
+}

@@ -5,6 +5,7 @@
 // ends each line on the wire is not part of it).
 
 #include <QString>
+#include <QStringList>
 
 // What the write takes from the set panel: the two stop options, the three check boxes and the
 // texts of the entries, as they stand.
@@ -25,3 +26,7 @@ struct PanelState {
 //  14 check angle: the decimal text of Int(value)
 // Numbers are the entry values of the texts; computed lines are their decimal text.
 QString encode_write_lines(int line, const PanelState& panel);
+
+// The 15 lines of one write, encoded together from one panel state: the lines the question
+// lists and the lines Yes sends are these, whatever the panel holds afterwards.
+QStringList writeLines(const PanelState& panel);
