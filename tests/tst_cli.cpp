@@ -298,7 +298,9 @@ void CliTest::exitStatus_data()
     QTest::newRow("unknown option") << sim << true << QStringList{"status", "--bogus"} << false << 2 << "^$"
                                     << "^rotor: Unknown option 'bogus'\\.\n";
     QTest::newRow("angle out of range") << sim << true << QStringList{"goto", "360"} << false << 2 << "^$"
-                                        << "^rotor: the angle 360 is out of range: give 0 to 359\n";
+                                        << "^rotor: \"360\" is not a whole angle 0 to 359\n";
+    QTest::newRow("angle not whole") << sim << true << QStringList{"goto", "12.5"} << false << 2 << "^$"
+                                     << "^rotor: \"12.5\" is not a whole angle 0 to 359\n";
     QTest::newRow("file refused")
         << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"
         << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";

@@ -59,8 +59,8 @@ constexpr Subcommand Subcommands[] = {
     {"status", "", 0, "The position and state: \"?\"."},
     {"firmware", "", 0, "The box's firmware version: V."},
     {"goto", "ANGLE [--timeout S]", 1,
-     "Sends the rotor to ANGLE (0 to 359) and waits until it reports READY, asking \"?\" once a second, at most "
-     "S seconds (120). Ctrl+C meanwhile sends the fast stop."},
+     "Sends the rotor to ANGLE (a whole angle 0 to 359) and waits until it reports READY, asking \"?\" once a second, "
+     "at most S seconds (120). Ctrl+C meanwhile sends the fast stop."},
     {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
 };
 
@@ -545,7 +545,7 @@ int runSubcommand(int argc, char* argv[])
             return usageError(QStringLiteral("--timeout takes whole seconds from 1 to 86400"));
     }
     if (name == QLatin1String("goto") && !goToAngleValid(positional.first()))
-        return usageError(QStringLiteral("the angle %1 is out of range: give 0 to 359").arg(positional.first()));
+        return usageError(goToAngleRefusal(positional.first()));
 
     Run run(parser, parser.isSet(yes));
     // A file is judged before the port is tried: a refused file is the operator's to mend.

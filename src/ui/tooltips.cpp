@@ -67,9 +67,10 @@ constexpr Tip tips[] = {
     // PARAMETERS READ.
     {"rotor", "read_info", "Reads the CBOX's parameters (command L) into this panel."},
     // GOTO.
-    {"rotor", "execute", "Sends the rotor to the angle below (command G); nothing is sent when the angle is red."},
+    {"rotor", "execute",
+     "Sends the rotor to the angle below (command G); nothing is sent unless it is a whole angle 0 to 359."},
     {"rotor", "go_to_angle",
-     "Target angle for Execute, in degrees, 0 to 359. Red outside, and then Execute sends nothing."},
+     "Target angle for Execute, in whole degrees, 0 to 359. Red otherwise, and then Execute sends nothing."},
     {"rotor", "fast_stop", "Stops the rotor at once (Esc, in any of rotor's windows; command G999)."},
     {"rotor", "soft_stop", "Stops the rotor softly (command G977)."},
     // COMMUNICATION MONITOR; cmd_monitor's follows its caption (monitorButtonTooltip).
