@@ -6,6 +6,7 @@
 
 #include "protocol/write_check.h"
 #include "storage/parameter_file.h"
+#include "support/odd_files.h"
 #include "support/sim_process.h"
 
 #include <QDir>
@@ -125,6 +126,8 @@ private slots:
     void exitStatus();
     void refusedWriteSendsNothing_data();
     void refusedWriteSendsNothing();
+    void readOutputReplacesOnlyAFile_data();
+    void readOutputReplacesOnlyAFile();
 };
 
 void CliTest::initTestCase()
@@ -389,6 +392,43 @@ void CliTest::refusedWriteSendsNothing()
     QVERIFY2(result.status == 2, qPrintable(describe(result)));
     QCOMPARE(result.err, writeRefusalText(refused) + QLatin1Char('\n'));
     QCOMPARE(rig.framesSent(), QStringList());
+}
+
+void CliTest::readOutputReplacesOnlyAFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const QString& kind : oddFileKinds)
+        QTest::newRow(qPrintable(kind)) << kind;
+}
+
+// "read -o" onto what is not a regular file: refused, named with the reason, left as it was.
+void CliTest::readOutputReplacesOnlyAFile()
+{
+    QFETCH(QString, kind);
+    if (kind.endsWith(QLatin1String("device")) && ::geteuid() != 0)
+        QSKIP("mknod needs root");
+    Rig rig;
+    QVERIFY(rig.start({}));
+    QVERIFY(rig.storePort(1));
+    const QString output = rig.path(QStringLiteral("box.rotor"));
+    QVERIFY(makeOddFile(kind, output));
+    const QString before = oddFileState(output);
+
+    const Result read = rig.run({QStringLiteral("read"), QStringLiteral("-o"), output});
+    if (kind == QLatin1String("link to file")) {
+        QVERIFY2(read.status == 0, qPrintable(describe(read)));
+        QVERIFY(QFileInfo(output).isSymLink());
+        QVERIFY(std::holds_alternative<ParameterFile>(readParameterFile(readAll(output))));
+        return;
+    }
+    QVERIFY2(read.status == 1, qPrintable(describe(read)));
+    QVERIFY2(QRegularExpression(QStringLiteral("^The parameters could not be saved to %1: it is .*(not a regular file|"
+                                               "does not exist)\\.\n$")
+                                    .arg(QRegularExpression::escape(output)))
+                 .match(read.err)
+                 .hasMatch(),
+             qPrintable(describe(read)));
+    QCOMPARE(oddFileState(output), before);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -5,7 +5,9 @@
 #include "ui/monitor.h"
 #include "protocol/set_panel_entries.h"
 #include "storage/port_assignment.h"
+#include "support/odd_files.h"
 #include "support/test_window.h"
+#include "ui/dial_window.h"
 #include "ui/colours.h"
 #include "ui/file_menu.h"
 #include "ui/port_menu.h"
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <condition_variable>
@@ -21,6 +24,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -206,6 +210,9 @@ private slots:
     void keptFilesStayWholeLoadsAreTypeable();
     void fileNamedAtStartLoadsAfterStartUp_data();
     void fileNamedAtStartLoadsAfterStartUp();
+    void savesReplaceOnlyAFile_data();
+    void savesReplaceOnlyAFile();
+    void dialStateKeptOnAFullDisk();
 };
 
 void ParameterFilesTest::loadFillsPanelAndItsChecks_data()
@@ -740,6 +747,71 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     QCOMPARE(panelState(*rig.window).upperLimit, QStringLiteral("7"));
     QCOMPARE(panelState(*rig.window).pwmOn, file.panel.pwmOn);
     QCOMPARE(panelState(*rig.window).southStop, file.panel.southStop);
+}
+
+void ParameterFilesTest::savesReplaceOnlyAFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("kind");  // what stands where it is saved
+    for (const char* file : {"parameters", "listing", "rotor.ini", "dial.ini"})
+        for (const QString& kind : oddFileKinds)
+            QTest::addRow("%s, %s", file, qPrintable(kind)) << file << kind;
+}
+
+// Every kept file: a link to a file is followed, what is not a regular file is left as it was.
+void ParameterFilesTest::savesReplaceOnlyAFile()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    if (kind.endsWith(QLatin1String("device")) && ::geteuid() != 0)
+        QSKIP("mknod needs root");
+    Rig rig;
+    const QString settings = rig.window->link().settingsPath();
+    const QString path = file == QLatin1String("rotor.ini")  ? settings
+                         : file == QLatin1String("dial.ini") ? dialStatePath(settings)
+                                                             : rig.path(file);
+    QVERIFY(makeOddFile(kind, path));
+    const QString before = oddFileState(path);
+    rig.dialogs.fileNames = {path};
+    if (file == QLatin1String("rotor.ini"))
+        rig.click(QStringLiteral("COM2"));
+    else
+        rig.action(file == QLatin1String("dial.ini")     ? QStringLiteral("action_azimuth_dial")
+                   : file == QLatin1String("parameters") ? QStringLiteral("file_save_parameters")
+                                                         : QStringLiteral("file_save_listing"))
+            ->trigger();
+
+    if (kind == QLatin1String("link to file")) {
+        QCOMPARE(rig.messages.shown, QStringList());
+        QVERIFY(QFileInfo(path).isSymLink());
+        QVERIFY(oddFileState(path) != before);
+        return;
+    }
+    QCOMPARE(rig.messages.shown.size(), 1);
+    const QString shown = rig.messages.shown.first();
+    QVERIFY2(shown.contains(QDir::toNativeSeparators(path) + QStringLiteral(": it is ")), qPrintable(shown));
+    QVERIFY2(shown.contains(QRegularExpression(QStringLiteral("not a regular file|does not exist"))),
+             qPrintable(shown));
+    QCOMPARE(oddFileState(path), before);
+}
+
+// dial.ini on a disk that is full keeps what it held (a small tmpfs, filled up).
+void ParameterFilesTest::dialStateKeptOnAFullDisk()
+{
+    QTemporaryDir dir;
+    if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a tmpfs needs root");
+    const auto unmount = qScopeGuard([&dir] { ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH); });
+    const QString path = dir.filePath(QStringLiteral("dial.ini"));
+    const QByteArray old = formatDialState({true, QRect(10, 20, 300, 300)});
+    QVERIFY(writeFile(path, old));
+    QFile filler(dir.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) > 0) {}
+    QString error;
+    QVERIFY(!writeDialState(path, {false, QRect(1, 2, 400, 400)}, &error));
+    QVERIFY2(error.contains(QLatin1String("No space left")), qPrintable(error));
+    QCOMPARE(fileContents(path), old);
 }
 
 QTEST_MAIN(ParameterFilesTest)

@@ -35,7 +35,7 @@
 
 namespace {
 
-enum ExitStatus { Done = 0, BoxFailed = 1, Usage = 2, PortUnusable = 3 };
+enum ExitStatus { Done = 0, BoxFailed = 1, SaveFailed = 1, Usage = 2, PortUnusable = 3 };
 
 const char* const ProgramName = "rotor";
 constexpr int defaultTimeoutS = 120;
@@ -247,7 +247,7 @@ int Run::read(const QString& output)
         QString error;
         if (!writeFileAtomically(output, writeParameterFile(file), &error)) {
             printError(QStringLiteral("The parameters could not be saved to %1: %2.").arg(native(output), error));
-            return Usage;
+            return SaveFailed;
         }
         rows.append({QStringLiteral("file"), native(output)});
     }
@@ -484,7 +484,8 @@ QString subcommandHelp()
         "\n"
         "Exit status:\n"
         "  0  done\n"
-        "  1  the box refused, did not answer, or read back different (the message on standard error)\n"
+        "  1  the box refused, did not answer, or read back different, or the file of read -o could not be\n"
+        "     written (the message on standard error)\n"
         "  2  usage, a file that loading refuses, a write that the panel check refuses, or a confirmation\n"
         "     refused or that cannot be asked (no terminal and no --yes)\n"
         "  3  the port: none configured, cannot be opened, or in use\n");
