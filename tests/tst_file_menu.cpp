@@ -213,6 +213,8 @@ private slots:
     void savesReplaceOnlyAFile_data();
     void savesReplaceOnlyAFile();
     void dialStateKeptOnAFullDisk();
+    void quitClosesEveryWindowAndEnds_data();
+    void quitClosesEveryWindowAndEnds();
 };
 
 void ParameterFilesTest::loadFillsPanelAndItsChecks_data()
@@ -812,6 +814,37 @@ void ParameterFilesTest::dialStateKeptOnAFullDisk()
     QVERIFY(!writeDialState(path, {false, QRect(1, 2, 400, 400)}, &error));
     QVERIFY2(error.contains(QLatin1String("No space left")), qPrintable(error));
     QCOMPARE(fileContents(path), old);
+}
+
+void ParameterFilesTest::quitClosesEveryWindowAndEnds_data()
+{
+    QTest::addColumn<bool>("exchangeWaits");  // Quit chosen while a reply is awaited: it quits after it
+    QTest::newRow("idle") << false;
+    QTest::newRow("an exchange waits") << true;
+}
+
+void ParameterFilesTest::quitClosesEveryWindowAndEnds()
+{
+    QFETCH(bool, exchangeWaits);
+    Rig rig;
+    rig.window->show();
+    rig.click(QStringLiteral("calib"));
+    rig.action(QStringLiteral("action_azimuth_dial"))->trigger();
+    QVERIFY(rig.window->calibrationWindow()->isVisible() && dialWindow(*rig.window)->isVisible());
+    const auto quit = [&rig] { rig.action(QStringLiteral("file_quit"))->trigger(); };
+    QTimer::singleShot(0, rig.window.get(), [&rig, exchangeWaits, quit] {
+        if (!exchangeWaits)
+            return quit();
+        rig.port.expect(frame("S"), reply('S', "R"), 100);
+        QTimer::singleShot(20, rig.window.get(), quit);
+        rig.click(QStringLiteral("command_s"));
+    });
+    QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });  // not ended: the test fails, not hangs
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!rig.window->isVisible() && !rig.window->calibrationWindow()->isVisible()
+            && !dialWindow(*rig.window)->isVisible());
+    QCOMPARE(rig.port.written, exchangeWaits ? frame("S") : QByteArray());
+    QCOMPARE(rig.messages.shown, QStringList());
 }
 
 QTEST_MAIN(ParameterFilesTest)
