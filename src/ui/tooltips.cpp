@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/tooltips.h"
 
+#include <QLineEdit>
 #include <QStringList>
 #include <QWidget>
 
@@ -107,7 +108,12 @@ void applyTooltips(QWidget* window)
         auto* control = window->findChild<QWidget*>(QLatin1String(tip.control));
         if (!control)
             qFatal("rotor: no control named %s for its tooltip", tip.control);
-        control->setToolTip(wrapped(QString::fromUtf8(tip.text)));
+        const QString text = QString::fromUtf8(tip.text);
+        control->setToolTip(wrapped(text));
+        // A screen reader hears what an entry is, its unit and its range, not only the unit
+        // label beside it; the tooltip's line breaks would be read as pauses.
+        if (auto* entry = qobject_cast<QLineEdit*>(control); entry && !entry->isReadOnly())
+            entry->setAccessibleDescription(text);
     }
     if (windowName == QLatin1String("rotor"))
         if (auto* monitor = window->findChild<QWidget*>(QStringLiteral("cmd_monitor")))
