@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -311,7 +312,12 @@ void CliTest::exitStatus_data()
     QTest::newRow("unknown option") << sim << true << QStringList{"status", "--bogus"} << false << 2 << "^$"
                                     << "^rotor: Unknown option 'bogus'\\.\n";
     QTest::newRow("angle out of range") << sim << true << QStringList{"goto", "360"} << false << 2 << "^$"
-                                        << "^rotor: the angle 360 is out of range: give 0 to 359\n";
+                                        << "^rotor: \"360\" is not a whole angle 0 to 359\n";
+    QTest::newRow("angle not whole") << sim << true << QStringList{"goto", "12.5"} << false << 2 << "^$"
+                                     << "^rotor: \"12.5\" is not a whole angle 0 to 359\n";
+    QTest::newRow("read -o onto a FIFO")
+        << sim << true << QStringList{"read", "-o", "fifo"} << false << 1 << "^$"
+        << "^The parameters could not be saved to fifo: it is a FIFO, not a regular file\\.\n$";
     QTest::newRow("file refused")
         << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"
         << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
@@ -348,6 +354,7 @@ void CliTest::exitStatus()
     ParameterFile set;
     set.panel = panelFromBlock(QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(','));
     QVERIFY(writeAll(rig.path(QStringLiteral("set.rotor")), writeParameterFile(set)));
+    QVERIFY(::mkfifo(QFile::encodeName(rig.path(QStringLiteral("fifo"))).constData(), 0600) == 0);
     QSerialPort holder;
     if (holdPort) {
         holder.setPortName(rig.sim->device());

@@ -529,9 +529,9 @@ void EndToEndTest::gotoReply_data()
     QTest::newRow("inside the limits, blanks and a leading zero") << QStringList{} << " 045 "
                                                                   << "CORRECT"
                                                                   << "window" << frameText("AG045");
-    QTest::newRow("not a whole number") << QStringList{} << "45.5"
-                                        << "WRONG"
-                                        << "red" << frameText("AG45.5");
+    QTest::newRow("not a whole number: nothing sent") << QStringList{} << "45.5"
+                                                      << "????????"
+                                                      << "" << QString();
     QTest::newRow("outside the written limits") << QStringList{"lower_limit=100", "upper_limit=200"} << "250"
                                                 << "WRONG"
                                                 << "red" << frameText("AG250");

@@ -6,6 +6,7 @@
 #include "protocol/set_panel_entries.h"
 #include "storage/port_assignment.h"
 #include "support/test_window.h"
+#include "ui/dial_window.h"
 #include "ui/colours.h"
 #include "ui/file_menu.h"
 #include "ui/port_menu.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <condition_variable>
@@ -21,8 +23,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -206,6 +210,10 @@ private slots:
     void keptFilesStayWholeLoadsAreTypeable();
     void fileNamedAtStartLoadsAfterStartUp_data();
     void fileNamedAtStartLoadsAfterStartUp();
+    void savesReplaceOnlyAFile_data();
+    void savesReplaceOnlyAFile();
+    void dialStateKeptOnAFullDisk();
+    void quitClosesEveryWindowAndEnds();
 };
 
 void ParameterFilesTest::loadFillsPanelAndItsChecks_data()
@@ -740,6 +748,83 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     QCOMPARE(panelState(*rig.window).upperLimit, QStringLiteral("7"));
     QCOMPARE(panelState(*rig.window).pwmOn, file.panel.pwmOn);
     QCOMPARE(panelState(*rig.window).southStop, file.panel.southStop);
+}
+
+void ParameterFilesTest::savesReplaceOnlyAFile_data()
+{
+    QTest::addColumn<QString>("save");  // the menu item or button that saves the kept file
+    QTest::addColumn<QString>("kind");  // what stands where it is saved
+    for (const char* save : {"file_save_parameters", "file_save_listing", "COM2", "action_azimuth_dial"})
+        for (const char* kind : {"fifo", "device", "link to fifo", "link to device", "dangling link", "link to file"})
+            QTest::addRow("%s, %s", save, kind) << save << kind;
+}
+
+// Every kept file: a link to a file is followed (the link stays), anything else is left as it was.
+void ParameterFilesTest::savesReplaceOnlyAFile()
+{
+    QFETCH(QString, save);
+    QFETCH(QString, kind);
+    if (kind.endsWith(QLatin1String("device")) && ::geteuid() != 0)
+        QSKIP("mknod needs root");
+    Rig rig;
+    const QString settings = rig.window->link().settingsPath();
+    const QString path = save == QLatin1String("COM2")                  ? settings
+                         : save == QLatin1String("action_azimuth_dial") ? dialStatePath(settings)
+                                                                        : rig.path(QStringLiteral("saved"));
+    const QString node = kind.contains(QLatin1String("link")) ? path + QStringLiteral(".target") : path;
+    const QByteArray name = QFile::encodeName(node);
+    QVERIFY(kind.endsWith(QLatin1String("fifo"))     ? ::mkfifo(name.constData(), 0600) == 0
+            : kind.endsWith(QLatin1String("device")) ? ::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)) == 0
+            : kind.endsWith(QLatin1String("file"))   ? writeFile(node, "old")
+                                                     : true);
+    QVERIFY(node == path || QFile::link(node, path));
+    rig.dialogs.fileNames = {path};
+    save == QLatin1String("COM2") ? rig.click(save) : rig.action(save)->trigger();
+
+    // A link stays a link; only a regular file behind it is replaced, nothing becomes one.
+    const bool followed = kind == QLatin1String("link to file");
+    QCOMPARE(QFileInfo(path).isSymLink(), kind.contains(QLatin1String("link")));
+    QCOMPARE(QFileInfo(node).isFile(), followed);
+    QVERIFY(!followed || fileContents(node) != "old");
+    QCOMPARE(rig.messages.shown.size(), followed ? 0 : 1);
+    QVERIFY(followed
+            || rig.messages.shown.first().contains(QDir::toNativeSeparators(path) + QStringLiteral(": it is ")));
+}
+
+// dial.ini on a full disk (a small tmpfs, filled) keeps what it held.
+void ParameterFilesTest::dialStateKeptOnAFullDisk()
+{
+    QTemporaryDir dir;
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    if (::geteuid() != 0 || ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a tmpfs needs root");
+    const auto unmount = qScopeGuard([&mountPoint] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+    const QString path = dir.filePath(QStringLiteral("dial.ini"));
+    QVERIFY(writeFile(path, "open=1\n"));
+    QFile filler(dir.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) > 0) {}
+    QString error;
+    QVERIFY(!writeDialState(path, {false, QRect(1, 2, 400, 400)}, &error));
+    QVERIFY2(error.contains(QLatin1String("No space left")), qPrintable(error));
+    QCOMPARE(fileContents(path), QByteArray("open=1\n"));
+}
+
+// Quit chosen while a reply is awaited: once it has come, every window closes and the program ends.
+void ParameterFilesTest::quitClosesEveryWindowAndEnds()
+{
+    Rig rig;
+    rig.window->show();
+    rig.click(QStringLiteral("calib"));
+    rig.action(QStringLiteral("action_azimuth_dial"))->trigger();
+    rig.port.expect(frame("S"), reply('S', "R"), 100);
+    QTimer::singleShot(0, rig.button(QStringLiteral("command_s")), &QAbstractButton::click);
+    QTimer::singleShot(20, rig.action(QStringLiteral("file_quit")), &QAction::trigger);
+    QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });  // not ended: the test fails, not hangs
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!rig.window->isVisible() && !rig.window->calibrationWindow()->isVisible()
+            && !dialWindow(*rig.window)->isVisible());
+    QCOMPARE(rig.port.written, frame("S"));
 }
 
 QTEST_MAIN(ParameterFilesTest)

@@ -8,6 +8,7 @@
 #include "ui/refused_click.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QToolTip>
 #include <QtTest>
 
@@ -19,6 +20,7 @@ struct Rig : WatchedWindow {
 
     QColor colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
     QColor background(const QString& field) const { return colours::background(window->findChild<QWidget*>(field)); }
+    QString statusBar() const { return window->findChild<QLabel*>(QStringLiteral("status_exchange"))->text(); }
 };
 
 const QString angle = QStringLiteral("go_to_angle");
@@ -77,12 +79,6 @@ private slots:
         QTest::newRow("spaces around dropped") << "  120 "
                                                << QByteArray("\x02"
                                                              "AG120\r");
-        QTest::newRow("fraction as typed") << "12.5"
-                                           << QByteArray("\x02"
-                                                         "AG12.5\r");
-        QTest::newRow("text without a number is 0") << "?"
-                                                    << QByteArray("\x02"
-                                                                  "AG?\r");
     }
     void gotoSendsTheTrimmedText()
     {
@@ -99,14 +95,16 @@ private slots:
         QVERIFY(!t.port.isOpen());
     }
 
-    void gotoSendsTheInitialTextUntouched()
+    // The initial "?" keeps its start-up look until Execute refuses it.
+    void gotoRefusesTheInitialText()
     {
         Rig t;
         QCOMPARE(t.edit(angle)->text(), QStringLiteral("?"));
-        t.port.expect(frame("G?"), reply('G', "R"));
+        QCOMPARE(t.background(angle), colours::window());
         t.click(QStringLiteral("execute"));
-        QCOMPARE(t.port.written, frame("G?"));
-        QVERIFY(t.messages.shown.isEmpty());
+        QVERIFY(t.port.written.isEmpty());
+        QCOMPARE(t.background(angle), colours::invalidRed);
+        QCOMPARE(t.statusBar(), QStringLiteral("cmd G not sent: \"?\" is not a whole angle 0 to 359"));
     }
 
     void gotoOutOfRangeSendsNothing_data()
@@ -116,14 +114,19 @@ private slots:
         QTest::newRow("full circle") << "360";
         QTest::newRow("negative") << "-1";
         QTest::newRow("spaced out of range") << " 3 6 0 ";
+        for (const char* typed : {"12.5", "90abc", "abc", "", "1 2", "+5", "3e2", "0045"})
+            QTest::addRow("not a whole angle: '%s'", typed) << typed;
     }
     void gotoOutOfRangeSendsNothing()
     {
         QFETCH(QString, typed);
         Rig t;
+        t.edit(angle)->setText(QStringLiteral("45"));
         t.edit(angle)->setText(typed);
         QCOMPARE(t.background(angle), colours::invalidRed);
         t.click(QStringLiteral("execute"));
+        QCOMPARE(t.statusBar(),
+                 QStringLiteral("cmd G not sent: \"%1\" is not a whole angle 0 to 359").arg(typed.trimmed()));
         QVERIFY(t.port.written.isEmpty());
         QCOMPARE(t.port.opens, 0);
         QVERIFY(t.messages.shown.isEmpty());
@@ -142,10 +145,11 @@ private slots:
         QTest::newRow("360") << "360" << false;
         QTest::newRow("-1") << "-1" << false;
         QTest::newRow("-0.5") << "-0.5" << false;
-        QTest::newRow("empty is 0") << "" << true;
-        QTest::newRow("question mark is 0") << "?" << true;
-        QTest::newRow("number read up to the letter") << "400x" << false;
-        QTest::newRow("exponent") << "3e2" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("question mark") << "?" << false;
+        QTest::newRow("number then a letter") << "40x" << false;
+        QTest::newRow("exponent") << "3e2" << false;
+        QTest::newRow("leading zero, spaces around") << " 045 " << true;
     }
     void angleCheckColoursOnEveryChange()
     {

@@ -3,6 +3,7 @@
 // tooltip naming its key and its range where it has one; the monitor's follows its state.
 
 #include "ui/monitor.h"
+#include "protocol/set_panel_entries.h"
 #include "support/test_window.h"
 
 #include <QtTest>
@@ -68,6 +69,21 @@ private slots:
         // Long tooltips are broken into lines.
         const QString tip = w->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' '));
         QVERIFY2(tip.contains(says), qPrintable(tip));
+    }
+
+    // A screen reader hears what each entry of PARAMETERS SET and GOTO is, its unit and range:
+    // its tooltip, on one line.
+    void entriesDescribeThemselves()
+    {
+        TestWindow t;
+        QStringList entries{QStringLiteral("go_to_angle")};
+        for (const SetPanelEntry& entry : setPanelEntries)
+            if (entry.text)
+                entries << fieldName(entry.field);
+        for (const QString& name : entries) {
+            QLineEdit* entry = t.edit(name);
+            QCOMPARE(entry->accessibleDescription(), entry->toolTip().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        }
     }
 
     // The monitor's button says what a click does now: while it runs, that it stops the listing and

@@ -35,7 +35,7 @@
 
 namespace {
 
-enum ExitStatus { Done = 0, BoxFailed = 1, Usage = 2, PortUnusable = 3 };
+enum ExitStatus { Done = 0, BoxFailed = 1, SaveFailed = 1, Usage = 2, PortUnusable = 3 };
 
 const char* const ProgramName = "rotor";
 constexpr int defaultTimeoutS = 120;
@@ -59,8 +59,8 @@ constexpr Subcommand Subcommands[] = {
     {"status", "", 0, "The position and state: \"?\"."},
     {"firmware", "", 0, "The box's firmware version: V."},
     {"goto", "ANGLE [--timeout S]", 1,
-     "Sends the rotor to ANGLE (0 to 359) and waits until it reports READY, asking \"?\" once a second, at most "
-     "S seconds (120). Ctrl+C meanwhile sends the fast stop."},
+     "Sends the rotor to ANGLE (a whole angle 0 to 359) and waits until it reports READY, asking \"?\" once a second, "
+     "at most S seconds (120). Ctrl+C meanwhile sends the fast stop."},
     {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
 };
 
@@ -247,7 +247,7 @@ int Run::read(const QString& output)
         QString error;
         if (!writeFileAtomically(output, writeParameterFile(file), &error)) {
             printError(QStringLiteral("The parameters could not be saved to %1: %2.").arg(native(output), error));
-            return Usage;
+            return SaveFailed;
         }
         rows.append({QStringLiteral("file"), native(output)});
     }
@@ -490,7 +490,8 @@ QString subcommandHelp()
         "\n"
         "Exit status:\n"
         "  0  done\n"
-        "  1  the box refused, did not answer, or read back different (the message on standard error)\n"
+        "  1  the box refused, did not answer, or read back different, or the file of read -o could not be\n"
+        "     written (the message on standard error)\n"
         "  2  usage, a file that loading refuses, a write that the panel check refuses, or a confirmation\n"
         "     refused or that cannot be asked (no terminal and no --yes)\n"
         "  3  the port: none configured, cannot be opened, or in use\n");
@@ -551,7 +552,7 @@ int runSubcommand(int argc, char* argv[])
             return usageError(QStringLiteral("--timeout takes whole seconds from 1 to 86400"));
     }
     if (name == QLatin1String("goto") && !goToAngleValid(positional.first()))
-        return usageError(QStringLiteral("the angle %1 is out of range: give 0 to 359").arg(positional.first()));
+        return usageError(goToAngleRefusal(positional.first()));
 
     Run run(parser, parser.isSet(yes));
     // A file is judged before the port is tried: a refused file is the operator's to mend.

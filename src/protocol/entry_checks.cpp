@@ -11,7 +11,23 @@ bool within(QStringView text, double low, double high)
 }
 }  // namespace
 
-bool goToAngleValid(QStringView angle) { return within(angle, 0, 359); }
+bool goToAngleValid(QStringView angle)
+{
+    // Only what the box takes as an angle goes on the wire: one to three digits, nothing else
+    // ("12.5", "90abc", "+5" and "?" would be sent as typed).
+    const QString text = trimmedText(angle);
+    if (text.isEmpty() || text.size() > 3)
+        return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return text.toInt() <= 359;
+}
+
+QString goToAngleRefusal(QStringView angle)
+{
+    return QStringLiteral("\"%1\" is not a whole angle 0 to 359").arg(trimmedText(angle));
+}
 
 bool calibrationFactorValid(QStringView factor) { return within(factor, 1000, 15000); }
 

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The live checks of the entries. Each judges entry texts by their entry value and says only
-// whether they are valid: the windows paint the entry red or in the window colour, and nothing
-// is refused, corrected or reported because of it.
+// The live checks of the entries. Each judges entry texts by their entry value (the go-to angle by
+// its digits) and says only whether they are valid: the windows paint the entry red or in the
+// window colour. Only the go-to refuses what its check refuses (CMD_GOTO sends nothing then).
 
+#include <QString>
 #include <QStringView>
 
-// `go_to_angle`: 0 to 359 degrees (359.5 is out).
+// `go_to_angle`: its text less the spaces around it is a whole angle of 1 to 3 digits, 0 to 359
+// ("045" passes; "12.5", "3e2", "+5", "1 2" and "?" do not).
 bool goToAngleValid(QStringView angle);
+// Why such an angle is not sent: "\"12.5\" is not a whole angle 0 to 359".
+QString goToAngleRefusal(QStringView angle);
 // `cal_factor`: 1000 to 15000.
 bool calibrationFactorValid(QStringView factor);
 // `calib_angle`: 10 to 500 degrees.

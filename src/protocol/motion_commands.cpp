@@ -49,7 +49,15 @@ void Commands::CMD_GOTO()
     // The box may start turning the rotor as soon as it has the frame: the stops stay at hand.
     m_view.DISABLE_BUTTONS_BUT_STOPS();
     const QString angle = m_view.text(Field::go_to_angle);
-    if (goToAngleValid(angle)) {
+    const bool whole = goToAngleValid(angle);
+    if (!whole) {
+        // Nothing goes out, and the operator learns why: also the initial "?", which keeps its
+        // start-up look until it is edited, is refused and marked here.
+        m_view.setBackground(Field::go_to_angle, Colour::InvalidRed);
+        if (SessionEvents* events = m_view.sessionEvents())
+            events->notSent(QStringLiteral("cmd G"), goToAngleRefusal(angle));
+    }
+    if (whole) {
         Exchange exchange(m_link, m_view);
         const bool readHere = exchange.send(QLatin1Char('G'), trimmedText(angle));
         SessionEvents* events = m_view.sessionEvents();

@@ -2,8 +2,9 @@
 #pragma once
 // What the session tells whoever watches the rotor beside the main window (the azimuth dial, the
 // status bar): the positions and states received, the block read, the angle sent, how each
-// exchange ended, the monitor's frames and the port in use. The commands and the monitor tell it
-// as they decode, from the same values that they show; the watchers never read the window's texts.
+// exchange ended or why it sent nothing, the monitor's frames and the port in use. The commands
+// and the monitor tell it as they decode, from the same values that they show; the watchers never
+// read the window's texts.
 // Every method does nothing unless overridden; telling changes nothing on the wire or in the window.
 
 #include <QString>
@@ -42,6 +43,12 @@ public:
         Q_UNUSED(command)
         Q_UNUSED(outcome)
         Q_UNUSED(elapsedMs)
+    }
+    // A command that sent nothing because of what the window holds, and why.
+    virtual void notSent(const QString& command, const QString& why)
+    {
+        Q_UNUSED(command)
+        Q_UNUSED(why)
     }
     // The monitor's frames counted since it started, and whether it still runs.
     virtual void monitorFrames(int counted, bool running)

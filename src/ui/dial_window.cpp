@@ -3,6 +3,7 @@
 
 #include "serial/messages.h"
 #include "protocol/view.h"
+#include "serial/atomic_file.h"
 #include "serial/serial_link.h"
 #include "ui/session_signals.h"
 
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QSaveFile>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -101,14 +101,7 @@ QByteArray formatDialState(const DialState& state)
 bool writeDialState(const QString& path, const DialState& state, QString* error)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    const QByteArray text = formatDialState(state);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, formatDialState(state), error);
 }
 
 DialWindow::DialWindow(SessionSignals& session, QWidget* parent) : QWidget(parent, Qt::Window), m_dial(new AzimuthDial)

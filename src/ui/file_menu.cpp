@@ -57,7 +57,7 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
     needIdle << m_recent->menuAction();
     needIdle << item(tr("Save &monitor listing\u2026"), "file_save_listing", &FileMenu::saveListing);
     file->addSeparator();
-    QAction* quit = file->addAction(tr("&Quit"), window, &QWidget::close);
+    QAction* quit = file->addAction(tr("&Quit"), this, &FileMenu::quitChosen);
     quit->setObjectName(QStringLiteral("file_quit"));
     quit->setShortcut(QKeySequence::Quit);
 

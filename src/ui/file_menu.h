@@ -34,7 +34,7 @@ public:
     };
 
     // Hooks itself to the parameter and version reads and adds its items to `file`, the File menu
-    // of `window`, which Quit closes.
+    // of `window`.
     FileMenu(const Uses& uses, QMenu* file, QWidget* window);
 
     ReadingHistory& history() { return m_history; }
@@ -52,6 +52,10 @@ public:
     // Rebuilds File > Open recent box reading from the history folder, newest first.
     void refreshRecentMenu();
     QMenu* recentMenu() const { return m_recent; }
+
+signals:
+    // File > Quit: the window ends the program, or says why not yet.
+    void quitChosen();
 
 private:
     void onParametersRead(const QStringList& block);

@@ -385,6 +385,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (monitorState() == MonitorState::Running) {
         m_messages.inform(QStringLiteral("Please STOP the COMMUNICATION MONITOR before to exit."));
+        m_quitting = false;
         event->ignore();
         return;
     }
@@ -397,7 +398,17 @@ void MainWindow::closeEvent(QCloseEvent* event)
     saveDialState(*this, m_link, m_messages);
     if (DialWindow* dial = dialWindow(*this))
         dial->hide();
+    // The calibration window outlives a close of this window, and keeps the program running, but
+    // not a Quit.
+    if (m_quitting && m_calibration)
+        m_calibration->close();
     event->accept();
+}
+
+void MainWindow::quit()
+{
+    m_quitting = true;
+    close();
 }
 
 SessionEvents* MainWindow::sessionEvents() const { return m_sessionSignals; }
@@ -409,6 +420,7 @@ void MainWindow::buildMenus()
     m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menu_file"));
     m_files = new FileMenu({m_commands, m_lock, *this, m_messages, m_dialogs}, m_fileMenu, this);
+    connect(m_files, &FileMenu::quitChosen, this, &MainWindow::quit);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));
     m_ports = new PortMenu({m_session, *this, *this, m_messages, m_dialogs}, m_portMenu, this);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window `rotor`: the field set, the button groups and the wiring of every control to
-// its command. It is the protocol's view of the window (View). The specified panels stand in
-// its central widget, with the menu bar above them.
+// its command. It is the protocol's view of the window (View). The panels of the operator's form
+// stand in its central widget, with the menu bar above them and the status bar below.
 
 #include "protocol/commands.h"
 #include "protocol/view.h"
@@ -53,6 +53,10 @@ public:
     // The start-up's exchanges after a first start's port choice: the sequence from the opening of
     // the port on, run as startUp() runs it.
     void startUpAfterPortChoice();
+    // File > Quit: this window closes as its close button closes it (refused while the monitor
+    // runs, put off while an exchange waits); then the calibration window and the dial close too,
+    // and with them the program.
+    void quit();
     // Esc in any of the windows (main, calibration, dial): STOP!, the fast stop.
     void stopFromKeyboard();
     // The calibration window, when it has been opened.
@@ -128,4 +132,7 @@ private:
     // meanwhile.
     QPointer<QWidget> m_focusOwner;
     QPointer<QWidget> m_focusParking;
+    // Quit was chosen and the close it asked for has not been refused: a close put off until the
+    // exchange has ended still quits.
+    bool m_quitting = false;
 };

@@ -20,6 +20,7 @@ public:
     {
         emit exchange(command, outcome, elapsedMs);
     }
+    void notSent(const QString& command, const QString& why) override { emit refused(command, why); }
     void monitorFrames(int counted, bool running) override { emit frames(counted, running); }
     void portInUse(int number, const QString& device) override { emit port(number, device); }
     void stopHeld(bool held) override { emit stopHeldChanged(held); }
@@ -30,6 +31,7 @@ signals:
     void target(double angle);
     void targetGone();
     void exchange(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs);
+    void refused(const QString& command, const QString& why);
     void frames(int counted, bool running);
     void port(int number, const QString& device);
     void stopHeldChanged(bool held);

@@ -100,6 +100,10 @@ void addSessionStatusBar(QStatusBar* bar, SessionSignals& session)
                      [exchange](const QString& command, ExchangeOutcome outcome, qint64 elapsedMs) {
                          exchange->setText(exchangeOutcomeText(command, outcome, elapsedMs));
                      });
+    QObject::connect(&session, &SessionSignals::refused, exchange,
+                     [exchange](const QString& command, const QString& why) {
+                         exchange->setText(QStringLiteral("%1 not sent: %2").arg(command, why));
+                     });
     QObject::connect(&session, &SessionSignals::port, port,
                      [port](int number, const QString& device) { port->setText(portInUseText(number, device)); });
     // Shown over the last exchange's words until the held stop has gone.

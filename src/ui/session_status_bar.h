@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window's status bar, below the specified form: the port in use ("COM 1 → /dev/ttyUSB0"),
-// how the last exchange ended in words ("cmd ? answered in 18 ms", "cmd S: no reply in 3.3 s") and,
+// The main window's status bar, below the panels: the port in use ("COM 1 → /dev/ttyUSB0"), how
+// the last exchange ended in words ("cmd ? answered in 18 ms", "cmd S: no reply in 3.3 s"), or why
+// a command sent nothing ("cmd G not sent: \"12.5\" is not a whole angle 0 to 359") and,
 // while the monitor runs, the frames it has counted. It learns all of it from the session's news,
 // never from the window's texts; the message boxes are not touched.
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/tooltips.h"
 
+#include <QLineEdit>
 #include <QStringList>
 #include <QWidget>
 
@@ -67,9 +68,10 @@ constexpr Tip tips[] = {
     // PARAMETERS READ.
     {"rotor", "read_info", "Reads the CBOX's parameters (command L) into this panel."},
     // GOTO.
-    {"rotor", "execute", "Sends the rotor to the angle below (command G); nothing is sent when the angle is red."},
+    {"rotor", "execute",
+     "Sends the rotor to the angle below (command G); nothing is sent unless it is a whole angle 0 to 359."},
     {"rotor", "go_to_angle",
-     "Target angle for Execute, in degrees, 0 to 359. Red outside, and then Execute sends nothing."},
+     "Target angle for Execute, in whole degrees, 0 to 359. Red otherwise, and then Execute sends nothing."},
     {"rotor", "fast_stop", "Stops the rotor at once (Esc, in any of rotor's windows; command G999)."},
     {"rotor", "soft_stop", "Stops the rotor softly (command G977)."},
     // COMMUNICATION MONITOR; cmd_monitor's follows its caption (monitorButtonTooltip).
@@ -106,7 +108,12 @@ void applyTooltips(QWidget* window)
         auto* control = window->findChild<QWidget*>(QLatin1String(tip.control));
         if (!control)
             qFatal("rotor: no control named %s for its tooltip", tip.control);
-        control->setToolTip(wrapped(QString::fromUtf8(tip.text)));
+        const QString text = QString::fromUtf8(tip.text);
+        control->setToolTip(wrapped(text));
+        // A screen reader hears what an entry is, its unit and its range, not only the unit
+        // label beside it; the tooltip's line breaks would be read as pauses.
+        if (auto* entry = qobject_cast<QLineEdit*>(control); entry && !entry->isReadOnly())
+            entry->setAccessibleDescription(text);
     }
     if (windowName == QLatin1String("rotor"))
         if (auto* monitor = window->findChild<QWidget*>(QStringLiteral("cmd_monitor")))
