@@ -4,6 +4,7 @@
 
 #include "storage/parameter_file.h"
 #include "protocol/set_panel_entries.h"
+#include "protocol/write_check.h"
 
 #include <QTest>
 
@@ -66,6 +67,7 @@ private slots:
     void editedFileIsRead();
     void refusalNamesTheLine_data();
     void refusalNamesTheLine();
+    void readBlockIsWrittenBack();
 };
 
 void ParameterFileTest::writtenFileReadsAsDocumented()
@@ -301,6 +303,21 @@ void ParameterFileTest::refusalNamesTheLine()
     const auto result = readParameterFile(contents);
     QVERIFY(std::holds_alternative<ParameterFileError>(result));
     QCOMPARE(std::get<ParameterFileError>(result).message(), message);
+}
+
+// The set-panel table's columns agree: a block read into the panel is written back as the same
+// fields, each value distinct so that two entries swapped in the table would show; a field read
+// back different is named by its number.
+void ParameterFileTest::readBlockIsWrittenBack()
+{
+    QStringList block = QStringLiteral("1,R,1,7,345,1220,1,49,12,11,12,0,610,65531,1,3,36585,0,9").split(',');
+    const QStringList lines = writeLines(panelFromBlock(block));
+    QCOMPARE(lines.join(','), QStringLiteral("1,7,345,1220,1,49,12,11,12,0,610,-5,1,3,36585"));
+    QVERIFY(writeLineDifferences(lines, block).isEmpty());
+    block[4] = QStringLiteral("346");
+    const QList<WriteLineDifference> differences = writeLineDifferences(lines, block);
+    QCOMPARE(differences.size(), 1);
+    QCOMPARE(differences[0].field, 5);
 }
 
 QTEST_GUILESS_MAIN(ParameterFileTest)

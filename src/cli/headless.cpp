@@ -300,7 +300,7 @@ int Run::write(const QString& path)
     QStringList differences;
     for (const WriteLineDifference& difference : writeLineDifferences(lines, block))
         differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
-                           .arg(difference.line + 2)
+                           .arg(difference.field)
                            .arg(difference.name, difference.sent, difference.held);
     if (!differences.isEmpty()) {
         printError(QStringLiteral("The CBOX read back different values:\n") + differences.join(QLatin1Char('\n')));

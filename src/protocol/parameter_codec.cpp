@@ -2,6 +2,7 @@
 #include "protocol/parameter_codec.h"
 
 #include "protocol/entry_value.h"
+#include "protocol/set_panel_entries.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ DecodeResult silentEnd() { return DecodeResult{false, QString(), true}; }
 QString readField(int number, CharacterSource& source)
 {
     switch (number) {
-    case 2: return source.GET_CHAR();
-    case 3: return source.GET_NUM05();
+    case blockField::cboxState: return source.GET_CHAR();
+    case blockField::stopMode: return source.GET_NUM05();
     default: return source.GET_NUM05NT();
     }
 }
@@ -24,9 +25,9 @@ QString readField(int number, CharacterSource& source)
 // Fields whose value, when not one of the expected texts, ends the read without a message.
 bool endsSilently(int number, const QString& text)
 {
-    if (number == 2)
+    if (number == blockField::cboxState)
         return text != QLatin1String("B") && text != QLatin1String("R");
-    if (number == 3)
+    if (number == blockField::stopMode)
         return text != QLatin1String("0") && text != QLatin1String("1") && text != QLatin1String("2");
     return false;
 }
@@ -36,131 +37,135 @@ FieldChange windowText(Field field, const QString& text)
     return FieldChange{field, text, std::nullopt, std::nullopt};
 }
 
-PanelChange panelText(Field field, const QString& text) { return PanelChange{field, text, std::nullopt}; }
-
-PanelChange panelChecked(Field field, bool checked) { return PanelChange{field, std::nullopt, checked}; }
-
 const QString degree = QStringLiteral("\u00B0");
 
 // A delay in ticks as whole seconds.
 QString secondsText(const QString& ticks) { return decimalText(Int(entryValue(ticks) * 1.64 / 1000 + 0.5)); }
 
-// A plain value in degrees, shown and copied as it came.
-FormattedField degrees(Field readField, std::optional<Field> setField, const QString& text)
-{
-    FormattedField f;
-    f.window.append(windowText(readField, text + degree));
-    if (setField)
-        f.panel.append(panelText(*setField, text));
-    return f;
-}
-
-FormattedField seconds(Field readField, Field setField, const QString& text)
-{
-    const QString s = secondsText(text);
-    return FormattedField{{windowText(readField, s + QLatin1String("sec"))}, {panelText(setField, s)}};
-}
-
-// A flag: "0" is off, any other text is on.
-FormattedField flag(Field readField, Field setField, const QString& text)
-{
-    const bool on = text != QLatin1String("0");
-    return FormattedField{{windowText(readField, on ? QStringLiteral("ON") : QStringLiteral("OFF"))},
-                          {panelChecked(setField, on)}};
-}
-
-FormattedField stopMode(const QString& text)
-{
-    struct Mode {
-        const char* code;
-        const char* name;
-        bool north;
-        bool south;
-    };
-    static const Mode modes[] = {
-        {"0", "North-stop", true, false},
-        {"1", "South-stop", false, true},
-        {"2", "Absolute", false, false},
-    };
-    for (const Mode& mode : modes) {
-        if (text == QLatin1String(mode.code)) {
-            return FormattedField{
-                {windowText(Field::mode_msg, QLatin1String(mode.name))},
-                {panelChecked(Field::north_stop, mode.north), panelChecked(Field::south_stop, mode.south)}};
-        }
-    }
-    return {};
-}
-
-FormattedField cboxState(const QString& text)
-{
-    if (text == QLatin1String("B"))
-        return FormattedField{
-            {FieldChange{Field::cbox_status, QStringLiteral("BUSY"), Colour::InvalidRed, std::nullopt}}, {}};
-    if (text == QLatin1String("R"))
-        return FormattedField{{FieldChange{Field::cbox_status, QStringLiteral("READY"), Colour::Window, std::nullopt}},
-                              {}};
-    return {};
-}
-
-// The PWM period in ms and the maximum duty in %, from the on- and off-times in ticks.
-FormattedField pwmPeriod(const QString& onTicksText, const QString& offTicksText)
-{
-    const double on = entryValue(onTicksText);
-    const double sum = on + entryValue(offTicksText);
-    const QString period = decimalText(Int(sum * 1.64 + 0.5));
-    // No division by a zero period: the duty is then shown as 0.
-    const QString maxDuty = sum == 0.0 ? QStringLiteral("0") : decimalText(100 * on / sum);
-    return FormattedField{{windowText(Field::read_pwm_period, period + QLatin1String("ms")),
-                           windowText(Field::read_pwm_max_duty, maxDuty + QLatin1String("%"))},
-                          {panelText(Field::pwm_period, period), panelText(Field::pwm_max_duty, maxDuty)}};
-}
-
-FormattedField pwmMinDuty(const QString& minTicksText, const QString& onTicksText, const QString& offTicksText)
-{
-    const double sum = entryValue(onTicksText) + entryValue(offTicksText);
-    const QString minDuty =
-        sum == 0.0 ? QStringLiteral("0") : decimalText(Int(100 * entryValue(minTicksText) / sum + 0.5));
-    return FormattedField{{windowText(Field::read_pwm_min_duty, minDuty + QLatin1String("%"))},
-                          {panelText(Field::pwm_min_duty, minDuty)}};
-}
-
 // The offset travels as a 16-bit two's-complement number: above 32767 it stands for value - 65536.
-FormattedField offset(const QString& text)
+QString offsetText(const QString& text)
 {
     const double value = entryValue(text);
-    const QString o = value > 32767 ? decimalText(value - 65536) : text;
-    return FormattedField{{windowText(Field::offset_read, o + degree)}, {panelText(Field::offset_write, o)}};
+    return value > 32767 ? decimalText(value - 65536) : text;
 }
 
-FormattedField dipSwitch(const QString& text)
+// The PWM period in ms and the duties in %, from the on-, off- and minimum times in ticks. No
+// division by a zero period: the duties are then 0.
+struct Pwm {
+    double on, sum;
+    Pwm(const QString& onTicks, const QString& offTicks) : on(entryValue(onTicks)), sum(on + entryValue(offTicks)) {}
+    QString period() const { return decimalText(Int(sum * 1.64 + 0.5)); }
+    QString maxDuty() const { return sum == 0.0 ? QStringLiteral("0") : decimalText(100 * on / sum); }
+    QString minDuty(const QString& minTicks) const
+    {
+        return sum == 0.0 ? QStringLiteral("0") : decimalText(Int(100 * entryValue(minTicks) / sum + 0.5));
+    }
+};
+
+QList<FieldChange> flag(Field field, const QString& text)
+{
+    return {windowText(field, text != QLatin1String("0") ? QStringLiteral("ON") : QStringLiteral("OFF"))};
+}
+
+QList<FieldChange> stopMode(const QString& text)
+{
+    static const char* const names[] = {"North-stop", "South-stop", "Absolute"};
+    return {windowText(Field::mode_msg, QLatin1String(names[text.toInt()]))};
+}
+
+QList<FieldChange> cboxState(const QString& text)
+{
+    if (text == QLatin1String("B"))
+        return {FieldChange{Field::cbox_status, QStringLiteral("BUSY"), Colour::InvalidRed, std::nullopt}};
+    return {FieldChange{Field::cbox_status, QStringLiteral("READY"), Colour::Window, std::nullopt}};
+}
+
+QList<FieldChange> dipSwitch(const QString& text)
 {
     const bool enabled = text != QLatin1String("0");
     const Colour colour = enabled ? Colour::InvalidRed : Colour::WindowText;
-    return FormattedField{{FieldChange{Field::dipsw, enabled ? QStringLiteral("ENABLED") : QStringLiteral("DISABLED"),
-                                       std::nullopt, colour},
-                           FieldChange{Field::label_dipsw, std::nullopt, std::nullopt, colour}},
-                          {}};
+    return {FieldChange{Field::dipsw, enabled ? QStringLiteral("ENABLED") : QStringLiteral("DISABLED"), std::nullopt,
+                        colour},
+            FieldChange{Field::label_dipsw, std::nullopt, std::nullopt, colour}};
+}
+
+// What the "PARAMETERS READ" panel shows of field `number`.
+QList<FieldChange> windowChanges(int number, const QString& text, const Pwm& pwm)
+{
+    switch (number) {
+    case blockField::position: return {windowText(Field::curr_pos, text + degree)};
+    case blockField::cboxState: return cboxState(text);
+    case blockField::stopMode: return stopMode(text);
+    case blockField::lowerLimit: return {windowText(Field::read_lower_limit, text + degree)};
+    case blockField::upperLimit: return {windowText(Field::read_upper_limit, text + degree)};
+    case blockField::invDelay: return {windowText(Field::read_inv_delay, secondsText(text) + QLatin1String("sec"))};
+    case blockField::pwmOn: return flag(Field::pwm_msg, text);
+    case blockField::pwmOffTicks:
+        return {windowText(Field::read_pwm_period, pwm.period() + QLatin1String("ms")),
+                windowText(Field::read_pwm_max_duty, pwm.maxDuty() + QLatin1String("%"))};
+    case blockField::ramp: return {windowText(Field::read_ramp, text + degree)};
+    case blockField::pwmMinTicks: return {windowText(Field::read_pwm_min_duty, pwm.minDuty(text) + QLatin1String("%"))};
+    case blockField::optimize: return flag(Field::optimize_msg, text);
+    case blockField::presDelay: return {windowText(Field::read_pres_delay, secondsText(text) + QLatin1String("sec"))};
+    case blockField::offset: return {windowText(Field::offset_read, offsetText(text) + degree)};
+    case blockField::motCheck: return flag(Field::mot_check_msg, text);
+    case blockField::checkAngle: return {windowText(Field::check_angle, text + degree)};
+    case blockField::rotTimeout: return {windowText(Field::read_rot_timeout, secondsText(text) + QLatin1String("sec"))};
+    case blockField::dipsw: return dipSwitch(text);
+    case blockField::calFact: return {windowText(Field::cal_fact, text)};
+    default: return {};  // the PWM on-time waits for the off-time
+    }
+}
+
+// What field `number` puts into the set panel: each entry its reading fills, in the table's
+// order; the two stop options together, north first.
+QList<PanelChange> panelChanges(int number, const QString& text, const Pwm& pwm)
+{
+    using Line = SetPanelEntry::Line;
+    QList<PanelChange> changes;
+    for (const SetPanelEntry& entry : setPanelEntries) {
+        if (entry.blockField != number)
+            continue;
+        const auto value = [&](const QString& v) { changes.append(PanelChange{entry.field, v, std::nullopt}); };
+        switch (entry.line) {
+        case Line::StopMode:
+            if (changes.isEmpty()) {
+                changes.append(PanelChange{Field::north_stop, std::nullopt, text == QLatin1String("0")});
+                changes.append(PanelChange{Field::south_stop, std::nullopt, text == QLatin1String("1")});
+            }
+            break;
+        case Line::AsTyped:
+        case Line::WholeDegrees: value(text); break;
+        case Line::Offset: value(offsetText(text)); break;
+        case Line::Seconds: value(secondsText(text)); break;
+        case Line::Flag: changes.append(PanelChange{entry.field, std::nullopt, text != QLatin1String("0")}); break;
+        case Line::PwmOffTime: value(pwm.period()); break;
+        case Line::PwmOnTime: value(pwm.maxDuty()); break;
+        case Line::PwmMinTime: value(pwm.minDuty(text)); break;
+        }
+    }
+    return changes;
 }
 
 }  // namespace
 
 DecodeResult decode_parameter_block(CharacterSource& source, ParameterSink& sink)
 {
-    constexpr int fieldCount = 19;
+    constexpr int fieldCount = blockField::count;
     for (int number = 1; number <= fieldCount; ++number) {
         const QString text = readField(number, source);
         if (text.isEmpty() || endsSilently(number, text))
             return silentEnd();
-        // Field 9 shows the PWM period and maximum duty only after its separator has been checked.
-        if (number != 9)
+        // The PWM off-time shows the period and maximum duty only after its separator has been checked.
+        const bool afterSeparator = number == blockField::pwmOffTicks;
+        if (!afterSeparator)
             sink.field(number, text);
         if (number < fieldCount) {
             const QString separator = source.GET_CHAR();
             if (separator != QLatin1String(","))
                 return failure(separatorMessage + separator);
         }
-        if (number == 9)
+        if (afterSeparator)
             sink.field(number, text);
     }
 
@@ -175,35 +180,17 @@ DecodeResult decode_parameter_block(CharacterSource& source, ParameterSink& sink
 FormattedField format_parameter_block(int number, const QString& text, const QString& onTicksText,
                                       const QString& offTicksText)
 {
-    switch (number) {
-    case 1: return degrees(Field::curr_pos, std::nullopt, text);
-    case 2: return cboxState(text);
-    case 3: return stopMode(text);
-    case 4: return degrees(Field::read_lower_limit, Field::lower_limit, text);
-    case 5: return degrees(Field::read_upper_limit, Field::upper_limit, text);
-    case 6: return seconds(Field::read_inv_delay, Field::inv_delay, text);
-    case 7: return flag(Field::pwm_msg, Field::pwm_on, text);
-    case 8: return {};
-    case 9: return pwmPeriod(onTicksText, text);
-    case 10: return degrees(Field::read_ramp, Field::ramp, text);
-    case 11: return pwmMinDuty(text, onTicksText, offTicksText);
-    case 12: return flag(Field::optimize_msg, Field::optimize, text);
-    case 13: return seconds(Field::read_pres_delay, Field::pres_delay, text);
-    case 14: return offset(text);
-    case 15: return flag(Field::mot_check_msg, Field::mot_check, text);
-    case 16: return degrees(Field::check_angle, Field::check_angle_write, text);
-    case 17: return seconds(Field::read_rot_timeout, Field::rot_timeout, text);
-    case 18: return dipSwitch(text);
-    case 19: return FormattedField{{windowText(Field::cal_fact, text)}, {}};
-    default: return {};
-    }
+    if (number < 1 || number > blockField::count || endsSilently(number, text))
+        return {};
+    const Pwm pwm(onTicksText, number == blockField::pwmOffTicks ? text : offTicksText);
+    return FormattedField{windowChanges(number, text, pwm), panelChanges(number, text, pwm)};
 }
 
 FormattedField ParameterFormatter::format(int number, const QString& text)
 {
-    if (number == 8)
+    if (number == blockField::pwmOnTicks)
         m_onTicks = text;
-    else if (number == 9)
+    else if (number == blockField::pwmOffTicks)
         m_offTicks = text;
     return format_parameter_block(number, text, m_onTicks, m_offTicks);
 }

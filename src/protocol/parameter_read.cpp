@@ -6,6 +6,7 @@
 #include "protocol/exchange.h"
 #include "protocol/parameter_codec.h"
 #include "protocol/session_events.h"
+#include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
@@ -51,7 +52,7 @@ public:
     }
 
     // The fields as they came, for the record of what was read.
-    QStringList received = QStringList(19);
+    QStringList received = QStringList(blockField::count);
 
 private:
     View& m_view;

@@ -23,14 +23,14 @@ const QString stoppedDuringWriteText =
 // Sends the 15 lines, each answered by the next prompt "N", the last by CR.
 void sendLines(SerialLink& link, Exchange& exchange, const QStringList& lines)
 {
-    for (int k = 1; k <= 15; ++k) {
+    for (int k = 1; k <= writeLineCount; ++k) {
         link.port().write(lines.at(k - 1).toLatin1() + '\r');
         const QString c = link.GET_CHAR();
-        if (k < 15 && c != QLatin1String("N")) {
+        if (k < writeLineCount && c != QLatin1String("N")) {
             exchange.fail(QStringLiteral("Expected N as replay, received: ") + c);
             return;
         }
-        if (k == 15 && c != QLatin1String("\r")) {
+        if (k == writeLineCount && c != QLatin1String("\r")) {
             // With no character there is neither code nor character to show.
             exchange.fail(c.isEmpty() ? terminatorInvalid
                                       : terminatorInvalid + characterCode(c) + QStringLiteral(" - ") + c);

@@ -19,53 +19,9 @@ constexpr LineRange ticksRange{0, 65535};
 constexpr LineRange angleRange{-99999, 99999};
 
 // The label the panel shows beside each entry.
-QString label(Field field)
-{
-    switch (field) {
-    case Field::lower_limit: return QStringLiteral("Lower Limit");
-    case Field::upper_limit: return QStringLiteral("Upper Limit");
-    case Field::inv_delay: return QStringLiteral("Rev. Delay");
-    case Field::pwm_period: return QStringLiteral("PWM:period");
-    case Field::pwm_max_duty: return QStringLiteral("PWM:max.duty");
-    case Field::ramp: return QStringLiteral("PWM:ramp");
-    case Field::pwm_min_duty: return QStringLiteral("PWM:min.duty");
-    case Field::pres_delay: return QStringLiteral("Preset Delay");
-    case Field::offset_write: return QStringLiteral("Offset (-70°..+70°)");
-    case Field::check_angle_write: return QStringLiteral("Check angle");
-    case Field::rot_timeout: return QStringLiteral("Rot. Timeout");
-    default: return fieldName(field);
-    }
-}
+QString label(Field field) { return QString::fromUtf8(setPanelEntry(field).label); }
 
-// What each value line carries, as the changes list names it.
-constexpr int offsetLine = 12;
-
-const char* const lineNames[15] = {
-    "Stop mode",
-    "Lower Limit",
-    "Upper Limit",
-    "Rev. Delay (ticks)",
-    "PWM",
-    "PWM on-time (ticks)",
-    "PWM off-time (ticks)",
-    "PWM:ramp",
-    "PWM min. time (ticks)",
-    "OPTIMIZE",
-    "Preset Delay (ticks)",
-    "Offset",
-    "ROT CHECK",
-    "Check angle",
-    "Rot. Timeout (ticks)",
-};
-
-const QString& textOf(const PanelState& panel, Field field)
-{
-    for (const SetPanelEntry& entry : setPanelEntries)
-        if (entry.field == field && entry.text)
-            return panel.*entry.text;
-    static const QString none;
-    return none;
-}
+const QString& textOf(const PanelState& panel, Field field) { return panel.*setPanelEntry(field).text; }
 
 // A text as the message shows it: quoted, with each control character as its code, as the
 // monitor's listing shows them.
@@ -99,10 +55,11 @@ struct Judged {
 };
 
 // A line sent as the entry's text: lower and upper limit, ramp; the offset also in 16 bits.
-void judgeTyped(Judged& judged, const PanelState& panel, int line, Field field)
+void judgeTyped(Judged& judged, const PanelState& panel, const SetPanelEntry& entry)
 {
+    const Field field = entry.field;
     const QString typed = trimmedText(textOf(panel, field));
-    const bool offset = field == Field::offset_write;
+    const bool offset = entry.line == SetPanelEntry::Line::Offset;
     const QString range = offset ? QStringLiteral("a whole number from -32768 to 32767")
                                  : QStringLiteral("a whole number of 1 to 5 digits, with an optional \"-\"");
     if (typed.startsWith(QLatin1Char('+'))) {
@@ -110,16 +67,17 @@ void judgeTyped(Judged& judged, const PanelState& panel, int line, Field field)
         return;
     }
     // The offset goes as its value when it begins with "-": that value must come from a number.
-    const QString sent = encode_write_lines(line, panel);
+    const QString sent = encode_write_lines(entry.writeLine, panel);
     const bool fromNumber = !offset || !typed.startsWith(QLatin1Char('-')) || isPlainNumber(typed);
     if (!fromNumber || !isTypedWhole(sent) || (offset && (sent.toInt() < -32768 || sent.toInt() > 32767)))
         judged.refuse(field, shown(textOf(panel, field)), range);
 }
 
 // A computed line: each entry a plain number, the line within `range`.
-void judgeComputed(Judged& judged, const PanelState& panel, int line, std::initializer_list<Field> fields,
-                   const QString& what, LineRange range = ticksRange)
+void judgeComputed(Judged& judged, const PanelState& panel, const SetPanelEntry& entry,
+                   std::initializer_list<Field> fields, LineRange range)
 {
+    const QString what = QString::fromUtf8(entry.lineMeaning);
     bool allPlain = true;
     for (Field field : fields) {
         const QString typed = trimmedText(textOf(panel, field));
@@ -134,7 +92,7 @@ void judgeComputed(Judged& judged, const PanelState& panel, int line, std::initi
     }
     if (!allPlain)
         return;
-    const QString sent = encode_write_lines(line, panel);
+    const QString sent = encode_write_lines(entry.writeLine, panel);
     if (const double value = entryValue(sent); value > range.high || value < range.low) {
         for (Field field : fields)
             judged.refuse(field, shown(textOf(panel, field)),
@@ -153,22 +111,26 @@ bool isPlainNumber(const QString& text)
 
 QList<RefusedEntry> refusedWriteEntries(const PanelState& panel)
 {
+    using Line = SetPanelEntry::Line;
     Judged judged;
-    judgeTyped(judged, panel, 2, Field::lower_limit);
-    judgeTyped(judged, panel, 3, Field::upper_limit);
-    judgeComputed(judged, panel, 4, {Field::inv_delay}, QStringLiteral("the reversal delay in ticks of 1.64 ms"));
-    judgeComputed(judged, panel, 6, {Field::pwm_period, Field::pwm_max_duty},
-                  QStringLiteral("the PWM on-time in ticks of 1.64 ms"));
-    judgeComputed(judged, panel, 7, {Field::pwm_period, Field::pwm_max_duty},
-                  QStringLiteral("the PWM off-time in ticks of 1.64 ms"));
-    judgeTyped(judged, panel, 8, Field::ramp);
-    judgeComputed(judged, panel, 9, {Field::pwm_period, Field::pwm_min_duty},
-                  QStringLiteral("the PWM minimum time in ticks of 1.64 ms"));
-    judgeComputed(judged, panel, 11, {Field::pres_delay}, QStringLiteral("the preset delay in ticks of 1.64 ms"));
-    judgeTyped(judged, panel, 12, Field::offset_write);
-    judgeComputed(judged, panel, 14, {Field::check_angle_write}, QStringLiteral("the check angle in whole degrees"),
-                  angleRange);
-    judgeComputed(judged, panel, 15, {Field::rot_timeout}, QStringLiteral("the rotation timeout in ticks of 1.64 ms"));
+    for (int line = 1; line <= writeLineCount; ++line) {
+        const SetPanelEntry& entry = *writeLineEntry(line);
+        switch (entry.line) {
+        case Line::StopMode:
+        case Line::Flag: break;  // cannot go wrong
+        case Line::AsTyped:
+        case Line::Offset: judgeTyped(judged, panel, entry); break;
+        case Line::Seconds: judgeComputed(judged, panel, entry, {entry.field}, ticksRange); break;
+        case Line::PwmOnTime:
+        case Line::PwmOffTime:
+            judgeComputed(judged, panel, entry, {Field::pwm_period, Field::pwm_max_duty}, ticksRange);
+            break;
+        case Line::PwmMinTime:
+            judgeComputed(judged, panel, entry, {Field::pwm_period, Field::pwm_min_duty}, ticksRange);
+            break;
+        case Line::WholeDegrees: judgeComputed(judged, panel, entry, {entry.field}, angleRange); break;
+        }
+    }
     return judged.refused;
 }
 
@@ -183,23 +145,24 @@ QString writeRefusalText(const QList<RefusedEntry>& refused)
 QList<WriteLineDifference> writeLineDifferences(const QStringList& lines, const QStringList& block)
 {
     QList<WriteLineDifference> differences;
-    for (int line = 1; line <= 15; ++line) {
+    for (int line = 1; line <= writeLineCount; ++line) {
         const QString sent = lines.value(line - 1);
         if (sent.isEmpty())
             continue;  // an empty stop-mode line has nothing to compare
-        QString held = block.value(line + 1);
+        const SetPanelEntry& entry = *writeLineEntry(line);
+        QString held = blockText(block, writtenField(line));
         // The offset comes back as a 16-bit two's-complement number: 65531 is the -5 written.
-        if (line == offsetLine && entryValue(held) > 32767)
+        if (entry.line == SetPanelEntry::Line::Offset && entryValue(held) > 32767)
             held = decimalText(entryValue(held) - 65536);
         if (entryValue(sent) != entryValue(held))
-            differences.append({line, QString::fromUtf8(lineNames[line - 1]), held, sent});
+            differences.append({line, writtenField(line), QString::fromUtf8(entry.lineName), held, sent});
     }
     return differences;
 }
 
 QString writeChangesText(const QStringList& lines, const QStringList& lastBlock)
 {
-    if (lastBlock.size() < 17)
+    if (lastBlock.size() < writtenField(writeLineCount))
         return QStringLiteral("The CBOX has not been read since rotor started: what it holds now is not known.");
     QStringList changes;
     for (const WriteLineDifference& change : writeLineDifferences(lines, lastBlock))
@@ -214,7 +177,8 @@ QString writeWarningsText(const PanelState& panel, const QStringList& lines)
 {
     QStringList warnings;
     // The limits and the offset go as their lines say.
-    const QString lower = lines.value(1), upper = lines.value(2), offset = lines.value(offsetLine - 1);
+    const QString lower = lines.value(1), upper = lines.value(2),
+                  offset = lines.value(setPanelEntry(Field::offset_write).writeLine - 1);
     if (!limitsInOrder(lower, upper))
         warnings << QStringLiteral("Lower Limit %1 is above Upper Limit %2.").arg(lower, upper);
     if (!offsetValid(offset))

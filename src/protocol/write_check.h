@@ -42,10 +42,11 @@ QList<RefusedEntry> refusedWriteEntries(const PanelState& panel);
 // The one message that refuses the write.
 QString writeRefusalText(const QList<RefusedEntry>& refused);
 
-// A value line that differs, by value, from its field of a block: its number (1 to 15), its name,
-// the field as held and the line as sent.
+// A value line that differs, by value, from its field of a block: its number (1 to 15), the
+// field's number (3 to 17), its name, the field as held and the line as sent.
 struct WriteLineDifference {
     int line;
+    int field;
     QString name;
     QString held;
     QString sent;

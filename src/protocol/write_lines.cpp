@@ -2,6 +2,7 @@
 #include "protocol/write_lines.h"
 
 #include "protocol/entry_value.h"
+#include "protocol/set_panel_entries.h"
 
 namespace {
 
@@ -39,30 +40,29 @@ QString offsetText(const QString& typed)
 
 QString encode_write_lines(int line, const PanelState& panel)
 {
-    switch (line) {
-    case 1: return stopModeText(panel);
-    case 2: return trimmedText(panel.lowerLimit);
-    case 3: return trimmedText(panel.upperLimit);
-    case 4: return ticksText(panel.invDelay);
-    case 5: return flagText(panel.pwmOn);
-    case 6: return decimalText(Int(onTimeMs(panel) / msPerTick + 0.5));
-    case 7: return decimalText(Int((entryValue(panel.pwmPeriod) - onTimeMs(panel)) / msPerTick + 0.5));
-    case 8: return trimmedText(panel.ramp);
-    case 9: return decimalText(Int(entryValue(panel.pwmPeriod) * entryValue(panel.pwmMinDuty) / 100 / msPerTick + 0.5));
-    case 10: return flagText(panel.optimize);
-    case 11: return ticksText(panel.presDelay);
-    case 12: return offsetText(panel.offsetWrite);
-    case 13: return flagText(panel.motCheck);
-    case 14: return decimalText(Int(entryValue(panel.checkAngleWrite)));
-    case 15: return ticksText(panel.rotTimeout);
-    default: return QString();
+    const SetPanelEntry* entry = writeLineEntry(line);
+    if (!entry)
+        return QString();
+    using Line = SetPanelEntry::Line;
+    switch (entry->line) {
+    case Line::StopMode: return stopModeText(panel);
+    case Line::AsTyped: return trimmedText(panel.*entry->text);
+    case Line::Offset: return offsetText(panel.*entry->text);
+    case Line::Seconds: return ticksText(panel.*entry->text);
+    case Line::Flag: return flagText(panel.*entry->checked);
+    case Line::PwmOnTime: return decimalText(Int(onTimeMs(panel) / msPerTick + 0.5));
+    case Line::PwmOffTime: return decimalText(Int((entryValue(panel.pwmPeriod) - onTimeMs(panel)) / msPerTick + 0.5));
+    case Line::PwmMinTime:
+        return decimalText(Int(entryValue(panel.pwmPeriod) * entryValue(panel.pwmMinDuty) / 100 / msPerTick + 0.5));
+    case Line::WholeDegrees: return decimalText(Int(entryValue(panel.*entry->text)));
     }
+    return QString();
 }
 
 QStringList writeLines(const PanelState& panel)
 {
     QStringList lines;
-    for (int line = 1; line <= 15; ++line)
+    for (int line = 1; line <= writeLineCount; ++line)
         lines.append(encode_write_lines(line, panel));
     return lines;
 }

@@ -16,14 +16,10 @@ struct PanelState {
 };
 
 // Line `line` (1 to 15) of the write, without the carriage return; empty for any other number.
-//  1 stop mode: "0" north-stop, "1" south-stop, empty when neither option is on (north wins if both are)
-//  2, 3, 8 lower limit, upper limit, ramp: the trimmed text as typed
-//  4, 11, 15 reversal delay, preset delay, rotation timeout: seconds as ticks, Int(s*1000/1.64+0.5)
-//  5, 10, 13 PWM, optimize, rotation check: "1" checked, "0" not
-//  6, 7, 9 PWM on-, off- and minimum time in ticks from the period (ms) and the duties (%)
-//  12 offset: the trimmed text as typed; when it begins with "-", the decimal text of its value
-//     (-070 goes as -70; a "-" without a number goes as 0)
-//  14 check angle: the decimal text of Int(value)
+// The set-panel table says which entry makes each line and how (stop mode, as typed, seconds as
+// ticks Int(s*1000/1.64+0.5), flag, PWM times in ticks from the period (ms) and the duties (%),
+// the offset as typed or, when it begins with "-", as the decimal text of its value (-070 goes as
+// -70; a "-" without a number as 0), the check angle as the decimal text of Int(value)).
 // Numbers are the entry values of the texts; computed lines are their decimal text.
 QString encode_write_lines(int line, const PanelState& panel);
 

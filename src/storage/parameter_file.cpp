@@ -16,11 +16,10 @@ const QString formatLinePrefix = QStringLiteral("# rotor parameter set, format "
 const QString setSection = QStringLiteral("parameters set");
 const QString readingSection = QStringLiteral("box reading");
 const QString savedKey = QStringLiteral("saved");
-const QString stopKey = QStringLiteral("stop");
 const QString readKey = QStringLiteral("read");
 const QString firmwareKey = QStringLiteral("firmware");
 const QString blockKey = QStringLiteral("block");
-constexpr qsizetype blockFields = 19;
+constexpr qsizetype blockFields = blockField::count;
 
 // The "PARAMETERS READ" panel's fields, in the block's order: the keys that record what a reading
 // showed. Only informational; the block they follow from is what counts.
@@ -34,8 +33,7 @@ constexpr Field readPanelFields[] = {
 
 using Kind = SetPanelEntry::Kind;
 
-// The key of a set-panel control: its name, except that the two stop options share one key.
-QString keyOf(const SetPanelEntry& entry) { return entry.kind == Kind::StopOption ? stopKey : fieldName(entry.field); }
+QString keyOf(const SetPanelEntry& entry) { return QLatin1String(entry.key); }
 
 // The set-panel keys in Set Default's order, each once.
 const QStringList& setKeys()
@@ -410,16 +408,16 @@ std::optional<ParameterFileError> FileReader::entry(const QString& key, const QS
         return std::nullopt;
 
     PanelState& panel = m_file.panel;
-    if (key == stopKey) {
-        if (*value != QLatin1String("north") && *value != QLatin1String("south") && *value != QLatin1String("none"))
-            return at(QStringLiteral("\"stop\" must be north, south or none, not %1.").arg(quote(*value)));
-        panel.northStop = *value == QLatin1String("north");
-        panel.southStop = *value == QLatin1String("south");
-        return std::nullopt;
-    }
     for (const SetPanelEntry& entry : setPanelEntries) {
-        if (fieldName(entry.field) != key)
+        if (keyOf(entry) != key)
             continue;
+        if (entry.kind == Kind::StopOption) {  // one key for both options
+            if (*value != QLatin1String("north") && *value != QLatin1String("south") && *value != QLatin1String("none"))
+                return at(QStringLiteral("%1 must be north, south or none, not %2.").arg(quote(key), quote(*value)));
+            panel.northStop = *value == QLatin1String("north");
+            panel.southStop = *value == QLatin1String("south");
+            return std::nullopt;
+        }
         if (entry.kind == Kind::Text) {
             // Nothing that typing into the entry could not give.
             if (value->size() > setPanelEntryMaxLength)
@@ -583,5 +581,6 @@ QList<std::pair<Field, QString>> shownFromBlock(const QStringList& block)
 
 bool sameConfiguration(const QStringList& a, const QStringList& b)
 {
-    return a.size() == blockFields && b.size() == blockFields && a.mid(2) == b.mid(2);
+    return a.size() == blockFields && b.size() == blockFields
+           && a.mid(blockField::stopMode - 1) == b.mid(blockField::stopMode - 1);
 }

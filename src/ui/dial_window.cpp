@@ -2,6 +2,7 @@
 #include "ui/dial_window.h"
 
 #include "serial/messages.h"
+#include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
 #include "serial/atomic_file.h"
 #include "serial/serial_link.h"
@@ -149,17 +150,17 @@ void DialWindow::onPosition(const QString& angle, RotorState state)
 
 void DialWindow::onParameters(const QStringList& block)
 {
-    if (block.size() < 5)
+    if (block.size() < blockField::upperLimit)
         return;
     DialReading reading = m_dial->reading();
-    reading.position = number(block[0]);
-    reading.state = stateOf(block[1]);
+    reading.position = number(blockText(block, blockField::position));
+    reading.state = stateOf(blockText(block, blockField::cboxState));
     static const QStringList modes{QStringLiteral("North-stop"), QStringLiteral("South-stop"),
                                    QStringLiteral("Absolute")};
-    const std::optional<int> mode = number(block[2]);
+    const std::optional<int> mode = number(blockText(block, blockField::stopMode));
     reading.stopMode = mode && *mode >= 0 && *mode < modes.size() ? modes[*mode] : QString();
-    reading.lowerLimit = number(block[3]);
-    reading.upperLimit = number(block[4]);
+    reading.lowerLimit = number(blockText(block, blockField::lowerLimit));
+    reading.upperLimit = number(blockText(block, blockField::upperLimit));
     m_dial->setReading(reading);
 }
 
