@@ -5,6 +5,7 @@
 #include "serial/port_discovery.h"
 #include "serial/serial_port.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -35,8 +36,9 @@ std::optional<StatusFrame> findStatusFrame(const QByteArray& bytes)
          at = bytes.indexOf(STX, at + 1)) {
         const QByteArray f = bytes.mid(at, statusFrameLength);
         const auto digit = [&f](int i) { return f[i] >= '0' && f[i] <= '9'; };
-        if (f.startsWith("\x02" "A,?,") && digit(5) && digit(6) && digit(7) && f[8] == ','
-            && (f[9] == 'R' || f[9] == 'B') && f[10] == CR)
+        if (f.startsWith("\x02"
+                         "A,?,")
+            && digit(5) && digit(6) && digit(7) && f[8] == ',' && (f[9] == 'R' || f[9] == 'B') && f[10] == CR)
             return StatusFrame{f.mid(5, 3).toInt(), QChar(f[9])};
     }
     return std::nullopt;
@@ -64,6 +66,9 @@ CboxProbe::~CboxProbe() { closeAll(); }
 
 QList<ProbeOutcome> CboxProbe::run(const QStringList& devices, int limit)
 {
+    // The deadline counts from here: opening the devices is part of the probe's time.
+    QElapsedTimer clock;
+    clock.start();
     m_cancelled = false;
     m_lines.clear();
     m_lines.reserve(devices.size());
@@ -82,7 +87,7 @@ QList<ProbeOutcome> CboxProbe::run(const QStringList& devices, int limit)
         QTimer deadline;
         deadline.setSingleShot(true);
         connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-        deadline.start(limit);
+        deadline.start(int(std::max<qint64>(0, limit - clock.elapsed())));
         m_loop = &loop;
         loop.exec();
         m_loop = nullptr;
@@ -92,9 +97,9 @@ QList<ProbeOutcome> CboxProbe::run(const QStringList& devices, int limit)
     QList<ProbeOutcome> outcomes;
     for (Line& line : m_lines) {
         if (!line.decided) {
-            line.outcome.kind = m_cancelled              ? ProbeOutcome::Kind::Cancelled
-                                : line.heard.isEmpty()   ? ProbeOutcome::Kind::NoAnswer
-                                                         : ProbeOutcome::Kind::SomethingElse;
+            line.outcome.kind = m_cancelled            ? ProbeOutcome::Kind::Cancelled
+                                : line.heard.isEmpty() ? ProbeOutcome::Kind::NoAnswer
+                                                       : ProbeOutcome::Kind::SomethingElse;
             line.outcome.detail = shown(line.heard);
         }
         outcomes.append(line.outcome);
@@ -153,7 +158,8 @@ void CboxProbe::open(Line& line)
         if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
             port->close();
     });
-    port->write(QByteArray("\x02" "A?\r"));
+    port->write(QByteArray("\x02"
+                           "A?\r"));
     port->flush();
 }
 

@@ -44,6 +44,27 @@ bool isUsbAdapter(const SerialPortEntry& port)
            || device.startsWith(QLatin1String("ttyUSB")) || device.startsWith(QLatin1String("ttyACM"));
 }
 
+QList<SerialPortEntry> knownPorts(const PortDiscovery& discovery, const QString& linksFolder)
+{
+    QList<SerialPortEntry> ports = discovery.ports();
+    QStringList seen;
+    for (const SerialPortEntry& port : std::as_const(ports))
+        seen << QFileInfo(port.device).canonicalFilePath();
+    const QFileInfoList links =
+        QDir(linksFolder).entryInfoList({QStringLiteral("com*")}, QDir::AllEntries | QDir::System, QDir::Name);
+    for (const QFileInfo& link : links) {
+        const QString real = link.isSymLink() ? link.canonicalFilePath() : QString();
+        if (real.isEmpty() || seen.contains(real))
+            continue;
+        seen << real;
+        SerialPortEntry entry;
+        entry.device = link.symLinkTarget();
+        entry.description = QStringLiteral("(a port link)");
+        ports.append(entry);
+    }
+    return ports;
+}
+
 bool lockedByAnotherProgram(const QString& device)
 {
 #ifdef Q_OS_WIN
