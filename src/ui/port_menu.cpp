@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/port_menu.h"
 
+#include "protocol/exchange_lock.h"
 #include "protocol/session.h"
 #include "protocol/session_events.h"
 #include "protocol/view.h"
-#include "protocol/exchange_lock.h"
 #include "serial/cbox_probe.h"
 #include "serial/messages.h"
 #include "serial/port_devices.h"
