@@ -6,9 +6,11 @@
 
 #include "protocol/write_check.h"
 #include "storage/parameter_file.h"
+#include "support/silent_pty.h"
 #include "support/sim_process.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -329,6 +331,22 @@ void CliTest::exitStatus_data()
                                     << false << 3 << "^$"
                                     << "^The device /nonexistent/tty cannot be opened\\.\nDevice tried: "
                                        "/nonexistent/tty\nNo such device";
+    // find: SIM and PTY stand for the simulator's device and a silent pseudo-terminal.
+    QTest::newRow("find the box beside a silent pty") << sim << false << QStringList{"find", "SIM", "PTY"} << false << 0
+                                                      << "^SIM +CBOX found at 42°, READY\nPTY +no answer\n$"
+                                                      << "^$";
+    QTest::newRow("find no box") << QStringList() << false << QStringList{"find", "PTY", "/nonexistent/tty"} << false
+                                 << 1 << "^PTY +no answer\n/nonexistent/tty +could not be opened: no such device\n$"
+                                 << "^$";
+    QTest::newRow("find the box behind noise") << QStringList{"--fault-noise"} << false << QStringList{"find", "SIM"}
+                                               << false << 0 << "^SIM +CBOX found at 123°, READY\n$"
+                                               << "^$";
+    QTest::newRow("find something else") << QStringList{"--fault-identifier"} << false << QStringList{"find", "SIM"}
+                                         << false << 1 << "^SIM +something else answered: \\\\x02B,\\?,123,R\\\\x0d\n$"
+                                         << "^$";
+    QTest::newRow("find takes no --device")
+        << sim << false << QStringList{"find", "--device", "SIM"} << false << 2 << "^$"
+        << "^rotor: --device is not for 'find'\n";
     QTest::newRow("port in use")
         << sim << true << QStringList{"read"} << true << 3 << "^$"
         << "^ERROR OPENING COM PORT # 1\nDevice tried: .*\nThe device is in use by another program";
@@ -348,6 +366,12 @@ void CliTest::exitStatus()
     QVERIFY(rig.config.isValid());
     if (!simArgs.isEmpty())
         QVERIFY(rig.start(simArgs));
+    SilentPty pty;
+    for (QString* text : {&out, &err})
+        text->replace(QLatin1String("SIM"), rig.sim ? rig.sim->device() : QString())
+            .replace(QLatin1String("PTY"), pty.device());
+    args.replaceInStrings(QStringLiteral("SIM"), rig.sim ? rig.sim->device() : QString());
+    args.replaceInStrings(QStringLiteral("PTY"), pty.device());
     if (settings)
         QVERIFY(rig.storePort(1));
     // A parameter set the write may send.
@@ -361,8 +385,12 @@ void CliTest::exitStatus()
         QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
     }
 
+    QElapsedTimer clock;
+    clock.start();
     const Result result = rig.run(args);
     QVERIFY2(result.status == status, qPrintable(describe(result)));
+    // The search takes 4 s at most, whatever the number of ports.
+    QVERIFY(args.first() != QLatin1String("find") || clock.elapsed() < 5000);
     QVERIFY2(QRegularExpression(out).match(result.out).hasMatch(), qPrintable(describe(result)));
     QVERIFY2(QRegularExpression(err).match(result.err).hasMatch(), qPrintable(describe(result)));
     // A refusal before the port, or a port that cannot be used, sends nothing.

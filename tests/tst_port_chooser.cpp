@@ -3,8 +3,10 @@
 // the Device field, the assignment from Port > Choose serial port… (link, settings file, option,
 // no exchange), the chooser a first start opens, the options' hints and Help > About rotor.
 
+#include "support/silent_pty.h"
 #include "support/test_window.h"
 #include "ui/port_menu.h"
+#include "ui/monitor.h"
 #include "ui/port_chooser.h"
 
 #include <QAction>
@@ -245,6 +247,49 @@ private slots:
         QCOMPARE(fileBytes(t.window->link().settingsPath()), QByteArray(" 2 \r\n"));
         QCOMPARE(selectedOption(t), 2);
         QCOMPARE(t.port.portNumber, portBefore);
+    }
+
+    // Port > Find the CBOX… sends nothing until the operator agrees, and never while the monitor
+    // runs; agreed, the query reaches every port, here a silent one linked as COM 2.
+    void findTheCboxAsksFirst_data()
+    {
+        QTest::addColumn<bool>("monitorRuns");
+        QTest::addColumn<QList<bool>>("answers");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("answered No") << false << QList<bool>{false} << 1 << QByteArray() << "";
+        QTest::newRow("answered Yes") << false << QList<bool>{true} << 1
+                                      << QByteArray("\x02"
+                                                    "A?\r")
+                                      << "No CBOX answered.";
+        QTest::newRow("monitor runs") << true << QList<bool>{true} << 0 << QByteArray()
+                                      << "The CBOX cannot be searched for while an exchange or the monitor runs";
+    }
+    void findTheCboxAsksFirst()
+    {
+        QFETCH(bool, monitorRuns);
+        QFETCH(QList<bool>, answers);
+        QFETCH(int, questions);
+        QFETCH(QByteArray, sent);
+        QFETCH(QString, shown);
+        TestWindow t;
+        SilentPty pty;
+        QVERIFY(!pty.device().isEmpty());
+        QDir().mkpath(t.settingsDir.filePath(QStringLiteral("ports")));
+        QVERIFY(QFile::link(pty.device(), t.settingsDir.filePath(QStringLiteral("ports/com2"))));
+        ListedPorts none;  // the machine's own ports stay untouched
+        t.window->findChild<PortMenu*>()->setDiscovery(&none);
+        if (monitorRuns)
+            t.window->monitor().setState(MonitorState::Running);
+        t.messages.answers = answers;
+
+        trigger(t, "action_find_cbox");
+
+        QCOMPARE(t.messages.questions.size(), questions);
+        QCOMPARE(pty.written(), sent);
+        QVERIFY(shown.isEmpty() ? t.messages.shown.isEmpty() : t.messages.shown.value(0).startsWith(shown));
+        QVERIFY(t.port.written.isEmpty());
     }
 
     // Each option names the device its port number opens: at start, and after an assignment.

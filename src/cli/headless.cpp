@@ -3,6 +3,7 @@
 
 #include "cli/console_messages.h"
 #include "cli/console_view.h"
+#include "cli/find_command.h"
 #include "protocol/commands.h"
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
@@ -45,7 +46,7 @@ constexpr int pollPeriodMs = 1000;
 struct Subcommand {
     const char* name;
     const char* arguments;  // as the usage line shows them
-    int positional;         // how many arguments it takes
+    int positional;         // how many arguments it takes; -1: any number
     const char* description;
 };
 
@@ -62,6 +63,12 @@ constexpr Subcommand Subcommands[] = {
      "Sends the rotor to ANGLE (a whole angle 0 to 359) and waits until it reports READY, asking \"?\" once a second, "
      "at most S seconds (120). Ctrl+C meanwhile sends the fast stop."},
     {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
+    {"find", "[DEVICE...]", -1,
+     "Sends \"?\" to each DEVICE, or to every serial port not in use, all at once, and lists what each answered "
+     "within 4 s: CBOX found (with its position), no answer, something else, or why it could not be opened. "
+     "Opening a port may change its DTR and RTS lines. Exit status 0 when a CBOX was found, 1 when none."},
+    {"ports", "", 0,
+     "Lists the serial ports: device, stable name, description, the COM numbers that open it, in use or not."},
 };
 
 const Subcommand* subcommandNamed(const QString& word)
@@ -448,6 +455,18 @@ int Run::goTo(const QString& angle, int timeoutS)
     return Done;
 }
 
+// rotor find and rotor ports look at every port, not the one configured: the options that choose a
+// port are mistakes there. Nothing when `name` is another subcommand.
+std::optional<int> runPortSearch(const QString& name, const QStringList& devices, const QCommandLineParser& parser)
+{
+    if (name != QLatin1String("find") && name != QLatin1String("ports"))
+        return std::nullopt;
+    for (const char* option : {"port", "device", "json"})
+        if (parser.isSet(QLatin1String(option)))
+            return usageError(QStringLiteral("--%1 is not for '%2'").arg(QLatin1String(option), name));
+    return name == QLatin1String("find") ? runFind(devices) : runPorts();
+}
+
 QStringList arguments(int argc, char* argv[])
 {
     QStringList list;
@@ -494,7 +513,8 @@ QString subcommandHelp()
         "     written (the message on standard error)\n"
         "  2  usage, a file that loading refuses, a write that the panel check refuses, or a confirmation\n"
         "     refused or that cannot be asked (no terminal and no --yes)\n"
-        "  3  the port: none configured, cannot be opened, or in use\n");
+        "  3  the port: none configured, cannot be opened, or in use\n"
+        "  find: 0 when a CBOX answered, 1 when none did, 2 usage\n");
     return text;
 }
 
@@ -539,7 +559,7 @@ int runSubcommand(int argc, char* argv[])
             return usageError(QStringLiteral("-%1%2 is for '%3' only")
                                   .arg(option->names().first().size() > 1 ? QStringLiteral("-") : QString(),
                                        option->names().first(), QLatin1String(owner)));
-    if (positional.size() != sub->positional)
+    if (sub->positional >= 0 && positional.size() != sub->positional)
         return usageError(sub->positional == 0
                               ? QStringLiteral("'%1' takes no argument").arg(name)
                               : QStringLiteral("'%1' takes one argument: %2").arg(name, QLatin1String(sub->arguments)));
@@ -553,6 +573,9 @@ int runSubcommand(int argc, char* argv[])
     }
     if (name == QLatin1String("goto") && !goToAngleValid(positional.first()))
         return usageError(goToAngleRefusal(positional.first()));
+
+    if (const std::optional<int> status = runPortSearch(name, positional, parser))
+        return *status;
 
     Run run(parser, parser.isSet(yes));
     // A file is judged before the port is tried: a refused file is the operator's to mend.

@@ -40,6 +40,8 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
 
 void ExchangeLock::interruptWith(const std::function<void()>& stop)
 {
+    if (beforeStop)
+        std::exchange(beforeStop, nullptr)();
     SerialLink::Interruption interruption(m_link);
     stop();
 }

@@ -65,6 +65,10 @@ public:
         ExchangeLock& m_lock;
         bool m_holding = true;
     };
+    // Runs, once, before a stop that interrupts the exchange running now: an exchange that holds
+    // lines a stop may need (the search for the box, with ports open) lets go of them and ends.
+    // The exchange sets it and clears it when it ends.
+    std::function<void()> beforeStop;
     // Told true when a stop is held, false when the held stops have gone.
     std::function<void(bool held)> onStopHeld;
 

@@ -23,6 +23,20 @@ QString portDevice(int n, Platform platform, const QString& linksFolder)
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }
 
+QList<int> portNumbersOf(const QString& device, Platform platform, const QString& linksFolder)
+{
+    const auto real = [platform](const QString& name) {
+        const QString canonical = platform == Platform::Posix ? QFileInfo(name).canonicalFilePath() : QString();
+        return canonical.isEmpty() ? name.toUpper() : canonical;
+    };
+    const QString wanted = real(device);
+    QList<int> numbers;
+    for (int n = 1; n <= 255; ++n)
+        if (const QString opened = portDevice(n, platform, linksFolder); !opened.isEmpty() && real(opened) == wanted)
+            numbers.append(n);
+    return numbers;
+}
+
 QString portWithoutDevice(int n, Platform platform, const QString& linksFolder)
 {
     if (n < 1)

@@ -9,6 +9,7 @@
 
 #include "serial/port.h"
 
+#include <QList>
 #include <QString>
 
 enum class Platform { Posix, Windows };
@@ -32,6 +33,9 @@ QString portLinkPath(const QString& linksFolder, int n);
 // Empty when ports/comN is there but is not a link: a file put there by hand is no device, and
 // the port opens nothing rather than /dev/ttyS<N-1>.
 QString portDevice(int n, Platform platform, const QString& linksFolder);
+
+// The port numbers (1 to 255) that open `device`, whichever name leads to it; none when no number does.
+QList<int> portNumbersOf(const QString& device, Platform platform, const QString& linksFolder);
 
 // Why port n opens no device, in a sentence for the operator: no port chosen yet (a number below
 // 1, as an empty settings file gives), or ports/comN is not a link. Empty when neither holds.

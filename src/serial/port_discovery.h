@@ -44,6 +44,18 @@ QHash<QString, QString> byIdNames(const QString& folder = QString::fromUtf16(def
 // The stable name of `device` (followed through links to the real device), or empty.
 QString byIdNameOf(const QString& device, const QHash<QString, QString>& names);
 
+// The ports `discovery` lists, then the devices that the port links in `linksFolder` lead to and
+// the system does not list (a pseudo-terminal, an adapter by another name), each device once.
+QList<SerialPortEntry> knownPorts(const PortDiscovery& discovery, const QString& linksFolder);
+
+// Whether another program holds `device` by a lock file, as programs on Unix take one before they
+// use a serial line (QSerialPort, minicom, the modem manager): LCK..<name> in one of the usual lock
+// folders, its owner still running. Always false on Windows, where an open port is exclusive.
+bool lockedByAnotherProgram(const QString& device);
+
+// The name the operator knows a port by: on Windows COM5 rather than the system's \\.\COM5.
+QString shortPortName(const QString& device);
+
 // The system's list (QSerialPortInfo), with the stable names found in `byIdFolder`.
 class SystemPortDiscovery : public PortDiscovery {
 public:

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/port_menu.h"
 
+#include "protocol/exchange_lock.h"
 #include "protocol/session.h"
 #include "protocol/session_events.h"
 #include "protocol/view.h"
+#include "serial/cbox_probe.h"
 #include "serial/messages.h"
 #include "serial/port_devices.h"
 #include "storage/port_assignment.h"
@@ -31,6 +33,10 @@ PortMenu::PortMenu(const Uses& uses, QMenu* port, QObject* parent)
     choose->setObjectName(QStringLiteral("action_choose_port"));
     choose->setStatusTip(QStringLiteral("Assign the serial port to which the CBOX is connected"));
     connect(choose, &QAction::triggered, this, [this] { choosePort(); });
+    QAction* find = port->addAction(QStringLiteral("&Find the CBOX…"));
+    find->setObjectName(QStringLiteral("action_find_cbox"));
+    find->setStatusTip(QStringLiteral("Send the status query to every serial port and see where the CBOX answers"));
+    connect(find, &QAction::triggered, this, [this] { findCbox(); });
     // Links may be changed from outside (by hand, by the simulator): the hints are read again
     // whenever the operator looks at the Port menu.
     connect(port, &QMenu::aboutToShow, this, [this] { refreshPortOptionHints(m_session.link(), m_controls); });
@@ -98,11 +104,16 @@ bool PortMenu::choosePort(bool firstStart)
     const std::optional<QString> typed = m_dialogs.chooseSerialPort(current, intro);
     if (!typed)
         return false;
-    const PortAssignment assignment = assignDevice(*typed, platform, option, byIdNames());
+    return assign(assignDevice(*typed, platform, option, byIdNames()));
+}
+
+bool PortMenu::assign(const PortAssignment& assignment)
+{
+    SerialLink& link = m_session.link();
     // A refused name, or a link or settings file that could not be written, changes nothing.
     QString error = assignment.error;
     if (error.isEmpty())
-        applyAssignment(assignment, link.settingsPath(), linksFolder, &error);
+        applyAssignment(assignment, link.settingsPath(), portLinksFolder(link.settingsPath()), &error);
     if (!error.isEmpty()) {
         m_messages.inform(error);
         return false;
@@ -118,6 +129,70 @@ bool PortMenu::choosePort(bool firstStart)
         m_view.setChecked(portOption(i), i == n);
     refreshPortOptionHints(link, m_controls);
     return true;
+}
+
+void PortMenu::findCbox()
+{
+    SerialLink& link = m_session.link();
+    ExchangeLock& lock = m_session.lock();
+    // The tool's own exchange or the monitor has the CBOX's line open: a query now would land in it.
+    if (m_session.startUp().running() || lock.busy() || m_view.monitorState() != MonitorState::Idle) {
+        m_messages.inform(QStringLiteral("The CBOX cannot be searched for while an exchange or the monitor runs: "
+                                         "wait for it to end, or stop the monitor, then try again."));
+        return;
+    }
+    if (!m_messages.askYesNoWithDetails(
+            QStringLiteral("Send a short query to each serial port to find the CBOX?"), QStringLiteral("Find the CBOX"),
+            QStringLiteral("rotor sends the status query \"?\" to every serial port of this machine that no other "
+                           "program uses, all at once, and listens for at most 4 seconds. Opening a port may change "
+                           "its control lines (DTR, RTS), which on some equipment keys a transmitter or resets a "
+                           "board.")))
+        return;
+
+    SystemPortDiscovery system;
+    QStringList devices;
+    for (const SerialPortEntry& port :
+         knownPorts(m_discovery ? *m_discovery : system, portLinksFolder(link.settingsPath())))
+        devices << port.device;
+    if (devices.isEmpty()) {
+        m_messages.inform(QStringLiteral("No serial port found: plug in the adapter, or type its device in "
+                                         "Port > Choose serial port\u2026"));
+        return;
+    }
+
+    // Run as an exchange, so that no other click sends meanwhile; a stop lets go of every port
+    // first and then goes out on its own line at once.
+    CboxProbe probe;
+    QList<ProbeOutcome> outcomes;
+    lock.run([&] {
+        lock.beforeStop = [&probe] { probe.cancel(); };
+        outcomes = probe.run(devices);
+        lock.beforeStop = nullptr;
+    });
+    QStringList listing;
+    const ProbeOutcome* found = nullptr;
+    for (const ProbeOutcome& outcome : std::as_const(outcomes)) {
+        if (outcome.kind == ProbeOutcome::Kind::Cancelled)
+            return;  // a stop went out instead: it says what it came to
+        listing << QStringLiteral("%1: %2").arg(shortPortName(outcome.device), outcomeText(outcome));
+        if (!found && outcome.kind == ProbeOutcome::Kind::Found)
+            found = &outcome;
+    }
+    if (!found) {
+        m_messages.informWithDetails(QStringLiteral("No CBOX answered."), listing.join(QLatin1Char('\n')));
+        return;
+    }
+    const PortAssignment assignment = assignDevice(found->device, hostPlatform(), link.selectedOption(), byIdNames());
+    if (!assignment.error.isEmpty()) {
+        m_messages.informWithDetails(QStringLiteral("The CBOX answered on %1.").arg(shortPortName(found->device)),
+                                     listing.join(QLatin1Char('\n')));
+        return;
+    }
+    if (m_messages.askYesNoWithDetails(QStringLiteral("The CBOX answered on %1. Make it COM port %2?")
+                                           .arg(shortPortName(found->device))
+                                           .arg(assignment.portNumber),
+                                       QStringLiteral("Find the CBOX"), listing.join(QLatin1Char('\n'))))
+        assign(assignment);
 }
 
 void PortMenu::afterStartUp(const std::function<void()>& startUpAfterPortChoice)

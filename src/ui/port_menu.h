@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Port menu of the main window, and what goes with it: the choice a COM option makes, the port
-// chooser and the assignment it makes, the chooser that a first start opens, and the hint on each
-// COM option naming the device it opens.
+// chooser and the assignment it makes, the chooser that a first start opens, the search for the
+// CBOX over every port (Find the CBOX…), and the hint on each COM option naming the device it
+// opens.
 
 #include <QObject>
 #include <functional>
@@ -10,6 +11,8 @@
 class Controls;
 class Dialogs;
 class Messages;
+class PortDiscovery;
+struct PortAssignment;
 class QMenu;
 class SerialLink;
 class Session;
@@ -36,6 +39,15 @@ public:
     // it is there.
     bool choosePort(bool firstStart = false);
 
+    // Port > Find the CBOX…: once the operator agrees, the status query goes to every serial port
+    // known (see knownPorts()) at once; what each came to is shown, and the first port on which the
+    // CBOX answered is offered as the port of the COM option selected (COM 1 when none is), as the
+    // chooser assigns it. Refused while an exchange or the monitor runs; a stop clicked meanwhile
+    // ends the search and goes out at once.
+    void findCbox();
+    // The ports to search; the system's by default.
+    void setDiscovery(PortDiscovery* discovery) { m_discovery = discovery; }
+
     // Runs when the start-up sequence has ended: renews the hints and, when the sequence ended
     // because there is no settings file, opens the chooser; on OK `startUpAfterPortChoice` runs the
     // start-up's exchanges once.
@@ -44,12 +56,16 @@ public:
 private:
     // The COM option selected (1 to 4), or 0 when none is.
     int selectedOption() const;
+    // Writes `assignment` and makes its number this run's port; false (the operator told why) when
+    // it could not be written.
+    bool assign(const PortAssignment& assignment);
 
     Session& m_session;
     View& m_view;
     const Controls& m_controls;
     Messages& m_messages;
     Dialogs& m_dialogs;
+    PortDiscovery* m_discovery = nullptr;
     // An option has just become selected: the click that did it runs no second choice.
     bool m_optionJustSelected = false;
 };
