@@ -206,8 +206,8 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges_data()
                                     << " 90 " << frame("G90") << reply('G', "R") << R"(^cmd G answered in \d+ ms$)"
                                     << nothing << "Target 90" + degree << noTravel;
     QTest::newRow("go-to refused") << 2 << "execute"
-                                   << "90" << frame("G90") << reply('G', "E") << R"(^cmd G answered in \d+ ms$)"
-                                   << nothing << noTarget << noTravel;
+                                   << "90" << frame("G90") << reply('G', "E")
+                                   << R"(^cmd G refused by the CBOX in \d+ ms$)" << nothing << noTarget << noTravel;
     QTest::newRow("fast stop") << 2 << "fast_stop"
                                << "" << frame("G999") << reply('G', "R") << R"(^cmd G999 answered in \d+ ms$)"
                                << nothing << noTarget << noTravel;
@@ -284,7 +284,7 @@ void AzimuthDialTest::dialOffersAnAngleAndSendsNothing()
     AzimuthDial* dial = window->dial();
     QCOMPARE(dial->accessibleName(), QStringLiteral("Azimuth dial"));
     QCOMPARE(dial->focusPolicy(), Qt::StrongFocus);
-    t.window->sessionEvents()->positionReceived(QString::number(position), RotorState::Ready);
+    t.window->sessionObserver()->statusRead({position, RotorState::Ready});
 
     if (clickAt >= 0) {
         QTest::mouseClick(dial, Qt::LeftButton, {}, dial->pointAt(clickAt, 0.5).toPoint());

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The view of a session with no window: every control's text and state kept in a map, read back
-// by the subcommands to print what the window would show. It also watches how each exchange
-// ended, so that the exit status can tell a box that did not answer from a port that failed.
+// The view of a session with no window: every control's text and state kept in a map, so that
+// the set panel can be filled from a file and read back as the window's is. What the exchanges
+// read and how they ended goes to the observer the subcommands give it.
 
-#include "protocol/session_events.h"
 #include "protocol/view.h"
 
 #include <QMap>
 
-class ConsoleView : public View, public SessionEvents {
+class ConsoleView : public View {
 public:
     ConsoleView();
 
@@ -21,7 +20,8 @@ public:
     void setChecked(Field field, bool checked) override { m_checked.insert(field, checked); }
     bool isEnabled(Field field) const override { return !m_disabled.value(field); }
     void setEnabled(Field field, bool enabled) override { m_disabled.insert(field, !enabled); }
-    SessionEvents* sessionEvents() const override { return const_cast<ConsoleView*>(this); }
+    SessionObserver* sessionObserver() const override { return m_observer; }
+    void setSessionObserver(SessionObserver* observer) { m_observer = observer; }
 
     // No buttons to switch: the subcommands run one exchange after the other.
     void DISABLE_BUTTONS() override {}
@@ -31,19 +31,9 @@ public:
     void DISABLE_MONITOR_BUTTON() override {}
     void ENABLE_MONITOR_BUTTON() override {}
 
-    void exchangeEnded(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs) override;
-    void positionReceived(const QString& angle, RotorState state) override;
-
-    // Whether an exchange found its port unusable, and whether one ended without a good reply.
-    bool portFailed() const { return m_portFailed; }
-    bool unanswered() const { return m_unanswered; }
-    RotorState lastState() const { return m_lastState; }
-
 private:
     QMap<Field, QString> m_texts;
     QMap<Field, bool> m_checked;
     QMap<Field, bool> m_disabled;
-    bool m_portFailed = false;
-    bool m_unanswered = false;
-    RotorState m_lastState = RotorState::Unknown;
+    SessionObserver* m_observer = nullptr;
 };

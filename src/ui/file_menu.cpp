@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/file_menu.h"
 
-#include "protocol/commands.h"
 #include "protocol/exchange_lock.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
 #include "serial/atomic_file.h"
 #include "serial/messages.h"
 #include "ui/dialogs.h"
+#include "ui/session_signals.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,9 +39,9 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
       m_dialogs(uses.dialogs)
 {
     setObjectName(QStringLiteral("parameter_files"));
-    Commands& commands = uses.commands;
-    commands.onVersionRead = [this](const QString& version) { m_firmware = version; };
-    commands.onParametersRead = [this](const QStringList& block) { onParametersRead(block); };
+    connect(&uses.session, &SessionSignals::firmware, this,
+            [this](const FirmwareVersion& version) { m_firmware = version.text; });
+    connect(&uses.session, &SessionSignals::parameters, this, &FileMenu::onParametersRead);
 
     const auto item = [this, file](const QString& text, const char* name, void (FileMenu::*slot)()) {
         QAction* action = file->addAction(text, this, slot);
@@ -69,9 +69,9 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
     });
 }
 
-void FileMenu::onParametersRead(const QStringList& block)
+void FileMenu::onParametersRead(const ParameterBlock& block)
 {
-    m_lastReading = BoxReading{QDateTime::currentDateTime(), m_firmware, block};
+    m_lastReading = BoxReading{QDateTime::currentDateTime(), m_firmware, block.received};
     // The file is written once the exchange has ended: the read closes the port and restores its
     // buttons exactly as it always did, and a failure is told after it.
     QMetaObject::invokeMethod(

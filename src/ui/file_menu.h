@@ -14,21 +14,22 @@
 #include <QObject>
 #include <optional>
 
-class Commands;
 class Dialogs;
 class ExchangeLock;
 class Messages;
 class QMenu;
 class QWidget;
+class SessionSignals;
 class View;
+struct ParameterBlock;
 
 class FileMenu : public QObject {
     Q_OBJECT
 public:
     struct Uses {
-        Commands& commands;  // the parameter and version reads it keeps
-        ExchangeLock& lock;  // its dialogs wait while an exchange runs
-        View& view;          // the set panel, the listing and the monitor's state
+        SessionSignals& session;  // the parameter and version reads it keeps
+        ExchangeLock& lock;       // its dialogs wait while an exchange runs
+        View& view;               // the set panel, the listing and the monitor's state
         Messages& messages;
         Dialogs& dialogs;
     };
@@ -58,7 +59,7 @@ signals:
     void quitChosen();
 
 private:
-    void onParametersRead(const QStringList& block);
+    void onParametersRead(const ParameterBlock& block);
     void keepInHistory(const BoxReading& reading);
     // True (with a beep) when an exchange or the monitor runs.
     bool refuseWhileBusy() const;
