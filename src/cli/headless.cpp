@@ -2,7 +2,7 @@
 #include "cli/headless.h"
 
 #include "cli/console_messages.h"
-#include "cli/console_view.h"
+#include "protocol/field_map_view.h"
 #include "protocol/commands.h"
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
@@ -16,7 +16,7 @@
 #include "serial/port_devices.h"
 #include "serial/serial_port.h"
 #include "storage/parameter_file.h"
-#include "storage/reading_history.h"
+#include "storage/reading_record.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -118,7 +118,7 @@ public:
           m_session(m_port, m_messages, m_view)
     {
         m_json = parser.isSet(QStringLiteral("json"));
-        m_view.setSessionObserver(this);
+        m_view.observer = this;
     }
 
     void exchangeEnded(const ExchangeResult& result) override
@@ -129,14 +129,10 @@ public:
             m_unanswered = true;
     }
     void statusRead(const StatusReading& reading) override { m_status = reading; }
-    void versionRead(const FirmwareVersion& version) override { m_firmware = version.text; }
+    void versionRead(const FirmwareVersion& version) override { m_record.versionRead(version); }
     void goToAnswered(const GoToAnswer& answer) override { m_goTo = answer; }
     // Every good read is kept in the reading history, as the window keeps its reads.
-    void parametersRead(const ParameterBlock& block) override
-    {
-        m_reading = BoxReading{QDateTime::currentDateTime(), m_firmware, block.received};
-        keepInHistory(*m_reading);
-    }
+    void parametersRead(const ParameterBlock& block) override { keepInHistory(m_record.parametersRead(block)); }
 
     int read(const QString& output);
     int write(const QString& path);
@@ -169,28 +165,23 @@ private:
 
     const QCommandLineParser& m_parser;
     bool m_json = false;
-    ConsoleView m_view;
+    FieldMapView m_view;
     ConsoleMessages m_messages;
     SerialPort m_port;
     Session m_session;
     bool m_portFailed = false;
     bool m_unanswered = false;  // an exchange ended without a whole, good answer
-    QString m_firmware;
     std::optional<StatusReading> m_status;
     std::optional<GoToAnswer> m_goTo;
-    std::optional<BoxReading> m_reading;
-    bool m_historyFailureShown = false;
+    ReadingRecord m_record;
 };
 
 void Run::keepInHistory(const BoxReading& reading)
 {
-    ReadingHistory history;
     QString error;
-    if (history.keep(reading, &error) || m_historyFailureShown)
-        return;
-    m_historyFailureShown = true;
-    printError(QStringLiteral("The parameters just read could not be kept in the reading history (%1): %2.")
-                   .arg(native(history.folder()), error));
+    if (!m_record.keep(reading, &error))
+        printError(QStringLiteral("The parameters just read could not be kept in the reading history (%1): %2.")
+                       .arg(native(m_record.history().folder()), error));
 }
 
 void Run::print(const QList<std::pair<QString, QString>>& rows, QJsonObject json)
@@ -253,10 +244,10 @@ int Run::selectPort()
 int Run::read(const QString& output)
 {
     exchange([this] { m_session.startUp().run(StartUp::From::PortChoice); });
-    if (const int status = outcome(); status != Done || !m_reading)
+    if (const int status = outcome(); status != Done || !m_record.last())
         return status == Done ? BoxFailed : status;
 
-    const BoxReading& reading = *m_reading;
+    const BoxReading& reading = *m_record.last();
     QList<std::pair<QString, QString>> rows{{QStringLiteral("read"), dateText(reading.read)},
                                             {QStringLiteral("firmware"), reading.firmware},
                                             {QStringLiteral("block"), reading.block.join(QLatin1Char(','))}};
@@ -318,11 +309,11 @@ int Run::write(const QString& path)
         return status;
 
     // What went is compared with what the box holds now, line by line, by value.
-    m_reading.reset();
+    m_record.forget();
     exchange([this] { commands().CMD_READ_PARAMS(); });
-    if (const int status = outcome(); status != Done || !m_reading)
+    if (const int status = outcome(); status != Done || !m_record.last())
         return status == Done ? BoxFailed : status;
-    const QStringList& block = m_reading->block;
+    const QStringList& block = m_record.last()->block;
     QStringList differences;
     for (const WriteLineDifference& difference : writeLineDifferences(lines, block))
         differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
@@ -354,7 +345,7 @@ int Run::firmware()
     exchange([this] { commands().CMD_VERSION(); });
     if (const int status = outcome(); status != Done)
         return status;
-    print({{QStringLiteral("firmware"), m_firmware}});
+    print({{QStringLiteral("firmware"), m_record.firmware()}});
     return Done;
 }
 

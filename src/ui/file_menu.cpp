@@ -40,7 +40,7 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
 {
     setObjectName(QStringLiteral("parameter_files"));
     connect(&uses.session, &SessionSignals::firmware, this,
-            [this](const FirmwareVersion& version) { m_firmware = version.text; });
+            [this](const FirmwareVersion& version) { m_record.versionRead(version); });
     connect(&uses.session, &SessionSignals::parameters, this, &FileMenu::onParametersRead);
 
     const auto item = [this, file](const QString& text, const char* name, void (FileMenu::*slot)()) {
@@ -71,23 +71,22 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
 
 void FileMenu::onParametersRead(const ParameterBlock& block)
 {
-    m_lastReading = BoxReading{QDateTime::currentDateTime(), m_firmware, block.received};
+    const BoxReading& reading = m_record.parametersRead(block);
     // The file is written once the exchange has ended: the read closes the port and restores its
     // buttons exactly as it always did, and a failure is told after it.
     QMetaObject::invokeMethod(
-        this, [this, reading = *m_lastReading] { keepInHistory(reading); }, Qt::QueuedConnection);
+        this, [this, reading] { keepInHistory(reading); }, Qt::QueuedConnection);
 }
 
 void FileMenu::keepInHistory(const BoxReading& reading)
 {
     QString error;
-    if (m_history.keep(reading, &error) || m_historyFailureShown)
+    if (m_record.keep(reading, &error))
         return;
-    m_historyFailureShown = true;
     m_messages.inform(tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
                          "The read itself is complete. Make that folder writable to keep the next readings; "
                          "until rotor is restarted this is not reported again.")
-                          .arg(native(m_history.folder()), error));
+                          .arg(native(m_record.history().folder()), error));
 }
 
 bool FileMenu::refuseWhileBusy() const
@@ -140,7 +139,7 @@ void FileMenu::saveParameters()
     ParameterFile file;
     file.panel = panel;
     file.saved = QDateTime::currentDateTime();
-    file.reading = m_lastReading;
+    file.reading = m_record.last();
     writeAtomically(path, writeParameterFile(file), tr("parameters"));
 }
 
@@ -191,7 +190,7 @@ void FileMenu::saveListing()
 void FileMenu::refreshRecentMenu()
 {
     m_recent->clear();
-    const QStringList files = m_history.files();
+    const QStringList files = m_record.history().files();
     const QLocale locale;
     for (qsizetype i = 0; i < files.size() && i < recentListed; ++i) {
         const QString path = files.at(i);
@@ -210,7 +209,8 @@ void FileMenu::refreshRecentMenu()
     QAction* browse = m_recent->addAction(tr("&Browse the history folder\u2026"), this, [this] {
         if (refuseWhileBusy())
             return;
-        const QString path = m_dialogs.openFileName(tr("Open recent box reading"), m_history.folder(), parameterFilter);
+        const QString path =
+            m_dialogs.openFileName(tr("Open recent box reading"), m_record.history().folder(), parameterFilter);
         if (!path.isEmpty())
             loadFrom(path);
     });
