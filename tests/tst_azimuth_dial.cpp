@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QThread>
 #include <QtTest>
 
 #include <cmath>
@@ -189,6 +190,13 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges_data()
         << 2 << "command_qm"
         << "" << frame("?") << reply('?', "045,X") << R"(^cmd \?: faulty reply after \d+ ms$)"
         << "45" + degree + "  state unknown" << noTarget << noTravel;
+    QTest::newRow("status reply, no angle")
+        << 2 << "command_qm"
+        << "" << frame("?") << reply('?', "") << R"(^cmd \?: faulty reply after \d+ ms$)" << nothing << noTarget
+        << noTravel;
+    QTest::newRow("M refused") << 2 << "command_c"
+                               << "" << frame("M") << reply('M', "B") << R"(^cmd M refused by the CBOX in \d+ ms$)"
+                               << nothing << noTarget << noTravel;
     QTest::newRow("no reply, port 7") << 7 << "command_s"
                                       << "" << frame("S") << QByteArray() << R"(^cmd S: no reply in \d+ ms$)" << nothing
                                       << noTarget << noTravel;
@@ -206,8 +214,8 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges_data()
                                     << " 90 " << frame("G90") << reply('G', "R") << R"(^cmd G answered in \d+ ms$)"
                                     << nothing << "Target 90" + degree << noTravel;
     QTest::newRow("go-to refused") << 2 << "execute"
-                                   << "90" << frame("G90") << reply('G', "E") << R"(^cmd G answered in \d+ ms$)"
-                                   << nothing << noTarget << noTravel;
+                                   << "90" << frame("G90") << reply('G', "E")
+                                   << R"(^cmd G refused by the CBOX in \d+ ms$)" << nothing << noTarget << noTravel;
     QTest::newRow("fast stop") << 2 << "fast_stop"
                                << "" << frame("G999") << reply('G', "R") << R"(^cmd G999 answered in \d+ ms$)"
                                << nothing << noTarget << noTravel;
@@ -239,6 +247,8 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges()
     t.window->setText(Field::read_lower_limit, QStringLiteral("11") + degree);
 
     t.port.expect(sent, answer, answer.isEmpty() ? -1 : 0);
+    // The operator reads each message for over a second: no exchange's time counts it.
+    t.messages.onInform = [](const QString&) { QThread::msleep(1100); };
     t.click(button);
 
     QCOMPARE(t.port.written, sent);
@@ -284,7 +294,7 @@ void AzimuthDialTest::dialOffersAnAngleAndSendsNothing()
     AzimuthDial* dial = window->dial();
     QCOMPARE(dial->accessibleName(), QStringLiteral("Azimuth dial"));
     QCOMPARE(dial->focusPolicy(), Qt::StrongFocus);
-    t.window->sessionEvents()->positionReceived(QString::number(position), RotorState::Ready);
+    t.window->sessionObserver()->statusRead({position, RotorState::Ready});
 
     if (clickAt >= 0) {
         QTest::mouseClick(dial, Qt::LeftButton, {}, dial->pointAt(clickAt, 0.5).toPoint());

@@ -304,6 +304,9 @@ void CliTest::exitStatus_data()
                                << "^$";
     QTest::newRow("box silent") << QStringList{"--fault-silent"} << true << QStringList{"status"} << false << 1 << "^$"
                                 << "^cmd \\?, Communication timeout on <header>\n$";
+    QTest::newRow("status without its angle")
+        << QStringList{"--fault-cut", "5"} << true << QStringList{"status"} << false << 1 << "^$"
+        << "^$";
     QTest::newRow("box busy on write") << QStringList{"--fault-busy"} << true
                                        << QStringList{"write", "set.rotor", "--yes"} << false << 1 << "^$"
                                        << "^CBOX Busy, parameters cannot be updated!\n$";

@@ -9,7 +9,7 @@
 
 #include "protocol/session.h"
 #include "support/fake_port.h"
-#include "support/field_map_view.h"
+#include "protocol/field_map_view.h"
 #include "support/frames.h"
 #include "support/recording_messages.h"
 

@@ -2,20 +2,22 @@
 #include "cli/headless.h"
 
 #include "cli/console_messages.h"
-#include "cli/console_view.h"
 #include "cli/find_command.h"
+#include "protocol/field_map_view.h"
 #include "protocol/commands.h"
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
 #include "protocol/session.h"
+#include "protocol/session_observer.h"
 #include "protocol/set_panel_entries.h"
+#include "protocol/status_data.h"
 #include "protocol/write_check.h"
 #include "protocol/write_lines.h"
 #include "serial/atomic_file.h"
 #include "serial/port_devices.h"
 #include "serial/serial_port.h"
 #include "storage/parameter_file.h"
-#include "storage/reading_history.h"
+#include "storage/reading_record.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -99,6 +101,13 @@ QString aligned(const QList<std::pair<QString, QString>>& rows)
     return out;
 }
 
+// The position and state as the window's fast_pos and fast_status show them.
+QList<std::pair<QString, QString>> statusRows(const StatusReading& reading)
+{
+    return {{fieldName(Field::fast_pos), reading.angle ? positionText(QString::number(*reading.angle)) : QString()},
+            {fieldName(Field::fast_status), rotorStateText(reading.state)}};
+}
+
 QString dateText(const QDateTime& when)
 {
     QDateTime local = when;
@@ -106,8 +115,9 @@ QString dateText(const QDateTime& when)
     return local.toString(Qt::ISODate);
 }
 
-// One session on the real port with the console in place of the window.
-class Run {
+// One session on the real port with the console in place of the window. It observes the
+// session: the exit status and what is printed come from the typed outcomes and readings.
+class Run : public SessionObserver {
 public:
     Run(const QCommandLineParser& parser, bool assumeYes)
         : m_parser(parser),
@@ -115,13 +125,21 @@ public:
           m_session(m_port, m_messages, m_view)
     {
         m_json = parser.isSet(QStringLiteral("json"));
-        // Every good read is kept in the reading history, as the window keeps its reads.
-        commands().onVersionRead = [this](const QString& version) { m_firmware = version; };
-        commands().onParametersRead = [this](const QStringList& block) {
-            m_reading = BoxReading{QDateTime::currentDateTime(), m_firmware, block};
-            keepInHistory(*m_reading);
-        };
+        m_view.observer = this;
     }
+
+    void exchangeEnded(const ExchangeResult& result) override
+    {
+        if (result.outcome == ExchangeOutcome::PortFailed)
+            m_portFailed = true;
+        else if (result.outcome != ExchangeOutcome::Answered)
+            m_unanswered = true;
+    }
+    void statusRead(const StatusReading& reading) override { m_status = reading; }
+    void versionRead(const FirmwareVersion& version) override { m_record.versionRead(version); }
+    void goToAnswered(const GoToAnswer& answer) override { m_goTo = answer; }
+    // Every good read is kept in the reading history, as the window keeps its reads.
+    void parametersRead(const ParameterBlock& block) override { keepInHistory(m_record.parametersRead(block)); }
 
     int read(const QString& output);
     int write(const QString& path);
@@ -143,9 +161,9 @@ private:
     // What the exchanges so far have come to.
     int outcome() const
     {
-        if (m_view.portFailed())
+        if (m_portFailed)
             return PortUnusable;
-        if (m_messages.shown() || m_view.unanswered())
+        if (m_messages.shown() || m_unanswered)
             return BoxFailed;
         return Done;
     }
@@ -154,24 +172,23 @@ private:
 
     const QCommandLineParser& m_parser;
     bool m_json = false;
-    ConsoleView m_view;
+    FieldMapView m_view;
     ConsoleMessages m_messages;
     SerialPort m_port;
     Session m_session;
-    QString m_firmware;
-    std::optional<BoxReading> m_reading;
-    bool m_historyFailureShown = false;
+    bool m_portFailed = false;
+    bool m_unanswered = false;  // an exchange ended without a whole, good answer
+    std::optional<StatusReading> m_status;
+    std::optional<GoToAnswer> m_goTo;
+    ReadingRecord m_record;
 };
 
 void Run::keepInHistory(const BoxReading& reading)
 {
-    ReadingHistory history;
     QString error;
-    if (history.keep(reading, &error) || m_historyFailureShown)
-        return;
-    m_historyFailureShown = true;
-    printError(QStringLiteral("The parameters just read could not be kept in the reading history (%1): %2.")
-                   .arg(native(history.folder()), error));
+    if (!m_record.keep(reading, &error))
+        printError(QStringLiteral("The parameters just read could not be kept in the reading history (%1): %2.")
+                       .arg(native(m_record.history().folder()), error));
 }
 
 void Run::print(const QList<std::pair<QString, QString>>& rows, QJsonObject json)
@@ -234,10 +251,10 @@ int Run::selectPort()
 int Run::read(const QString& output)
 {
     exchange([this] { m_session.startUp().run(StartUp::From::PortChoice); });
-    if (const int status = outcome(); status != Done || !m_reading)
+    if (const int status = outcome(); status != Done || !m_record.last())
         return status == Done ? BoxFailed : status;
 
-    const BoxReading& reading = *m_reading;
+    const BoxReading& reading = *m_record.last();
     QList<std::pair<QString, QString>> rows{{QStringLiteral("read"), dateText(reading.read)},
                                             {QStringLiteral("firmware"), reading.firmware},
                                             {QStringLiteral("block"), reading.block.join(QLatin1Char(','))}};
@@ -299,11 +316,11 @@ int Run::write(const QString& path)
         return status;
 
     // What went is compared with what the box holds now, line by line, by value.
-    m_reading.reset();
+    m_record.forget();
     exchange([this] { commands().CMD_READ_PARAMS(); });
-    if (const int status = outcome(); status != Done || !m_reading)
+    if (const int status = outcome(); status != Done || !m_record.last())
         return status == Done ? BoxFailed : status;
-    const QStringList& block = m_reading->block;
+    const QStringList& block = m_record.last()->block;
     QStringList differences;
     for (const WriteLineDifference& difference : writeLineDifferences(lines, block))
         differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
@@ -324,10 +341,9 @@ int Run::write(const QString& path)
 int Run::status()
 {
     exchange([this] { commands().CMD_STATUS(); });
-    if (const int status = outcome(); status != Done)
-        return status;
-    print({{fieldName(Field::fast_pos), m_view.text(Field::fast_pos)},
-           {fieldName(Field::fast_status), m_view.text(Field::fast_status)}});
+    if (const int status = outcome(); status != Done || !m_status)
+        return status == Done ? BoxFailed : status;
+    print(statusRows(*m_status));
     return Done;
 }
 
@@ -336,7 +352,7 @@ int Run::firmware()
     exchange([this] { commands().CMD_VERSION(); });
     if (const int status = outcome(); status != Done)
         return status;
-    print({{QStringLiteral("firmware"), m_view.text(Field::firm_version)}});
+    print({{QStringLiteral("firmware"), m_record.firmware()}});
     return Done;
 }
 
@@ -404,23 +420,23 @@ int Run::goTo(const QString& angle, int timeoutS)
     int ending = Ready;
     if (interrupted) {
         ending = Interrupted;
-    } else if (const int status = outcome(); status != Done) {
-        return status;
-    } else if (m_view.text(Field::goto_replay) == QLatin1String("WRONG")) {
+    } else if (m_goTo && m_goTo->kind == GoToAnswer::Refused) {
         printError(QStringLiteral("The CBOX refused the angle %1: WRONG.").arg(angle));
         return BoxFailed;
+    } else if (const int status = outcome(); status != Done) {
+        return status;
     } else {
         QTimer poll;
         poll.setSingleShot(true);
         poll.setInterval(pollPeriodMs);
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            m_view.setText(Field::fast_status, QString());
+            m_status.reset();
             exchange([this] { commands().CMD_STATUS(); });
             if (interrupted)
                 return;
-            if (outcome() != Done)
+            if (outcome() != Done || !m_status)
                 loop.exit(Failed);
-            else if (m_view.text(Field::fast_status) == QLatin1String("READY"))
+            else if (m_status->state == RotorState::Ready)
                 loop.exit(Ready);
             else
                 poll.start();
@@ -445,13 +461,12 @@ int Run::goTo(const QString& angle, int timeoutS)
     case TimedOut:
         printError(QStringLiteral("The rotor did not report READY within %1 s.").arg(timeoutS));
         return BoxFailed;
-    case Failed: return outcome();
+    case Failed: return outcome() == Done ? BoxFailed : outcome();
     default: break;
     }
-    print({{fieldName(Field::go_to_angle), angle},
-           {fieldName(Field::goto_replay), m_view.text(Field::goto_replay)},
-           {fieldName(Field::fast_pos), m_view.text(Field::fast_pos)},
-           {fieldName(Field::fast_status), m_view.text(Field::fast_status)}});
+    print(QList<std::pair<QString, QString>>{{fieldName(Field::go_to_angle), angle},
+                                             {fieldName(Field::goto_replay), m_view.text(Field::goto_replay)}}
+          + statusRows(*m_status));
     return Done;
 }
 

@@ -21,7 +21,7 @@ void calibrate(SerialLink& link, View& view, QChar letter, const QString& data)
                                AfterHeader::KeepTimer)
         && exchange.envelope(letter, envelope::plain)) {
         if (link.GET_CHAR() == QLatin1String("B"))
-            exchange.fail(QStringLiteral("Cmd %1 not accepted: the CBOX is BUSY or NOT in ABSOLUTE mode!").arg(name));
+            exchange.refuse(QStringLiteral("Cmd %1 not accepted: the CBOX is BUSY or NOT in ABSOLUTE mode!").arg(name));
         else
             exchange.terminator(QStringLiteral("Terminator invalid, received ASC:"));
     }

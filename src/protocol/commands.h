@@ -11,7 +11,6 @@
 #include "protocol/field.h"
 
 #include <QStringList>
-#include <functional>
 
 class ExchangeLock;
 class View;
@@ -25,13 +24,8 @@ public:
     SerialLink& link() { return m_link; }
     View& view() { return m_view; }
 
-    // Told when a parameter read has ended well (terminator checked), with the 19 fields of the
-    // block as the readers returned them, and when a version read has, with the version as
-    // `firm_version` shows it. They keep a record of what the box held; nothing on the wire or in
-    // the window depends on them.
-    std::function<void(const QStringList& block)> onParametersRead;
-    std::function<void(const QString& version)> onVersionRead;
-    // The block of the last parameter read that ended well in this run; empty before.
+    // What each exchange read and how it ended goes to the view's session observer
+    // (session_observer.h). The block of the last parameter read that ended well in this run; empty before.
     const QStringList& lastBlock() const { return m_lastBlock; }
 
     // S and V return true when they failed (port, timeout or a failed test), false otherwise,

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/exchange.h"
 
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "protocol/view.h"
 #include "serial/messages.h"
 #include "serial/port_devices.h"
@@ -41,9 +41,9 @@ bool Exchange::send(QChar letter, const QString& data)
     if (letter == QLatin1Char('G') && (data == QLatin1String("999") || data == QLatin1String("977")))
         m_command += data;
     const bool failed = m_link.OPEN_PORT();
-    if (SessionEvents* events = m_view.sessionEvents())
-        events->portInUse(m_link.portNumber(),
-                          portDevice(m_link.portNumber(), hostPlatform(), portLinksFolder(m_link.settingsPath())));
+    if (SessionObserver* observer = m_view.sessionObserver())
+        observer->portInUse(m_link.portNumber(),
+                            portDevice(m_link.portNumber(), hostPlatform(), portLinksFolder(m_link.settingsPath())));
     if (failed) {
         m_portFailed = true;
         return false;
@@ -52,6 +52,7 @@ bool Exchange::send(QChar letter, const QString& data)
     frame.append('\x02').append('A').append(letter.toLatin1()).append(data.toLatin1()).append('\r');
     m_link.port().write(frame);
     m_sinceSent.start();
+    m_operatorMsAtSend = m_link.operatorMs();
     m_readHere = m_view.repliesReadHere();
     if (m_readHere) {
         m_link.oweReply(letter);
@@ -102,23 +103,36 @@ void Exchange::fail(const QString& message)
     m_failed = true;
     if (beforeFailure)
         std::exchange(beforeFailure, nullptr)();
-    m_link.messages().inform(message);
+    m_link.inform(message);
+}
+
+void Exchange::refuse(const QString& message)
+{
+    m_refused = true;
+    if (message.isEmpty())
+        m_failed = true;
+    else
+        fail(message);
 }
 
 void Exchange::finish(bool lowerFlag)
 {
-    if (SessionEvents* events = m_view.sessionEvents(); events && !m_command.isEmpty()) {
+    if (SessionObserver* observer = m_view.sessionObserver(); observer && !m_command.isEmpty()) {
         // A character that did not come in time raised the flag after the header wait lowered it.
-        ExchangeOutcome outcome = ExchangeOutcome::Answered;
+        ExchangeResult result{m_command, ExchangeOutcome::Answered, 0};
         if (m_portFailed)
-            outcome = ExchangeOutcome::PortFailed;
+            result.outcome = ExchangeOutcome::PortFailed;
         else if (!m_readHere)
-            outcome = ExchangeOutcome::LeftToMonitor;
+            result.outcome = ExchangeOutcome::LeftToMonitor;
         else if (m_headerTimedOut && !m_headerCame)
-            outcome = ExchangeOutcome::NoReply;
+            result.outcome = ExchangeOutcome::NoReply;
+        else if (m_refused)
+            result.outcome = ExchangeOutcome::Refused;
         else if (m_headerTimedOut || m_failed || m_link.timedOut())
-            outcome = ExchangeOutcome::Faulty;
-        events->exchangeEnded(m_command, outcome, m_sinceSent.isValid() ? m_sinceSent.elapsed() : 0);
+            result.outcome = ExchangeOutcome::Faulty;
+        if (m_sinceSent.isValid())
+            result.elapsedMs = m_sinceSent.elapsed() - (m_link.operatorMs() - m_operatorMsAtSend);
+        observer->exchangeEnded(result);
     }
     m_link.disarmTimer();
     if (lowerFlag)

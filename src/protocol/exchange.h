@@ -49,12 +49,17 @@ public:
     // Reads the terminator; unless it is CR, shows `message` and the code received in decimal
     // (nothing after the colon when no character came in time).
     bool terminator(const QString& message);
-    // Shows a message through the link's message seam.
+    // Shows a message through the link's message seam: the reply is faulty.
     void fail(const QString& message);
+    // The reply is faulty, and a reader has already said so or nothing is to be said.
+    void fault() { m_failed = true; }
+    // The box answered with its refusal; the message, if any, says so.
+    void refuse(const QString& message);
     // Runs once before the first failure's message is shown.
     std::function<void()> beforeFailure;
 
-    // The clean-up: Timer1 disarmed, the timeout flag lowered when asked, the port closed while
+    // The clean-up, once the last reply byte has been read: the watchers told how the exchange
+    // ended, Timer1 disarmed, the timeout flag lowered when asked, the port closed while
     // the monitor is idle.
     void finish(bool lowerFlag = true);
 
@@ -64,9 +69,11 @@ private:
     SerialLink& m_link;
     View& m_view;
     bool m_portFailed = false;
-    // What the session's watchers are told when the exchange ends (see session_events.h).
+    // What the session's watchers are told when the exchange ends (see session_observer.h).
     QString m_command;
     QElapsedTimer m_sinceSent;
+    qint64 m_operatorMsAtSend = 0;
+    bool m_refused = false;
     bool m_readHere = false;
     bool m_owes = false;  // the link counts the reply as owed until finish()
     bool m_headerCame = false;

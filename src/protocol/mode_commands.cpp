@@ -6,6 +6,7 @@
 #include "protocol/entry_value.h"
 #include "protocol/view.h"
 #include "protocol/exchange.h"
+#include "protocol/session_observer.h"
 #include "serial/serial_link.h"
 
 #include <utility>
@@ -80,7 +81,7 @@ void Commands::CMD_M()
         && exchange.envelope(QLatin1Char('M'), envelope::plain)) {
         const QString c = m_link.GET_CHAR();
         if (c == QLatin1String("B"))
-            exchange.fail(QStringLiteral("CBOX is in ABSOLUTE MODE: command M not executed!"));
+            exchange.refuse(QStringLiteral("CBOX is in ABSOLUTE MODE: command M not executed!"));
         else if (c != QLatin1String("R"))
             exchange.fail(QStringLiteral("Expected 'R', received '") + c + QLatin1Char('\''));
         else
@@ -100,13 +101,15 @@ bool Commands::CMD_VERSION()
             QString version = trimmedText(m_link.GET_NUM05NT());
             // A version field that did not come in time counts as a failure: the reader has told
             // the operator, and a parameter read after it would only time out again.
+            if (version.isEmpty())
+                exchange.fault();
             if (!version.isEmpty()) {
                 if (version.size() < 5)
                     version = QString(5 - version.size(), QLatin1Char('0')) + version;
                 m_view.setText(Field::firm_version, version.left(3) + QLatin1Char('.') + version.mid(3, 5));
                 failed = !exchange.terminator(QStringLiteral("V cmd, <return> invalid, received ASC:"));
-                if (!failed && onVersionRead)
-                    onVersionRead(m_view.text(Field::firm_version));
+                if (SessionObserver* observer = m_view.sessionObserver(); !failed && observer)
+                    observer->versionRead({m_view.text(Field::firm_version)});
             }
         }
     } else {

@@ -93,7 +93,7 @@ void MonitorFrameReader::MONITOR_STATUS_LINE()
         showLive(Field::fast_status, rotorStateText(state));
         m_view.setBackground(Field::fast_status, rotorStateColour(state));
     }
-    tellPosition(m_view, angle, state);
+    tellStatus(m_view, statusReading(angle, state));
     c = m_link.GET_CHAR();
     if (c == CR) {
         m_line += QStringLiteral("|r>");

@@ -6,7 +6,7 @@
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
@@ -27,13 +27,13 @@ void stop(SerialLink& link, View& view, Field button, const QString& data, const
     if (view.monitorState() != MonitorState::Idle)
         ++repliesLeftToClosingS;
     const bool readHere = exchange.send(QLatin1Char('G'), data);
-    if (SessionEvents* events = view.sessionEvents(); events && !exchange.portFailed())
-        events->targetDropped();
+    if (SessionObserver* observer = view.sessionObserver(); observer && !exchange.portFailed())
+        observer->targetDropped();
     if (readHere && exchange.waitHeader(timeoutMessage, AfterHeader::DisarmTimer)
         && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
         const QString result = link.GET_CHAR();
         if (result == QLatin1String("E"))
-            exchange.fail(QStringLiteral("Format Error on Fast-Stop command"));
+            exchange.refuse(QStringLiteral("Format Error on Fast-Stop command"));
         else if (result != QLatin1String("R"))
             exchange.fail(QStringLiteral("Unknow reply from Fast-Stop command:") + result);
         exchange.terminator(returnInvalid);
@@ -54,24 +54,29 @@ void Commands::CMD_GOTO()
         // Nothing goes out, and the operator learns why: also the initial "?", which keeps its
         // start-up look until it is edited, is refused and marked here.
         m_view.setBackground(Field::go_to_angle, Colour::InvalidRed);
-        if (SessionEvents* events = m_view.sessionEvents())
-            events->notSent(QStringLiteral("cmd G"), goToAngleRefusal(angle));
+        if (SessionObserver* observer = m_view.sessionObserver())
+            observer->notSent(QStringLiteral("cmd G"), goToAngleRefusal(angle));
     }
     if (whole) {
         Exchange exchange(m_link, m_view);
         const bool readHere = exchange.send(QLatin1Char('G'), trimmedText(angle));
-        SessionEvents* events = m_view.sessionEvents();
-        if (events && !exchange.portFailed())
-            events->targetSent(entryValue(angle));
+        SessionObserver* observer = m_view.sessionObserver();
+        if (observer && !exchange.portFailed())
+            observer->targetSent(entryValue(angle));
         if (readHere
             && exchange.waitHeader(QStringLiteral("cmd G: communication timeout on <header>"), AfterHeader::DisarmTimer)
             && exchange.envelope(QLatin1Char('G'), envelope::plain)) {
             const QString result = m_link.GET_CHAR();
-            if (result == QLatin1String("E")) {
+            const GoToAnswer answer{result == QLatin1String("E")   ? GoToAnswer::Refused
+                                    : result == QLatin1String("R") ? GoToAnswer::Accepted
+                                                                   : GoToAnswer::Other,
+                                    result};
+            if (answer.kind == GoToAnswer::Refused) {
+                exchange.refuse({});
                 m_view.setText(replay, QStringLiteral("WRONG"));
                 m_view.setBackground(replay, Colour::InvalidRed);
-                if (events)
-                    events->targetDropped();
+                if (observer)
+                    observer->targetDropped();
                 // The rest of a refusal is read up to its CR and not judged, so that it never
                 // takes what follows it on the line (a stop's reply).
                 QString rest;
@@ -85,8 +90,13 @@ void Commands::CMD_GOTO()
                 } else if (!result.isEmpty()) {
                     m_view.setText(replay, result);
                 }
+                // Another letter is not what the box answers a go-to with.
+                if (answer.kind == GoToAnswer::Other)
+                    exchange.fault();
                 exchange.terminator(returnInvalid);
             }
+            if (observer && !result.isEmpty())
+                observer->goToAnswered(answer);
         }
         exchange.finish(false);
     }

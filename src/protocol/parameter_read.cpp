@@ -5,7 +5,7 @@
 #include "protocol/commands.h"
 #include "protocol/exchange.h"
 #include "protocol/parameter_codec.h"
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
 #include "serial/serial_link.h"
@@ -77,12 +77,14 @@ void Commands::CMD_READ_PARAMS()
         const DecodeResult result = decode_parameter_block(source, sink);
         if (!result.ok && !result.silent)
             exchange.fail(result.message);
+        const ParameterBlock block{sink.received};
+        // A field that is not a number is shown as it came, and the reply is faulty.
+        if (!result.ok || !block.wellFormed())
+            exchange.fault();
         if (result.ok)
             m_lastBlock = sink.received;
-        if (result.ok && onParametersRead)
-            onParametersRead(sink.received);
-        if (SessionEvents* events = m_view.sessionEvents(); result.ok && events)
-            events->parametersRead(sink.received);
+        if (SessionObserver* observer = m_view.sessionObserver(); result.ok && observer)
+            observer->parametersRead(block);
     }
     exchange.finish(false);
     m_view.ENABLE_BUTTONS();

@@ -87,7 +87,7 @@ void Commands::CMD_WRITE_PARAMS()
                 && exchange.envelope(QLatin1Char('W'), envelope::plain)) {
                 const QString state = m_link.GET_CHAR();
                 if (state == QLatin1String("B"))
-                    exchange.fail(QStringLiteral("CBOX Busy, parameters cannot be updated!"));
+                    exchange.refuse(QStringLiteral("CBOX Busy, parameters cannot be updated!"));
                 else if (state != QLatin1String("R"))
                     exchange.fail(QStringLiteral("<data> B or R invalid, received:") + state);
                 else if (exchange.terminator(terminatorInvalid)

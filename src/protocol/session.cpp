@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/session.h"
 
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "protocol/view.h"
 
 Session::Session(Port& port, Messages& messages, View& view, int replyPeriodMs, QObject* parent)
@@ -12,7 +12,7 @@ Session::Session(Port& port, Messages& messages, View& view, int replyPeriodMs, 
       m_startUp(m_link, m_commands, view, messages)
 {
     m_lock.onStopHeld = [&view](bool held) {
-        if (SessionEvents* events = view.sessionEvents())
-            events->stopHeld(held);
+        if (SessionObserver* observer = view.sessionObserver())
+            observer->stopHeld(held);
     };
 }

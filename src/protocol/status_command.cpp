@@ -19,10 +19,14 @@ void Commands::CMD_STATUS()
     if (exchange.send(QLatin1Char('?'))
         && exchange.waitHeader(QStringLiteral("cmd ?, Communication timeout on <header>"), AfterHeader::KeepTimer)
         && exchange.envelope(QLatin1Char('?'), envelope::status)) {
-        // An angle that does not come in time ends the exchange without a word.
+        // An angle that does not come in time ends the exchange without a word; the reply is faulty.
         const QString angle = m_link.GET_NUM03S();
+        if (angle.isEmpty())
+            exchange.fault();
         if (!angle.isEmpty()) {
             m_view.setText(Field::fast_pos, positionText(angle));
+            if (!statusReading(angle, RotorState::Unknown).angle)
+                exchange.fault();
             if (exchange.expect(QLatin1Char(','), QStringLiteral("? cmd, <Separator>#3 invalid, received:"))) {
                 const QString letter = m_link.GET_CHAR();
                 const RotorState state = rotorState(letter);
@@ -33,7 +37,7 @@ void Commands::CMD_STATUS()
                     m_view.setText(Field::fast_status, rotorStateText(state));
                     m_view.setBackground(Field::fast_status, rotorStateColour(state));
                 }
-                tellPosition(m_view, angle, state);
+                tellStatus(m_view, statusReading(angle, state));
                 exchange.terminator(QStringLiteral("? cmd, <return> invalid, received ASC:"));
             }
         }

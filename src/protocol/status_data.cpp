@@ -24,8 +24,15 @@ Colour rotorStateColour(RotorState state) { return state == RotorState::Busy ? C
 
 QString positionText(const QString& angle) { return angle + QChar(0x00B0); }
 
-void tellPosition(View& view, const QString& angle, RotorState state)
+StatusReading statusReading(const QString& angle, RotorState state)
 {
-    if (SessionEvents* events = view.sessionEvents())
-        events->positionReceived(angle, state);
+    bool ok = false;
+    const int degrees = angle.toInt(&ok);
+    return {ok ? std::optional<int>(degrees) : std::nullopt, state};
+}
+
+void tellStatus(View& view, const StatusReading& reading)
+{
+    if (SessionObserver* observer = view.sessionObserver())
+        observer->statusRead(reading);
 }

@@ -5,7 +5,7 @@
 // degree sign in `fast_pos`, the state in `fast_status` (BUSY on the busy red, READY on the window
 // colour), and both tell the session's watchers.
 
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "protocol/view.h"
 
 #include <QString>
@@ -20,5 +20,7 @@ Colour rotorStateColour(RotorState state);
 // The angle as `fast_pos` shows it.
 QString positionText(const QString& angle);
 
-// Tells the session's watchers of a position and state received.
-void tellPosition(View& view, const QString& angle, RotorState state);
+// The reading of an angle field as read (leading zeros removed) and a state.
+StatusReading statusReading(const QString& angle, RotorState state);
+// Tells the session's watchers of a status read.
+void tellStatus(View& view, const StatusReading& reading);

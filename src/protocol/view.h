@@ -6,7 +6,7 @@
 
 #include "protocol/field.h"
 
-class SessionEvents;
+class SessionObserver;
 
 #include <QString>
 
@@ -47,7 +47,7 @@ public:
     bool repliesReadHere() const { return monitorState() == MonitorState::Idle; }
 
     // Who is told what the session receives and sends beside the window; none by default.
-    virtual SessionEvents* sessionEvents() const { return nullptr; }
+    virtual SessionObserver* sessionObserver() const { return nullptr; }
 
     // The button groups of the main window.
     virtual void DISABLE_BUTTONS() = 0;

@@ -334,6 +334,14 @@ bool SerialLink::LOAD_SETTINGS()
     return true;
 }
 
+void SerialLink::inform(const QString& text)
+{
+    QElapsedTimer open;
+    open.start();
+    m_messages.inform(text);
+    m_operatorMs += open.elapsed();
+}
+
 QString SerialLink::GET_CHAR()
 {
     armTimer();
@@ -410,7 +418,7 @@ QString SerialLink::GET_NUM05()
 {
     QString result = numberField(5);
     if (timeoutFlag)
-        m_messages.inform(QStringLiteral("GET_NUM05() Communication problems!"));
+        inform(QStringLiteral("GET_NUM05() Communication problems!"));
     timeoutFlag = false;
     return result;
 }
@@ -431,7 +439,7 @@ QString SerialLink::GET_NUM05NT()
     bool complete = waitPending(5);
     disarmTimer();
     if (!complete) {
-        m_messages.inform(timeoutText);
+        inform(timeoutText);
         timeoutFlag = false;
         return {};
     }
@@ -451,7 +459,7 @@ QString SerialLink::GET_NUM05NT()
             complete = waitPending(6);
             disarmTimer();
             if (!complete) {
-                m_messages.inform(timeoutText);
+                inform(timeoutText);
                 timeoutFlag = false;
                 return {};
             }

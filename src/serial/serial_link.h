@@ -31,6 +31,10 @@ public:
 
     Port& port() { return m_port; }
     Messages& messages() { return m_messages; }
+    // Shows a message met while reading a reply. The time it stays open is the operator's, not
+    // the box's: operatorMs() counts it, and the exchanges leave it out of their durations.
+    void inform(const QString& text);
+    qint64 operatorMs() const { return m_operatorMs; }
 
     // The port chosen, 1 and up (0 before any is known), and the settings file that keeps it; by
     // default the platform's place for it.
@@ -179,6 +183,7 @@ private:
     int m_replyPeriodMs;
     QElapsedTimer m_clock;      // the deadlines put aside by an interruption are read on it
     int m_lost = 0;             // how often the port was lost
+    qint64 m_operatorMs = 0;    // see inform()
     QList<OwedReply> m_owed;    // oldest first; the last one reads
     QByteArray m_head;          // the start of the frame being received, up to its second separator
     int m_frameOwner = nobody;  // the reply the frame being received belongs to, once known

@@ -16,7 +16,7 @@
 // rose, or Enter after the arrow keys, offers an angle of 0 to 359 (angleChosen): whoever listens
 // puts it into the go-to entry. Nothing moves until Execute is clicked.
 
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 
 #include <QWidget>
 #include <optional>

@@ -22,23 +22,6 @@ namespace {
 
 const QString actionName = QStringLiteral("action_azimuth_dial");
 
-// A number the box sent, when it is one.
-std::optional<int> number(const QString& text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
-
-RotorState stateOf(const QString& letter)
-{
-    if (letter == QLatin1String("B"))
-        return RotorState::Busy;
-    if (letter == QLatin1String("R"))
-        return RotorState::Ready;
-    return RotorState::Unknown;
-}
-
 QAction* dialAction(const QWidget& window) { return window.findChild<QAction*>(actionName); }
 
 // Saving while the state file is being read back would only write what was just read.
@@ -116,7 +99,7 @@ DialWindow::DialWindow(SessionSignals& session, QWidget* parent) : QWidget(paren
     layout->addWidget(m_dial);
     setFocusProxy(m_dial);
 
-    connect(&session, &SessionSignals::position, this, &DialWindow::onPosition);
+    connect(&session, &SessionSignals::status, this, &DialWindow::onStatus);
     connect(&session, &SessionSignals::parameters, this, &DialWindow::onParameters);
     connect(&session, &SessionSignals::target, this, [this](double angle) {
         DialReading reading = m_dial->reading();
@@ -131,10 +114,11 @@ DialWindow::DialWindow(SessionSignals& session, QWidget* parent) : QWidget(paren
     });
 }
 
-void DialWindow::onPosition(const QString& angle, RotorState state)
+void DialWindow::onStatus(const StatusReading& status)
 {
     DialReading reading = m_dial->reading();
-    const std::optional<int> position = number(angle);
+    const std::optional<int> position = status.angle;
+    const RotorState state = status.state;
     if (position == reading.position && state == reading.state)
         return;  // frames repeat the same while the rotor stands still: nothing to draw
     reading.position = position;
@@ -148,19 +132,17 @@ void DialWindow::onPosition(const QString& angle, RotorState state)
     m_dial->setReading(reading);
 }
 
-void DialWindow::onParameters(const QStringList& block)
+void DialWindow::onParameters(const ParameterBlock& block)
 {
-    if (block.size() < blockField::upperLimit)
-        return;
     DialReading reading = m_dial->reading();
-    reading.position = number(blockText(block, blockField::position));
-    reading.state = stateOf(blockText(block, blockField::cboxState));
+    reading.position = block.number(blockField::position);
+    reading.state = block.state();
     static const QStringList modes{QStringLiteral("North-stop"), QStringLiteral("South-stop"),
                                    QStringLiteral("Absolute")};
-    const std::optional<int> mode = number(blockText(block, blockField::stopMode));
+    const std::optional<int> mode = block.number(blockField::stopMode);
     reading.stopMode = mode && *mode >= 0 && *mode < modes.size() ? modes[*mode] : QString();
-    reading.lowerLimit = number(blockText(block, blockField::lowerLimit));
-    reading.upperLimit = number(blockText(block, blockField::upperLimit));
+    reading.lowerLimit = block.number(blockField::lowerLimit);
+    reading.upperLimit = block.number(blockField::upperLimit);
     m_dial->setReading(reading);
 }
 

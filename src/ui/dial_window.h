@@ -54,8 +54,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void onPosition(const QString& angle, RotorState state);
-    void onParameters(const QStringList& block);
+    void onStatus(const StatusReading& status);
+    void onParameters(const ParameterBlock& block);
 
     AzimuthDial* m_dial;
     // A busy state has been seen since the target was sent: the next ready one ends the turn.

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/file_menu.h"
 
-#include "protocol/commands.h"
 #include "protocol/exchange_lock.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
 #include "serial/atomic_file.h"
 #include "serial/messages.h"
 #include "ui/dialogs.h"
+#include "ui/session_signals.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,9 +39,9 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
       m_dialogs(uses.dialogs)
 {
     setObjectName(QStringLiteral("parameter_files"));
-    Commands& commands = uses.commands;
-    commands.onVersionRead = [this](const QString& version) { m_firmware = version; };
-    commands.onParametersRead = [this](const QStringList& block) { onParametersRead(block); };
+    connect(&uses.session, &SessionSignals::firmware, this,
+            [this](const FirmwareVersion& version) { m_record.versionRead(version); });
+    connect(&uses.session, &SessionSignals::parameters, this, &FileMenu::onParametersRead);
 
     const auto item = [this, file](const QString& text, const char* name, void (FileMenu::*slot)()) {
         QAction* action = file->addAction(text, this, slot);
@@ -69,25 +69,24 @@ FileMenu::FileMenu(const Uses& uses, QMenu* file, QWidget* window)
     });
 }
 
-void FileMenu::onParametersRead(const QStringList& block)
+void FileMenu::onParametersRead(const ParameterBlock& block)
 {
-    m_lastReading = BoxReading{QDateTime::currentDateTime(), m_firmware, block};
+    const BoxReading& reading = m_record.parametersRead(block);
     // The file is written once the exchange has ended: the read closes the port and restores its
     // buttons exactly as it always did, and a failure is told after it.
     QMetaObject::invokeMethod(
-        this, [this, reading = *m_lastReading] { keepInHistory(reading); }, Qt::QueuedConnection);
+        this, [this, reading] { keepInHistory(reading); }, Qt::QueuedConnection);
 }
 
 void FileMenu::keepInHistory(const BoxReading& reading)
 {
     QString error;
-    if (m_history.keep(reading, &error) || m_historyFailureShown)
+    if (m_record.keep(reading, &error))
         return;
-    m_historyFailureShown = true;
     m_messages.inform(tr("The parameters just read could not be kept in the reading history (%1): %2.\n\n"
                          "The read itself is complete. Make that folder writable to keep the next readings; "
                          "until rotor is restarted this is not reported again.")
-                          .arg(native(m_history.folder()), error));
+                          .arg(native(m_record.history().folder()), error));
 }
 
 bool FileMenu::refuseWhileBusy() const
@@ -140,7 +139,7 @@ void FileMenu::saveParameters()
     ParameterFile file;
     file.panel = panel;
     file.saved = QDateTime::currentDateTime();
-    file.reading = m_lastReading;
+    file.reading = m_record.last();
     writeAtomically(path, writeParameterFile(file), tr("parameters"));
 }
 
@@ -191,7 +190,7 @@ void FileMenu::saveListing()
 void FileMenu::refreshRecentMenu()
 {
     m_recent->clear();
-    const QStringList files = m_history.files();
+    const QStringList files = m_record.history().files();
     const QLocale locale;
     for (qsizetype i = 0; i < files.size() && i < recentListed; ++i) {
         const QString path = files.at(i);
@@ -210,7 +209,8 @@ void FileMenu::refreshRecentMenu()
     QAction* browse = m_recent->addAction(tr("&Browse the history folder\u2026"), this, [this] {
         if (refuseWhileBusy())
             return;
-        const QString path = m_dialogs.openFileName(tr("Open recent box reading"), m_history.folder(), parameterFilter);
+        const QString path =
+            m_dialogs.openFileName(tr("Open recent box reading"), m_record.history().folder(), parameterFilter);
         if (!path.isEmpty())
             loadFrom(path);
     });

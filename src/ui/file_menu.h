@@ -9,26 +9,27 @@
 // monitor runs: a modal dialog would hold up its waits.
 
 #include "storage/parameter_file.h"
-#include "storage/reading_history.h"
+#include "storage/reading_record.h"
 
 #include <QObject>
 #include <optional>
 
-class Commands;
 class Dialogs;
 class ExchangeLock;
 class Messages;
 class QMenu;
 class QWidget;
+class SessionSignals;
 class View;
+struct ParameterBlock;
 
 class FileMenu : public QObject {
     Q_OBJECT
 public:
     struct Uses {
-        Commands& commands;  // the parameter and version reads it keeps
-        ExchangeLock& lock;  // its dialogs wait while an exchange runs
-        View& view;          // the set panel, the listing and the monitor's state
+        SessionSignals& session;  // the parameter and version reads it keeps
+        ExchangeLock& lock;       // its dialogs wait while an exchange runs
+        View& view;               // the set panel, the listing and the monitor's state
         Messages& messages;
         Dialogs& dialogs;
     };
@@ -37,9 +38,9 @@ public:
     // of `window`.
     FileMenu(const Uses& uses, QMenu* file, QWidget* window);
 
-    ReadingHistory& history() { return m_history; }
+    ReadingHistory& history() { return m_record.history(); }
     // The last parameter read of this run that ended well, if any.
-    const std::optional<BoxReading>& lastReading() const { return m_lastReading; }
+    const std::optional<BoxReading>& lastReading() const { return m_record.last(); }
 
     // File > Save parameters: the set panel, and the last reading, to a file the operator chooses.
     void saveParameters();
@@ -58,7 +59,7 @@ signals:
     void quitChosen();
 
 private:
-    void onParametersRead(const QStringList& block);
+    void onParametersRead(const ParameterBlock& block);
     void keepInHistory(const BoxReading& reading);
     // True (with a beep) when an exchange or the monitor runs.
     bool refuseWhileBusy() const;
@@ -68,11 +69,8 @@ private:
     View& m_view;
     Messages& m_messages;
     Dialogs& m_dialogs;
-    ReadingHistory m_history;
+    ReadingRecord m_record;
     QMenu* m_recent = nullptr;
-    QString m_firmware;
-    std::optional<BoxReading> m_lastReading;
     // The folder of the last file saved or loaded, where the next dialog opens.
     QString m_folder;
-    bool m_historyFailureShown = false;
 };

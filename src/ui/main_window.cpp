@@ -411,7 +411,7 @@ void MainWindow::quit()
     close();
 }
 
-SessionEvents* MainWindow::sessionEvents() const { return m_sessionSignals; }
+SessionObserver* MainWindow::sessionObserver() const { return m_sessionSignals; }
 
 void MainWindow::setDialogs(Dialogs* dialogs) { m_dialogs.setTarget(dialogs ? dialogs : m_desktopDialogs.get()); }
 
@@ -419,7 +419,7 @@ void MainWindow::buildMenus()
 {
     m_fileMenu = menuBar()->addMenu(tr("&File"));
     m_fileMenu->setObjectName(QStringLiteral("menu_file"));
-    m_files = new FileMenu({m_commands, m_lock, *this, m_messages, m_dialogs}, m_fileMenu, this);
+    m_files = new FileMenu({*m_sessionSignals, m_lock, *this, m_messages, m_dialogs}, m_fileMenu, this);
     connect(m_files, &FileMenu::quitChosen, this, &MainWindow::quit);
     m_portMenu = menuBar()->addMenu(tr("&Port"));
     m_portMenu->setObjectName(QStringLiteral("menu_port"));

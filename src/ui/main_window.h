@@ -70,7 +70,7 @@ public:
 
     // The session's news for the watchers beside the window (the azimuth dial, the status bar).
     SessionSignals& sessionSignals() const { return *m_sessionSignals; }
-    SessionEvents* sessionEvents() const override;
+    SessionObserver* sessionObserver() const override;
 
     // View
     QString text(Field field) const override;

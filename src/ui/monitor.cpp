@@ -3,7 +3,7 @@
 
 #include "protocol/monitor_frame.h"
 #include "protocol/session.h"
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "serial/messages.h"
 #include "ui/controls.h"
 #include "ui/refused_click.h"
@@ -173,8 +173,8 @@ void Monitor::start()
     m_frameCounter = 1;
     link.OPEN_PORT();
     m_line.clear();
-    if (SessionEvents* events = view.sessionEvents())
-        events->monitorFrames(0, true);
+    if (SessionObserver* observer = view.sessionObserver())
+        observer->monitorFrames(0, true);
 
     // While the monitor waits for a header, the exchange lock is free: a command clicked then only
     // sends its frame (the caption reads "STOP") and its reply is listed here. While a frame is
@@ -216,8 +216,8 @@ void Monitor::start()
         lock.dropHeld();
     view.setEnabled(Field::goto_replay, true);
     view.ENABLE_BUTTONS();
-    if (SessionEvents* events = view.sessionEvents())
-        events->monitorFrames(m_frameCounter - 1, false);
+    if (SessionObserver* observer = view.sessionObserver())
+        observer->monitorFrames(m_frameCounter - 1, false);
 }
 
 void Monitor::stop()
@@ -251,8 +251,8 @@ bool Monitor::awaitHeader()
 bool Monitor::readFrame()
 {
     const int number = m_frameCounter++;
-    if (SessionEvents* events = m_view.sessionEvents())
-        events->monitorFrames(number, true);
+    if (SessionObserver* observer = m_view.sessionObserver())
+        observer->monitorFrames(number, true);
     MonitorFrameReader reader(m_session.link(), m_view);
     const MonitorFrame frame = reader.read(number);
     if (!frame.line.isEmpty()) {

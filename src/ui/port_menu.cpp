@@ -3,7 +3,7 @@
 
 #include "protocol/exchange_lock.h"
 #include "protocol/session.h"
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 #include "protocol/view.h"
 #include "serial/cbox_probe.h"
 #include "serial/messages.h"
@@ -59,9 +59,9 @@ PortMenu::PortMenu(const Uses& uses, QMenu* port, QObject* parent)
             m_optionJustSelected = true;
             QTimer::singleShot(0, this, [this] { m_optionJustSelected = false; });
             link.SELECT_PORT(n);
-            if (SessionEvents* events = m_view.sessionEvents())
-                events->portInUse(link.portNumber(),
-                                  portDevice(link.portNumber(), hostPlatform(), portLinksFolder(link.settingsPath())));
+            if (SessionObserver* observer = m_view.sessionObserver())
+                observer->portInUse(link.portNumber(), portDevice(link.portNumber(), hostPlatform(),
+                                                                  portLinksFolder(link.settingsPath())));
         });
         connect(option, &QAbstractButton::clicked, this, [this, n] {
             if (!m_optionJustSelected)

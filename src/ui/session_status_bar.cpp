@@ -66,10 +66,14 @@ private:
 
 }  // namespace
 
-QString exchangeOutcomeText(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs)
+QString exchangeOutcomeText(const ExchangeResult& result)
 {
-    switch (outcome) {
+    const QString& command = result.command;
+    const qint64 elapsedMs = result.elapsedMs;
+    switch (result.outcome) {
     case ExchangeOutcome::Answered: return QStringLiteral("%1 answered in %2").arg(command, duration(elapsedMs));
+    case ExchangeOutcome::Refused:
+        return QStringLiteral("%1 refused by the CBOX in %2").arg(command, duration(elapsedMs));
     case ExchangeOutcome::Faulty: return QStringLiteral("%1: faulty reply after %2").arg(command, duration(elapsedMs));
     case ExchangeOutcome::NoReply: return QStringLiteral("%1: no reply in %2").arg(command, duration(elapsedMs));
     case ExchangeOutcome::LeftToMonitor: return QStringLiteral("%1 sent; the monitor lists the reply").arg(command);
@@ -97,9 +101,7 @@ void addSessionStatusBar(QStatusBar* bar, SessionSignals& session)
     auto* count = new FrameCount(frames);
 
     QObject::connect(&session, &SessionSignals::exchange, exchange,
-                     [exchange](const QString& command, ExchangeOutcome outcome, qint64 elapsedMs) {
-                         exchange->setText(exchangeOutcomeText(command, outcome, elapsedMs));
-                     });
+                     [exchange](const ExchangeResult& result) { exchange->setText(exchangeOutcomeText(result)); });
     QObject::connect(&session, &SessionSignals::refused, exchange,
                      [exchange](const QString& command, const QString& why) {
                          exchange->setText(QStringLiteral("%1 not sent: %2").arg(command, why));

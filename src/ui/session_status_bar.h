@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's status bar, below the panels: the port in use ("COM 1 → /dev/ttyUSB0"), how
-// the last exchange ended in words ("cmd ? answered in 18 ms", "cmd S: no reply in 3.3 s"), or why
+// the last exchange ended in words ("cmd ? answered in 18 ms", "cmd C refused by the CBOX in 8 ms",
+// "cmd S: no reply in 3.3 s"), its time running to its last reply byte, or why
 // a command sent nothing ("cmd G not sent: \"12.5\" is not a whole angle 0 to 359") and,
 // while the monitor runs, the frames it has counted. It learns all of it from the session's news,
 // never from the window's texts; the message boxes are not touched.
 
-#include "protocol/session_events.h"
+#include "protocol/session_observer.h"
 
 #include <QString>
 
@@ -17,7 +18,7 @@ class SessionSignals;
 void addSessionStatusBar(QStatusBar* bar, SessionSignals& session);
 
 // The words for an exchange that has ended.
-QString exchangeOutcomeText(const QString& command, ExchangeOutcome outcome, qint64 elapsedMs);
+QString exchangeOutcomeText(const ExchangeResult& result);
 // "COM n → device".
 QString portInUseText(int number, const QString& device);
 // Shown while a stop clicked during the parameter write's dialogue waits for its end.

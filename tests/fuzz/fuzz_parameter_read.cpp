@@ -5,7 +5,7 @@
 #include "protocol/commands.h"
 #include "protocol/exchange_lock.h"
 #include "serial/serial_link.h"
-#include "support/field_map_view.h"
+#include "protocol/field_map_view.h"
 
 #include <cstddef>
 #include <cstdint>

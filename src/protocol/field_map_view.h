@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A window-less view for the protocol: every field is an entry in a map, so that commands can
-// run with no window at all (fuzzing, protocol-level tests). Unknown fields read as empty.
+// A view of a session with no window: every field is an entry in a map, so that the commands run
+// with none at all (the command line, fuzzing, protocol-level tests) and the set panel can be
+// filled from a file and read back as the window's is. Unknown fields read as empty. What the
+// exchanges read and how they ended goes to the observer it is given, if any.
 
 #include "protocol/view.h"
 
 #include <QMap>
-#include <QSet>
 
 class FieldMapView : public View {
 public:
+    // The monitor never runs here: each exchange reads its own reply and closes the port.
     FieldMapView() { texts.insert(Field::cmd_monitor, QStringLiteral("START...")); }
 
     QString text(Field field) const override { return texts.value(field); }
@@ -20,6 +22,8 @@ public:
     void setChecked(Field field, bool on) override { checked.insert(field, on); }
     bool isEnabled(Field field) const override { return !disabled.value(field); }
     void setEnabled(Field field, bool enabled) override { disabled.insert(field, !enabled); }
+    SessionObserver* sessionObserver() const override { return observer; }
+    // No buttons to switch; the group operations are only counted.
     void DISABLE_BUTTONS() override { ++groupOperations; }
     void ENABLE_BUTTONS() override { ++groupOperations; }
     void DISABLE_WRITE_BUTTON() override { ++groupOperations; }
@@ -33,4 +37,5 @@ public:
     QMap<Field, bool> checked;
     QMap<Field, bool> disabled;
     int groupOperations = 0;
+    SessionObserver* observer = nullptr;
 };
