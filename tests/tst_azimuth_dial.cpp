@@ -365,7 +365,6 @@ void AzimuthDialTest::dialFollowsATurn()
 {
     QFETCH(bool, follow);
     TestWindow t;
-    t.window->show();
     t.window->findChild<QAction*>(QStringLiteral("action_azimuth_dial"))->trigger();
     DialWindow* window = dialWindow(*t.window);
     qint64 now = 0;
@@ -391,8 +390,7 @@ void AzimuthDialTest::dialFollowsATurn()
     t.port.expect(frame("?"), reply('?', "060,B"));
     bool greyed = true;
     QTimer::singleShot(10, [&] {
-        greyed =
-            !t.button(QStringLiteral("command_qm"))->isEnabled() || !t.button(QStringLiteral("execute"))->isEnabled();
+        greyed = !t.button(QStringLiteral("command_qm"))->isEnabled();
         t.click(QStringLiteral("command_qm"));
     });
     window->tick();
@@ -420,11 +418,7 @@ void AzimuthDialTest::needleLabelLeavesTheNumbersClear()
             dial.setReading(reading);
             for (int a = 0; a < 360; a += 30)
                 QVERIFY2(!dial.needleLabelRect().intersects(dial.numberRect(a)),
-                         qPrintable(QStringLiteral("%1 hides %2 at %3x%4")
-                                        .arg(position)
-                                        .arg(a)
-                                        .arg(size.width())
-                                        .arg(size.height())));
+                         qPrintable(QStringLiteral("%1 hides %2, width %3").arg(position).arg(a).arg(size.width())));
         }
     }
 }
