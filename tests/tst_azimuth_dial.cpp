@@ -10,6 +10,7 @@
 #include "ui/session_status_bar.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QRegularExpression>
@@ -56,6 +57,9 @@ private slots:
     void dialOffersAnAngleAndSendsNothing();
     void dialStateIsKeptInItsOwnFile_data();
     void dialStateIsKeptInItsOwnFile();
+    void dialFollowsATurn_data();
+    void dialFollowsATurn();
+    void needleLabelLeavesTheNumbersClear();
 };
 
 void AzimuthDialTest::dialDrawsNeedleTargetAndTravel_data()
@@ -331,6 +335,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
     DialWindow* dial = dialWindow(*t.window);
     const QRect place(100, 120, 280, 360);
     dial->setGeometry(place);
+    t.find<QCheckBox>(QStringLiteral("follow_rotor"))->setChecked(leftOpen);
     if (!leftOpen)
         open->trigger();
     t.window->close();
@@ -344,6 +349,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
     const std::optional<DialState> kept = parseDialState(stateFile.readAll());
     QVERIFY(kept);
     QCOMPARE(kept->open, leftOpen);
+    QCOMPARE(kept->follow, leftOpen);
     QCOMPARE(kept->geometry.value_or(QRect()).size(), place.size());
 
     // The next run opens it where it was, or leaves it closed.
@@ -354,7 +360,77 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
     QCOMPARE(dialWindow(*next)->isVisible(), leftOpen);
     QCOMPARE(next->findChild<QAction*>(QStringLiteral("action_azimuth_dial"))->isChecked(), leftOpen);
     QCOMPARE(dialWindow(*next)->size(), place.size());
+    QCOMPARE(dialWindow(*next)->following(), leftOpen);
     QCOMPARE(t.messages.shown, QStringList());
+}
+
+void AzimuthDialTest::dialFollowsATurn_data()
+{
+    QTest::addColumn<bool>("follow");
+    QTest::newRow("following") << true;
+    QTest::newRow("not following") << false;
+}
+
+void AzimuthDialTest::dialFollowsATurn()
+{
+    QFETCH(bool, follow);
+    TestWindow t;
+    t.window->findChild<QAction*>(QStringLiteral("action_azimuth_dial"))->trigger();
+    DialWindow* window = dialWindow(*t.window);
+    qint64 now = 0;
+    window->setClock([&now] { return now; });
+    window->setFollowing(follow);
+    const DialReading& reading = window->dial()->reading();
+    t.window->sessionObserver()->statusRead({45, RotorState::Ready});
+    t.edit(QStringLiteral("go_to_angle"))->setText(QStringLiteral("90"));
+    t.port.expect(frame("G90"), reply('G', "R"));
+    t.click(QStringLiteral("execute"));
+    QCOMPARE(dialPositionText(reading), "45" + degree + "  turning to 90" + degree);
+    t.port.written.clear();
+    if (!follow) {
+        window->tick();
+        now = 12'400;
+        window->tick();
+        QVERIFY(t.port.written.isEmpty());
+        QCOMPARE(dialPositionText(reading), "45" + degree + "  turning to 90" + degree + ", as of 12 s ago");
+        return;
+    }
+    // "?" is clicked while the dial's own waits: it is queued behind it, and no button was greyed.
+    t.port.expect(frame("?"), reply('?', "050,B"), 50);
+    t.port.expect(frame("?"), reply('?', "060,B"));
+    bool greyed = true;
+    QTimer::singleShot(10, [&] {
+        greyed = !t.button(QStringLiteral("command_qm"))->isEnabled();
+        t.click(QStringLiteral("command_qm"));
+    });
+    window->tick();
+    QCOMPARE(t.port.written, frame("?") + frame("?"));
+    QVERIFY(!greyed);
+    QCOMPARE(dialPositionText(reading), "60" + degree + "  turning to 90" + degree);
+    // Asked until ready, then no more.
+    t.port.expect(frame("?"), reply('?', "090,R"));
+    window->tick();
+    window->tick();
+    QCOMPARE(t.port.written, frame("?") + frame("?") + frame("?"));
+    QCOMPARE(dialPositionText(reading), "90" + degree + "  READY");
+    QCOMPARE(dialTargetText(reading), QStringLiteral("No target"));
+    QCOMPARE(t.messages.shown, QStringList());
+}
+
+void AzimuthDialTest::needleLabelLeavesTheNumbersClear()
+{
+    AzimuthDial dial;
+    for (const QSize& size : {dial.sizeHint(), dial.minimumSizeHint(), QSize(700, 300)}) {
+        dial.resize(size);
+        for (int position = -30; position < 450; ++position) {
+            DialReading reading;
+            reading.position = position;
+            dial.setReading(reading);
+            for (int a = 0; a < 360; a += 30)
+                QVERIFY2(!dial.needleLabelRect().intersects(dial.numberRect(a)),
+                         qPrintable(QStringLiteral("%1 hides %2, width %3").arg(position).arg(a).arg(size.width())));
+        }
+    }
 }
 
 QTEST_MAIN(AzimuthDialTest)

@@ -38,7 +38,9 @@ public:
     void CMD_M();
     bool CMD_VERSION();
 
-    void CMD_STATUS();
+    // Its button is off while it runs; a query nobody clicked (the dial following a turn) greys
+    // no button, so that the window looks the same whether the dial asks or not.
+    void CMD_STATUS(bool greyButton = true);
 
     void CMD_GOTO();
     void CMD_FAST_STOP();

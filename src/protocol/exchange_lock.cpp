@@ -23,7 +23,7 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
     case State::EndingMonitoring: m_queued.append(exchange); return true;
     case State::Idle: break;
     }
-    m_state = kind == Kind::MonitorFrame ? State::ReadingFrame : State::Running;
+    m_state = kind == Kind::MonitorFrame || kind == Kind::Poll ? State::ReadingFrame : State::Running;
     exchange();
     // What was queued runs now, in order; what is clicked while it runs is refused or queued by
     // the ordinary rule (while the monitor runs, a queued exchange only sends its frame). After a

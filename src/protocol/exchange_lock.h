@@ -28,6 +28,9 @@ public:
         Stop,
         // The monitor reading one frame: every click meanwhile is queued behind it.
         MonitorFrame,
+        // A status query nobody clicked (the dial following a turn): every click meanwhile is
+        // queued behind it, as behind a frame, so that the query never costs a refused click.
+        Poll,
     };
 
     explicit ExchangeLock(SerialLink& link) : m_link(link) {}
@@ -76,7 +79,8 @@ private:
     enum class State {
         Idle,              // nothing runs: the next click runs at once
         Running,           // an exchange runs: a click is refused, a stop runs inside it
-        ReadingFrame,      // the monitor reads a frame: every click is queued behind it
+        ReadingFrame,      // the monitor reads a frame or the dial polls: every click is queued
+                           // behind it
         EndingMonitoring,  // the frame read ends monitoring: every click is queued and waits for
                            // the next exchange
     };

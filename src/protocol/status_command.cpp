@@ -12,9 +12,13 @@
 #include "protocol/view.h"
 #include "serial/serial_link.h"
 
-void Commands::CMD_STATUS()
+#include <optional>
+
+void Commands::CMD_STATUS(bool greyButton)
 {
-    ButtonOff off(m_view, Field::command_qm);
+    std::optional<ButtonOff> off;
+    if (greyButton)
+        off.emplace(m_view, Field::command_qm);
     Exchange exchange(m_link, m_view);
     if (exchange.send(QLatin1Char('?'))
         && exchange.waitHeader(QStringLiteral("cmd ?, Communication timeout on <header>"), AfterHeader::KeepTimer)

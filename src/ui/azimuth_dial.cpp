@@ -32,12 +32,18 @@ QString dialPositionText(const DialReading& reading)
     QString text = degrees(*reading.position);
     if (*reading.position >= 360 || *reading.position < 0)
         text += QStringLiteral(" (overlap)");
-    switch (reading.state) {
-    case RotorState::Busy: return text + QStringLiteral("  BUSY");
-    case RotorState::Ready: return text + QStringLiteral("  READY");
-    case RotorState::Unknown: break;
-    }
-    return text + QStringLiteral("  state unknown");
+    // Once the box has accepted a target, the state last received says nothing true of the turn.
+    if (reading.turning && reading.target)
+        text += QStringLiteral("  turning to ") + degrees(*reading.target);
+    else if (reading.state == RotorState::Busy)
+        text += QStringLiteral("  BUSY");
+    else if (reading.state == RotorState::Ready)
+        text += QStringLiteral("  READY");
+    else
+        text += QStringLiteral("  state unknown");
+    if (reading.staleSeconds)
+        text += QStringLiteral(", as of %1 s ago").arg(*reading.staleSeconds);
+    return text;
 }
 
 QString dialTargetText(const DialReading& reading)
@@ -102,6 +108,44 @@ double AzimuthDial::roseRadius() const
     return std::max(10.0, side / 2.0 - 4.0);
 }
 
+QFont AzimuthDial::numberFont() const
+{
+    QFont small = font();
+    small.setPointSizeF(std::max(6.0, font().pointSizeF() * 0.85));
+    return small;
+}
+
+QRectF AzimuthDial::numberRect(int degrees) const
+{
+    const QFontMetricsF fm(numberFont());
+    const QPointF at = pointAt(degrees, 0.56);
+    const double w = fm.horizontalAdvance(QString::number(degrees));
+    return {at.x() - w / 2, at.y() - fm.height() / 2, w, fm.height()};
+}
+
+QRectF AzimuthDial::needleLabelRect() const
+{
+    if (!m_reading.position)
+        return {};
+    const QFontMetricsF fm(numberFont());
+    const double w = fm.horizontalAdvance(degrees(*m_reading.position)) + 6;
+    const double h = fm.height() + 2;
+    const double hub = roseRadius() * 0.06;
+    // On the needle, as far out as it goes clear of every number and of the hub: a number is
+    // never moved or covered, whatever the angle and the size of the dial.
+    QRectF label;
+    for (double fraction = 0.44; fraction > 0.0; fraction -= 0.02) {
+        const QPointF at = pointAt(*m_reading.position, fraction);
+        label = QRectF(at.x() - w / 2, at.y() - h / 2, w, h);
+        bool clear = !label.adjusted(-hub, -hub, hub, hub).contains(roseCentre());
+        for (int a = 0; clear && a < 360; a += 30)
+            clear = !label.intersects(numberRect(a));
+        if (clear)
+            break;
+    }
+    return label;
+}
+
 QPointF AzimuthDial::pointAt(double boxDegrees, double fraction) const
 {
     const double r = roseRadius() * fraction;
@@ -150,17 +194,9 @@ void AzimuthDial::paintEvent(QPaintEvent*)
         const double inner = a % 30 == 0 ? 0.68 : 0.72;
         p.drawLine(pointAt(a, inner), pointAt(a, 0.76));
     }
-    QFont small = font();
-    small.setPointSizeF(std::max(6.0, font().pointSizeF() * 0.85));
-    p.setFont(small);
-    const QFontMetricsF fm(small);
-    for (int a = 0; a < 360; a += 30) {
-        const QString label = QString::number(a);
-        const QPointF at = pointAt(a, 0.56);
-        const QRectF box(at.x() - fm.horizontalAdvance(label) / 2, at.y() - fm.height() / 2,
-                         fm.horizontalAdvance(label), fm.height());
-        p.drawText(box, Qt::AlignCenter, label);
-    }
+    p.setFont(numberFont());
+    for (int a = 0; a < 360; a += 30)
+        p.drawText(numberRect(a), Qt::AlignCenter, QString::number(a));
     p.setFont(font());
 
     // The angle offered by the keys: a ring on the travel track.
@@ -185,15 +221,23 @@ void AzimuthDial::paintEvent(QPaintEvent*)
         const int position = *m_reading.position;
         const bool overlap = position >= 360 || position < 0;
         QColor needle = text;
-        if (m_reading.state == RotorState::Busy)
-            needle = colours::invalidRed;
-        else if (m_reading.state == RotorState::Unknown)
+        if (m_reading.staleSeconds || m_reading.state == RotorState::Unknown)
             needle = pal.color(QPalette::Disabled, QPalette::Text);
+        else if (m_reading.turning || m_reading.state == RotorState::Busy)
+            needle = colours::invalidRed;
         p.setPen(QPen(needle, std::max(2.0, R * 0.035), Qt::SolidLine, Qt::RoundCap));
         p.drawLine(c, pointAt(position, overlap ? overlapTrack : needleReach));
         p.setPen(Qt::NoPen);
         p.setBrush(needle);
         p.drawEllipse(c, R * 0.05, R * 0.05);
+        // The position written on the needle, on a patch of the background.
+        const QRectF label = needleLabelRect();
+        p.setPen(QPen(needle, 1));
+        p.setBrush(pal.color(QPalette::Base));
+        p.drawRoundedRect(label, 3, 3);
+        p.setFont(numberFont());
+        p.drawText(label, Qt::AlignCenter, degrees(position));
+        p.setFont(font());
     } else {
         p.setPen(text);
         p.drawText(circle(0.5), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Nothing received yet"));

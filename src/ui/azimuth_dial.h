@@ -3,7 +3,9 @@
 // The azimuth dial: the rotor at a glance. A rose marked in the box's own degrees, 0 at the top and
 // growing clockwise, exactly as the position and the go-to entry count them (no compass turn), with
 // - the needle at the position last received, in the text colour while the box is ready and in red
-//   while it is busy (grey when the state letter was neither);
+//   while it is busy or turning to a target it accepted (grey when the state letter was neither, or
+//   the reading is stale), with the position written on it, nearer the hub than the rose's
+//   numbers so that it never hides one;
 // - the go-to target as a dot on the travel track while the rotor turns there (on the outer track
 //   for a target beyond 360°);
 // - the travel from the lower to the upper limit of the last parameter read as an arc just inside
@@ -24,10 +26,14 @@
 struct DialReading {
     std::optional<int> position;  // box degrees as received; none before the first reading
     RotorState state = RotorState::Unknown;
-    std::optional<double> target;   // the go-to angle sent, while the rotor turns there
-    std::optional<int> lowerLimit;  // from the last parameter read
+    std::optional<double> target;     // the go-to angle sent, while the rotor turns there
+    bool turning = false;             // the box accepted the target and has not been seen ready since
+    std::optional<int> staleSeconds;  // the reading's age, once it is too old to be trusted
+    std::optional<int> lowerLimit;    // from the last parameter read
     std::optional<int> upperLimit;
     QString stopMode;  // "North-stop", "South-stop", "Absolute"; empty before a read
+
+    bool operator==(const DialReading&) const = default;
 };
 
 class AzimuthDial : public QWidget {
@@ -53,6 +59,10 @@ public:
     // The point at `fraction` of the radius in the direction of `boxDegrees`.
     QPointF pointAt(double boxDegrees, double fraction) const;
 
+    // Where the rose's number for `degrees` (a multiple of 30) is written, and the needle's label.
+    QRectF numberRect(int degrees) const;
+    QRectF needleLabelRect() const;
+
     // What the dial tells assistive technology: position, state, target and travel in words.
     QString describe() const;
 
@@ -71,6 +81,7 @@ protected:
 
 private:
     int textHeight() const;
+    QFont numberFont() const;
     void propose(int angle);
     void renewDescription();
 

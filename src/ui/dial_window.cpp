@@ -2,6 +2,8 @@
 #include "ui/dial_window.h"
 
 #include "serial/messages.h"
+#include "protocol/commands.h"
+#include "protocol/exchange_lock.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
 #include "serial/atomic_file.h"
@@ -9,6 +11,7 @@
 #include "ui/session_signals.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -48,6 +51,8 @@ std::optional<DialState> parseDialState(const QByteArray& contents)
         const QByteArray value = line.mid(equals + 1).trimmed();
         if (key == "open" && (value == "0" || value == "1")) {
             state.open = value == "1";
+        } else if (key == "follow" && (value == "0" || value == "1")) {
+            state.follow = value == "1";
         } else if (key == "geometry") {
             const QList<QByteArray> parts = value.split(',');
             if (parts.size() != 4)
@@ -79,6 +84,7 @@ QByteArray formatDialState(const DialState& state)
                     .arg(g->width())
                     .arg(g->height())
                     .toLatin1();
+    text += "follow=" + QByteArray(state.follow ? "1" : "0") + "\n";
     return text;
 }
 
@@ -88,53 +94,124 @@ bool writeDialState(const QString& path, const DialState& state, QString* error)
     return writeFileAtomically(path, formatDialState(state), error);
 }
 
-DialWindow::DialWindow(SessionSignals& session, QWidget* parent) : QWidget(parent, Qt::Window), m_dial(new AzimuthDial)
+DialWindow::DialWindow(SessionSignals& session, Commands& commands, ExchangeLock& lock, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      m_dial(new AzimuthDial),
+      m_follow(new QCheckBox(QStringLiteral("Follow the rotor"))),
+      m_commands(commands),
+      m_lock(lock)
 {
     setObjectName(QStringLiteral("dial_window"));
     setWindowTitle(QStringLiteral("Azimuth dial"));
     // The main window's close ends the program, whether the dial is open or not.
     setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(0, 0, 0, 6);
     layout->addWidget(m_dial);
+    m_follow->setObjectName(QStringLiteral("follow_rotor"));
+    m_follow->setToolTip(QStringLiteral("While the rotor turns to a target, ask its position once a second"));
+    layout->addWidget(m_follow, 0, Qt::AlignHCenter);
+    connect(m_follow, &QCheckBox::toggled, this, &DialWindow::followingChanged);
     setFocusProxy(m_dial);
 
+    m_sinceMade.start();
+    m_clock = [this] { return m_sinceMade.elapsed(); };
+    m_tick.setInterval(tickMs);
+    connect(&m_tick, &QTimer::timeout, this, &DialWindow::tick);
+
     connect(&session, &SessionSignals::status, this, &DialWindow::onStatus);
+    connect(&session, &SessionSignals::goTo, this, &DialWindow::onGoTo);
     connect(&session, &SessionSignals::parameters, this, &DialWindow::onParameters);
     connect(&session, &SessionSignals::target, this, [this](double angle) {
         DialReading reading = m_dial->reading();
         reading.target = angle;
+        reading.turning = false;
         m_busySinceTarget = false;
         m_dial->setReading(reading);
     });
     connect(&session, &SessionSignals::targetGone, this, [this] {
         DialReading reading = m_dial->reading();
         reading.target.reset();
+        reading.turning = false;
         m_dial->setReading(reading);
     });
+    connect(&session, &SessionSignals::exchange, this, &DialWindow::onExchangeEnded);
+}
+
+bool DialWindow::following() const { return m_follow->isChecked(); }
+
+void DialWindow::setFollowing(bool on) { m_follow->setChecked(on); }
+
+void DialWindow::tick()
+{
+    const DialReading& reading = m_dial->reading();
+    // Only while no other exchange runs: a click never waits for the dial, and the dial asks again
+    // a second later.
+    if (following() && reading.turning && !m_askingFailed && m_commands.view().monitorState() == MonitorState::Idle
+        && !m_lock.busy()) {
+        m_asking = true;
+        m_lock.run([this] { m_commands.CMD_STATUS(false); }, ExchangeLock::Kind::Poll);
+        m_asking = false;
+    }
+    DialReading aged = m_dial->reading();
+    const qint64 age = m_clock() - m_receivedAt;
+    aged.staleSeconds.reset();
+    if (aged.position && age > staleAfterMs)
+        aged.staleSeconds = int(age / 1000);
+    if (aged != m_dial->reading())
+        m_dial->setReading(aged);
+}
+
+void DialWindow::onGoTo(const GoToAnswer& answer)
+{
+    DialReading reading = m_dial->reading();
+    // Accepted: the rotor turns to the target until the box is ready again. A stop sent meanwhile
+    // has dropped the target.
+    if (answer.kind == GoToAnswer::Accepted && reading.target && !reading.turning) {
+        reading.turning = true;
+        m_askingFailed = false;
+        m_dial->setReading(reading);
+    }
+}
+
+void DialWindow::onExchangeEnded(const ExchangeResult& result)
+{
+    if (m_asking && result.outcome != ExchangeOutcome::Answered)
+        m_askingFailed = true;
+}
+
+void DialWindow::stamp(DialReading& reading)
+{
+    m_receivedAt = m_clock();
+    reading.staleSeconds.reset();
 }
 
 void DialWindow::onStatus(const StatusReading& status)
 {
     DialReading reading = m_dial->reading();
-    const std::optional<int> position = status.angle;
+    stamp(reading);
+    reading.position = status.angle;
     const RotorState state = status.state;
-    if (position == reading.position && state == reading.state)
-        return;  // frames repeat the same while the rotor stands still: nothing to draw
-    reading.position = position;
     reading.state = state;
-    // The turn has ended once the box is ready again after it was busy, or ready at the target.
+    // The turn has ended once the box is ready after it accepted the target, or after it was busy,
+    // or ready at the target.
     if (reading.target && state == RotorState::Busy)
         m_busySinceTarget = true;
     if (reading.target && state == RotorState::Ready
-        && (m_busySinceTarget || (position && std::lround(*reading.target) == *position)))
+        && (reading.turning || m_busySinceTarget
+            || (reading.position && std::lround(*reading.target) == *reading.position))) {
         reading.target.reset();
-    m_dial->setReading(reading);
+        reading.turning = false;
+    }
+    // Frames repeat the same while the rotor stands still: nothing to draw.
+    if (reading != m_dial->reading())
+        m_dial->setReading(reading);
 }
 
 void DialWindow::onParameters(const ParameterBlock& block)
 {
     DialReading reading = m_dial->reading();
+    stamp(reading);
     reading.position = block.number(blockField::position);
     reading.state = block.state();
     static const QStringList modes{QStringLiteral("North-stop"), QStringLiteral("South-stop"),
@@ -149,19 +226,23 @@ void DialWindow::onParameters(const ParameterBlock& block)
 void DialWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_tick.start();
     emit visibilityChanged(true);
 }
 
 void DialWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    m_tick.stop();
     emit visibilityChanged(false);
 }
 
-void addViewMenuItems(QMenu* menu, QWidget* window, SessionSignals& session, View& view, const SerialLink& link,
-                      Messages& messages)
+void addViewMenuItems(QMenu* menu, QWidget* window, SessionSignals& session, Commands& commands, ExchangeLock& lock,
+                      View& view, const SerialLink& link, Messages& messages)
 {
-    auto* dial = new DialWindow(session, window);
+    auto* dial = new DialWindow(session, commands, lock, window);
+    QObject::connect(dial, &DialWindow::followingChanged, window,
+                     [window, &link, &messages] { saveDialState(*window, link, messages); });
     QObject::connect(dial->dial(), &AzimuthDial::angleChosen, window,
                      [&view](int angle) { view.setText(Field::go_to_angle, QString::number(angle)); });
 
@@ -221,6 +302,7 @@ void restoreDial(const QWidget& window, const SerialLink& link)
             }
     }
     restoring = true;
+    dial->setFollowing(state->follow);
     dialAction(window)->setChecked(state->open);
     restoring = false;
 }
@@ -230,7 +312,7 @@ void saveDialState(const QWidget& window, const SerialLink& link, Messages& mess
     DialWindow* dial = dialWindow(window);
     if (restoring || !dial || !dial->property("placed").toBool())
         return;
-    const DialState state{dial->isVisible(), dial->geometry()};
+    const DialState state{dial->isVisible(), dial->geometry(), dial->following()};
     QString error;
     const QString path = dialStatePath(link.settingsPath());
     if (!writeDialState(path, state, &error))

@@ -426,7 +426,7 @@ void MainWindow::buildMenus()
     m_ports = new PortMenu({m_session, *this, *this, m_messages, m_dialogs}, m_portMenu, this);
     m_viewMenu = menuBar()->addMenu(tr("&View"));
     m_viewMenu->setObjectName(QStringLiteral("menu_view"));
-    addViewMenuItems(m_viewMenu, this, *m_sessionSignals, *this, m_link, m_messages);
+    addViewMenuItems(m_viewMenu, this, *m_sessionSignals, m_commands, m_lock, *this, m_link, m_messages);
     // Esc stops the rotor from the dial's window too, as from this one and the calibration window.
     new QShortcut(QKeySequence(Qt::Key_Escape), dialWindow(*this), [this] { stopFromKeyboard(); });
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
