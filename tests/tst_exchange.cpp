@@ -5,6 +5,7 @@
 
 #include "ui/monitor.h"
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -258,8 +259,7 @@ private slots:
                                 << frame("?") << reply('?', "045,B") << QByteArray() << noStatus << QStringList();
 
         // A whole parameter block already waits: the read leaves it, and the read panel, as they are.
-        const QByteArray block = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,"
-                                 "00000,00002,03049,00000,01000";
+        const QByteArray block = exampleBlock;
         QTest::newRow("parameter read") << nothing << click("read_info") << frame("L") << QByteArray()
                                         << reply('L', block) << Texts() << QStringList();
 

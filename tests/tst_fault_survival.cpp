@@ -5,6 +5,7 @@
 // hung up; and the reply as a whole: silence, noise first, late, busy.
 
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 #include "ui/calibration_window.h"
 
 #include <QtTest>
@@ -13,8 +14,7 @@ namespace {
 
 constexpr int period = 60;
 
-const QByteArray block =
-    "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000";
+const QByteArray block = exampleBlock;
 
 struct Command {
     const char* name;

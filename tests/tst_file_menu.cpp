@@ -6,6 +6,7 @@
 #include "protocol/set_panel_entries.h"
 #include "storage/port_assignment.h"
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 #include "ui/dial_window.h"
 #include "ui/colours.h"
 #include "ui/file_menu.h"
@@ -32,8 +33,7 @@
 
 namespace {
 
-const QByteArray factoryData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                               "00002,03049,00000,01000";
+const QByteArray factoryData = exampleBlock;
 const QStringList factoryBlock =
     QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(QLatin1Char(','));
 

@@ -4,6 +4,7 @@
 // replace a value; once the exchange has ended the focus is back on the control that had it.
 
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,8 +14,7 @@
 
 namespace {
 
-const QByteArray exampleData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                               "00002,03049,00000,01000";
+const QByteArray exampleData = exampleBlock;
 
 QString describe(const QWidget* w) { return w ? w->objectName() : QStringLiteral("<none>"); }
 

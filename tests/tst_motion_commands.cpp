@@ -4,6 +4,7 @@
 // another exchange is kept out of that exchange. (The commands while the monitor runs: tst_exchange.)
 
 #include "support/watched_window.h"
+#include "support/sample_blocks.h"
 #include "ui/colours.h"
 #include "ui/refused_click.h"
 
@@ -52,8 +53,7 @@ void verifyGroupEnabled(const Rig& t)
 }
 
 // A complete, valid parameter block for the L reply.
-const QByteArray parameterBlock = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,"
-                                  "00000,00002,03049,00000,01000";
+const QByteArray parameterBlock = exampleBlock;
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding the "L" reply data and turning each field into window and set-panel changes.
 
+#include "support/sample_blocks.h"
 #include "protocol/parameter_codec.h"
 
 #include <QTest>
@@ -105,8 +106,7 @@ private:
     const StringSource* m_source;
 };
 
-const QString exampleData = QStringLiteral(
-    "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,00002,03049,00000,01000\r");
+const QString exampleData = QString::fromLatin1(exampleBlock + '\r');
 
 const QStringList exampleFields = {"123", "R", "1",    "0", "500", "1829", "1",    "30", "0",   "10",
                                    "15",  "1", "1829", "0", "0",   "2",    "3049", "0",  "1000"};
@@ -278,18 +278,10 @@ void TestParameterCodec::decode_reads_signed_fields_data()
         "-00005,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
         "00002,03049,00000,01000\r") << 1
                                        << "-5";
-    QTest::newRow("negative lower limit")
-        << QStringLiteral("00123,R,00001,-00020,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                          "00002,03049,00000,01000\r")
-        << 4 << "-20";
-    QTest::newRow("minus zero") << QStringLiteral(
-        "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,-00000,00000,"
-        "00002,03049,00000,01000\r")
-                                << 14 << "-";
+    QTest::newRow("negative lower limit") << QString::fromLatin1(exampleBlockWith(4, "-00020") + '\r') << 4 << "-20";
+    QTest::newRow("minus zero") << QString::fromLatin1(exampleBlockWith(14, "-00000") + '\r') << 14 << "-";
     QTest::newRow("negative calibration factor")
-        << QStringLiteral("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                          "00002,03049,00000,-01000\r")
-        << 19 << "-1000";
+        << QString::fromLatin1(exampleBlockWith(19, "-01000") + '\r') << 19 << "-1000";
     QTest::newRow("busy goes on") << QStringLiteral(
         "00123,B,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
         "00002,03049,00000,01000\r")

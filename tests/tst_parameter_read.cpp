@@ -5,6 +5,7 @@
 // set panel left alone outside start-up. (The read while the monitor runs: tst_exchange.)
 
 #include "support/watched_window.h"
+#include "support/sample_blocks.h"
 #include "ui/colours.h"
 
 #include <QLabel>
@@ -13,8 +14,7 @@
 namespace {
 
 // The example block: 19 fields in wire order.
-const QByteArray exampleData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                               "00002,03049,00000,01000";
+const QByteArray exampleData = exampleBlock;
 
 // A field of the read panel, the number of the block field that fills it and what the example
 // block shows there.

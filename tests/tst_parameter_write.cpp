@@ -6,6 +6,7 @@
 
 #include "protocol/set_panel_entries.h"
 #include "support/watched_window.h"
+#include "support/sample_blocks.h"
 #include "ui/colours.h"
 #include "ui/monitor.h"
 
@@ -625,10 +626,7 @@ private slots:
         Window t;
         t.setDefaults();
         if (read) {
-            t.port.expect(frame("L"),
-                          reply('L', QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,"
-                                                "00001,01829,")
-                                         + heldOffset.toLatin1() + ",00000,00002,03049,00000,01000"));
+            t.port.expect(frame("L"), reply('L', exampleBlockWith(14, heldOffset.toLatin1())));
             t.click(QStringLiteral("read_info"));
             QVERIFY(t.messages.shown.isEmpty());
         }

@@ -5,6 +5,7 @@
 
 #include "support/silent_pty.h"
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 #include "ui/port_menu.h"
 #include "ui/monitor.h"
 #include "ui/port_chooser.h"
@@ -38,8 +39,7 @@ const SerialPortEntry modem{"/dev/ttyACM0", "CBOX USB", "Maker", "0042", "/dev/s
 
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
-const QByteArray exampleData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                               "00002,03049,00000,01000";
+const QByteArray exampleData = exampleBlock;
 
 QStringList rowTexts(const QTreeWidgetItem* item)
 {

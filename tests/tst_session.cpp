@@ -12,6 +12,7 @@
 #include "protocol/field_map_view.h"
 #include "support/frames.h"
 #include "support/recording_messages.h"
+#include "support/sample_blocks.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,8 +22,7 @@ namespace {
 
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
-const QByteArray exampleData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                               "00002,03049,00000,01000";
+const QByteArray exampleData = exampleBlock;
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "protocol/set_panel_entries.h"
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 #include "ui/colours.h"
 
 #include <QCheckBox>
@@ -216,8 +217,7 @@ private slots:
             t.click(QStringLiteral("set_default"));
         } else {
             // PWM on 30 ticks, off 0, minimum 15: period 49 ms, duties 100 % and 50 %.
-            t.port.expect(frame("L"), reply('L', "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,"
-                                                 "01829,00000,00000,00002,03049,00000,01000"));
+            t.port.expect(frame("L"), reply('L', exampleBlock));
             t.window->commands().CMD_READ_PARAMS_FILLING_PANEL();
             QVERIFY(t.messages.shown.isEmpty());
         }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated CBOX, driven over its pseudo-terminal as the tool drives the real box: frames are sent
 // and the replies are checked byte for byte.
+#include "support/sample_blocks.h"
 #include <QtTest>
 
 #include <QByteArrayList>
@@ -26,8 +27,7 @@ constexpr char STX = '\x02';
 constexpr char CR = '\r';
 constexpr int Patience = 5000;  // ms; generous, nothing here should take more than a fraction of it
 
-const QByteArray DefaultBlock = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,"
-                                "00000,00002,03049,00000,01000";
+const QByteArray DefaultBlock = exampleBlock;
 
 // The value lines of the worked example of the write: the panel's default set.
 const QByteArrayList WorkedExampleLines = {"1",  "0", "500",  "1829", "1", "30", "0",   "10",
@@ -581,15 +581,9 @@ void SimProtocolTest::writeThenRead_data()
                       "36585,00000,01000");
     QByteArrayList offset = WorkedExampleLines;
     offset[11] = "-70";
-    QTest::newRow("offset -70 as two's complement")
-        << QStringList{} << offset
-        << QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,65466,00000,00002,"
-                      "03049,00000,01000");
+    QTest::newRow("offset -70 as two's complement") << QStringList{} << offset << exampleBlockWith(14, "65466");
     offset[11] = "70";
-    QTest::newRow("offset 70")
-        << QStringList{} << offset
-        << QByteArray("00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00070,00000,00002,"
-                      "03049,00000,01000");
+    QTest::newRow("offset 70") << QStringList{} << offset << exampleBlockWith(14, "00070");
     QByteArrayList keepMode = WorkedExampleLines;
     keepMode[0] = "";
     keepMode[2] = "359";

@@ -5,6 +5,7 @@
 
 #include "ui/monitor.h"
 #include "support/test_window.h"
+#include "support/sample_blocks.h"
 
 #include <QAccessible>
 #include <QFile>
@@ -15,8 +16,7 @@ namespace {
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
 
-const QByteArray exampleData = "00123,R,00001,00000,00500,01829,00001,00030,00000,00010,00015,00001,01829,00000,00000,"
-                               "00002,03049,00000,01000";
+const QByteArray exampleData = exampleBlock;
 // A block that turns every control of the set panel away from the example.
 const QByteArray turnedData = "-00005,B,00000,00010,00450,01220,00000,00049,00012,00015,00012,00000,00610,65531,00001,"
                               "00005,36585,00001,01234";
