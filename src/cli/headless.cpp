@@ -3,6 +3,7 @@
 
 #include "cli/console_messages.h"
 #include "cli/console_view.h"
+#include "network/serve_command.h"
 #include "protocol/commands.h"
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
@@ -62,6 +63,9 @@ constexpr Subcommand Subcommands[] = {
      "Sends the rotor to ANGLE (a whole angle 0 to 359) and waits until it reports READY, asking \"?\" once a second, "
      "at most S seconds (120). Ctrl+C meanwhile sends the fast stop."},
     {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
+    {"serve", "[--listen ADDR:PORT]", 0,
+     "Lets tracking programs drive the rotor over the network, in the text protocol of the usual rotator "
+     "daemon, on ADDR:PORT (127.0.0.1:4533), until SIGINT or SIGTERM. Sends S and V at start."},
 };
 
 const Subcommand* subcommandNamed(const QString& word)
@@ -122,6 +126,7 @@ public:
     int firmware();
     int goTo(const QString& angle, int timeoutS);
     int stop(bool soft);
+    int serve(const QString& listen) { return serveOnNetwork(m_session, m_view, listen); }
 
     // Chooses the port as the options say and tries it once, so that a port that cannot be used
     // ends the run before anything is asked or sent. Done or PortUnusable (or Usage).
@@ -515,7 +520,9 @@ int runSubcommand(int argc, char* argv[])
     const QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Seconds to wait."),
                                      QStringLiteral("S"));
     const QCommandLineOption soft(QStringLiteral("soft"), QStringLiteral("The soft stop."));
-    parser.addOptions({help, port, device, json, output, yes, timeout, soft});
+    const QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Address and port to serve on."),
+                                    QStringLiteral("ADDR:PORT"));
+    parser.addOptions({help, port, device, json, output, yes, timeout, soft, listen});
 
     if (!parser.parse(arguments(argc, argv)))
         return usageError(parser.errorText());
@@ -533,7 +540,7 @@ int runSubcommand(int argc, char* argv[])
     const QString name = QLatin1String(sub->name);
     // Each option belongs to one subcommand; elsewhere it is a mistake, not silently ignored.
     const std::pair<const QCommandLineOption*, const char*> owned[] = {
-        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&soft, "stop"}};
+        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&soft, "stop"}, {&listen, "serve"}};
     for (const auto& [option, owner] : owned)
         if (parser.isSet(*option) && name != QLatin1String(owner))
             return usageError(QStringLiteral("-%1%2 is for '%3' only")
@@ -569,5 +576,7 @@ int runSubcommand(int argc, char* argv[])
         return run.firmware();
     if (name == QLatin1String("goto"))
         return run.goTo(positional.first(), timeoutS);
+    if (name == QLatin1String("serve"))
+        return run.serve(parser.value(listen));
     return run.stop(parser.isSet(soft));
 }

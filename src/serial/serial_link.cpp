@@ -33,7 +33,7 @@ QString portOpenErrorText(int portNumber)
 SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObject* parent)
     : QObject(parent),
       m_port(port),
-      m_messages(messages)
+      m_messages(&messages)
 {
     m_settingsPath = settingsFilePath();
     m_replyPeriodMs = replyPeriodMs;
@@ -300,11 +300,11 @@ bool SerialLink::OPEN_PORT()
         failed = !open();
     }
     if (failed) {
-        m_messages.informWithDetails(portOpenErrorText(m_portNumber),
-                                     !withoutDevice.isEmpty()
-                                         ? withoutDevice
-                                         : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
-                                                               m_port.errorText(), hostPlatform()));
+        m_messages->informWithDetails(portOpenErrorText(m_portNumber),
+                                      !withoutDevice.isEmpty()
+                                          ? withoutDevice
+                                          : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
+                                                                m_port.errorText(), hostPlatform()));
         return true;
     }
     return false;
@@ -320,7 +320,7 @@ void SerialLink::SELECT_PORT(int option)
         m_portNumber = qint16(option);
     QString error;
     if (!writePortNumber(m_settingsPath, m_portNumber, &error))
-        m_messages.inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(m_settingsPath, error));
+        m_messages->inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(m_settingsPath, error));
     m_port.setPortNumber(m_portNumber);
     m_port.applyLineSettings();
 }
@@ -410,7 +410,7 @@ QString SerialLink::GET_NUM05()
 {
     QString result = numberField(5);
     if (timeoutFlag)
-        m_messages.inform(QStringLiteral("GET_NUM05() Communication problems!"));
+        m_messages->inform(QStringLiteral("GET_NUM05() Communication problems!"));
     timeoutFlag = false;
     return result;
 }
@@ -431,7 +431,7 @@ QString SerialLink::GET_NUM05NT()
     bool complete = waitPending(5);
     disarmTimer();
     if (!complete) {
-        m_messages.inform(timeoutText);
+        m_messages->inform(timeoutText);
         timeoutFlag = false;
         return {};
     }
@@ -451,7 +451,7 @@ QString SerialLink::GET_NUM05NT()
             complete = waitPending(6);
             disarmTimer();
             if (!complete) {
-                m_messages.inform(timeoutText);
+                m_messages->inform(timeoutText);
                 timeoutFlag = false;
                 return {};
             }
