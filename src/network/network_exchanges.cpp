@@ -206,6 +206,11 @@ void NetworkExchanges::positionReceived(const QString& angle, RotorState state)
 {
     if (SessionEvents* events = m_view.sessionEvents())
         events->positionReceived(angle, state);
+    notePosition(angle, state);
+}
+
+void NetworkExchanges::notePosition(const QString& angle, RotorState state)
+{
     m_angle = angle.toInt();
     m_sinceAngle.start();
     // READY away from the target after the preset delay: the go-to has ended without getting there.

@@ -44,6 +44,11 @@ public:
     void startUp();
     QString firmware() const { return m_firmware; }
 
+    // What the window read or sent itself: a position (its "?" or the monitor's frames) answers
+    // `p` as one of these would; its stops and go-tos end the go-to that a repeated `P` is held for.
+    void notePosition(const QString& angle, RotorState state);
+    void noteTargetGone() { m_targetEnded = true; }
+
 signals:
     // A request that failed on the box's side, in one line.
     void failed(const QString& line);
