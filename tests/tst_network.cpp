@@ -4,9 +4,13 @@
 
 #include "network/rotator_request.h"
 #include "support/sim_process.h"
+#include "support/test_window.h"
+#include "ui/network_menu.h"
 
 #include <QProcess>
 #include <QTcpServer>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -68,6 +72,7 @@ private slots:
     void parsedAndAnswered_data();
     void parsedAndAnswered();
     void tracksTheSimulatedRotor();
+    void quietBesideTheWindow();
 };
 
 void TestNetwork::parsedAndAnswered_data()
@@ -174,5 +179,67 @@ void TestNetwork::tracksTheSimulatedRotor()
     QCOMPARE(client.ask("_"), QByteArray("rotor CBOX firmware 3.22\n"));
 }
 
-QTEST_GUILESS_MAIN(TestNetwork)
+// In the window's own thread: the answer is awaited with the event loop running.
+QByteArray readLines(QTcpSocket& socket, int lines)
+{
+    QByteArray answer;
+    for (int n = 0; n < lines; ++n) {
+        if (!QTest::qWaitFor([&] { return socket.canReadLine(); }, Patience))
+            return answer + "<no answer>";
+        answer += socket.readLine();
+    }
+    return answer;
+}
+
+QByteArray askInProcess(QTcpSocket& socket, const QByteArray& line)
+{
+    socket.write(line + '\n');
+    return readLines(socket, 1);
+}
+
+void TestNetwork::quietBesideTheWindow()
+{
+    TestWindow w;
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    w.dialogs.networks = {NetworkSettings{true, QStringLiteral("127.0.0.1"), port}};
+    w.window->findChild<QAction*>(QStringLiteral("network_control"))->trigger();
+    QFile ini(w.settingsDir.filePath(QStringLiteral("network.ini")));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), QStringLiteral("enabled=1\naddress=127.0.0.1\nport=%1\n").arg(port).toLatin1());
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    auto* status = w.find<QLabel>(QStringLiteral("status_network"));
+    QTRY_COMPARE(status->text(), QStringLiteral("Network: 127.0.0.1:%1, 1 client").arg(port));
+
+    // S clicked while the network's "?" waits: queued, sent right after it; no button greyed.
+    w.port.expect(frame("?"), reply('?', "045,B"), 100);
+    w.port.expect(frame("S"), reply('S', "R"));
+    client.write("p\n");
+    QTRY_VERIFY(w.port.written.contains(frame("?")));
+    QVERIFY(w.button(QStringLiteral("command_qm"))->isEnabled());
+    w.click(QStringLiteral("command_s"));
+    QCOMPARE(readLines(client, 2), QByteArray("45.000000\n0.000000\n"));
+    QTRY_VERIFY(w.port.written.endsWith(frame("S")));
+    QCOMPARE(w.edit(QStringLiteral("fast_pos"))->text(), QStringLiteral("45\u00b0"));
+
+    // A refused go-to: its code, WRONG as Execute's, the GOTO entry untouched; no message box.
+    const QString entry = w.edit(QStringLiteral("go_to_angle"))->text();
+    w.port.expect(frame("G30"), reply('G', "E"));
+    QCOMPARE(askInProcess(client, "P 29.5 0"), QByteArray("RPRT -9\n"));
+    QCOMPARE(w.edit(QStringLiteral("goto_replay"))->text(), QStringLiteral("WRONG"));
+    QCOMPARE(w.edit(QStringLiteral("go_to_angle"))->text(), entry);
+    // No reply: the timeout's code, and a line in the status bar instead of the box.
+    QTest::qWait(NetworkExchanges::cachedPositionMs + 50);
+    w.port.expect(frame("?"), {}, -1);
+    QCOMPARE(askInProcess(client, "p"), QByteArray("RPRT -5\n"));
+    QVERIFY2(w.messages.shown.isEmpty(), qPrintable(w.messages.shown.join(QLatin1Char('\n'))));
+    QVERIFY(w.window->statusBar()->currentMessage().contains(QStringLiteral("Communication timeout")));
+}
+
+QTEST_MAIN(TestNetwork)
 #include "tst_network.moc"

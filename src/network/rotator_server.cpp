@@ -152,6 +152,12 @@ RotatorServer::RotatorServer(NetworkExchanges& exchanges, QObject* parent) : QOb
     connect(&m_server, &QTcpServer::newConnection, this, &RotatorServer::accept);
 }
 
+RotatorServer::~RotatorServer()
+{
+    for (QTcpSocket* socket : m_server.findChildren<QTcpSocket*>())
+        QObject::disconnect(socket, nullptr, this, nullptr);
+}
+
 bool RotatorServer::listen(const QHostAddress& address, quint16 port) { return m_server.listen(address, port); }
 
 void RotatorServer::close() { m_server.close(); }

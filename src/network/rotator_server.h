@@ -24,6 +24,8 @@ public:
     static constexpr int maxLine = 256;
 
     explicit RotatorServer(NetworkExchanges& exchanges, QObject* parent = nullptr);
+    // The connections go with it, untold: whoever watches the count may be going too.
+    ~RotatorServer() override;
 
     bool listen(const QHostAddress& address, quint16 port);
     void close();
