@@ -239,6 +239,11 @@ void TestNetwork::quietBesideTheWindow()
     QCOMPARE(askInProcess(client, "p"), QByteArray("RPRT -5\n"));
     QVERIFY2(w.messages.shown.isEmpty(), qPrintable(w.messages.shown.join(QLatin1Char('\n'))));
     QVERIFY(w.window->statusBar()->currentMessage().contains(QStringLiteral("Communication timeout")));
+    // Four requests wait at most; the fifth and sixth are refused at once, before the others end.
+    w.port.expect(frame("?"), reply('?', "050,R"), 100);
+    client.write("p\np\np\np\np\np\n");
+    QCOMPARE(readLines(client, 2), QByteArray("RPRT -9\nRPRT -9\n"));
+    QCOMPARE(readLines(client, 8), QByteArray("50.000000\n0.000000\n").repeated(4));
 }
 
 QTEST_MAIN(TestNetwork)

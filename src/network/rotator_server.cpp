@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -31,9 +32,12 @@ private:
         bool started = false;
     };
 
+    // Every line that has come is taken before any request runs, so that the limit on waiting
+    // requests counts them all; then the first one runs.
     void read()
     {
         m_buffer += m_socket->readAll();
+        const bool wasAdvancing = std::exchange(m_advancing, true);
         while (!m_closing) {
             const qsizetype end = m_buffer.indexOf('\n');
             const QByteArray line = m_buffer.left(end < 0 ? m_buffer.size() : end);
@@ -43,10 +47,12 @@ private:
             if (line.size() > RotatorServer::maxLine)
                 return drop();
             if (end < 0)
-                return;
+                break;
             m_buffer.remove(0, end + 1);
             take(parseRotatorRequest(line));
         }
+        m_advancing = wasAdvancing;
+        advance();
     }
 
     void take(const RotatorRequest& request)
@@ -57,7 +63,6 @@ private:
         if (request.command == Command::Quit) {
             m_closing = true;
             m_quitAfterAnswers = true;
-            advance();
             return;
         }
         qsizetype waiting = 0;
@@ -73,7 +78,6 @@ private:
         // A stop goes at once, not behind this client's other requests.
         if (request.command == Command::Stop)
             start(slot);
-        advance();
     }
 
     void start(const std::shared_ptr<Slot>& slot)
