@@ -3,6 +3,7 @@
 
 #include "cli/console_messages.h"
 #include "cli/find_command.h"
+#include "network/serve_command.h"
 #include "protocol/field_map_view.h"
 #include "protocol/commands.h"
 #include "protocol/entry_checks.h"
@@ -71,6 +72,9 @@ constexpr Subcommand Subcommands[] = {
      "Opening a port may change its DTR and RTS lines. Exit status 0 when a CBOX was found, 1 when none."},
     {"ports", "", 0,
      "Lists the serial ports: device, stable name, description, the COM numbers that open it, in use or not."},
+    {"serve", "[--listen ADDR:PORT]", 0,
+     "Lets tracking programs drive the rotor over the network, in the text protocol of the usual rotator "
+     "daemon, on ADDR:PORT (127.0.0.1:4533), until SIGINT or SIGTERM. Sends S and V at start."},
 };
 
 const Subcommand* subcommandNamed(const QString& word)
@@ -147,6 +151,7 @@ public:
     int firmware();
     int goTo(const QString& angle, int timeoutS);
     int stop(bool soft);
+    int serve(const QString& listen) { return serveOnNetwork(m_session, m_view, listen); }
 
     // Chooses the port as the options say and tries it once, so that a port that cannot be used
     // ends the run before anything is asked or sent. Done or PortUnusable (or Usage).
@@ -550,7 +555,9 @@ int runSubcommand(int argc, char* argv[])
     const QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Seconds to wait."),
                                      QStringLiteral("S"));
     const QCommandLineOption soft(QStringLiteral("soft"), QStringLiteral("The soft stop."));
-    parser.addOptions({help, port, device, json, output, yes, timeout, soft});
+    const QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Address and port to serve on."),
+                                    QStringLiteral("ADDR:PORT"));
+    parser.addOptions({help, port, device, json, output, yes, timeout, soft, listen});
 
     if (!parser.parse(arguments(argc, argv)))
         return usageError(parser.errorText());
@@ -568,7 +575,7 @@ int runSubcommand(int argc, char* argv[])
     const QString name = QLatin1String(sub->name);
     // Each option belongs to one subcommand; elsewhere it is a mistake, not silently ignored.
     const std::pair<const QCommandLineOption*, const char*> owned[] = {
-        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&soft, "stop"}};
+        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&soft, "stop"}, {&listen, "serve"}};
     for (const auto& [option, owner] : owned)
         if (parser.isSet(*option) && name != QLatin1String(owner))
             return usageError(QStringLiteral("-%1%2 is for '%3' only")
@@ -607,5 +614,7 @@ int runSubcommand(int argc, char* argv[])
         return run.firmware();
     if (name == QLatin1String("goto"))
         return run.goTo(positional.first(), timeoutS);
+    if (name == QLatin1String("serve"))
+        return run.serve(parser.value(listen));
     return run.stop(parser.isSet(soft));
 }

@@ -2,3 +2,8 @@
 #include "protocol/commands.h"
 
 Commands::Commands(SerialLink& link, View& view, ExchangeLock& lock) : m_link(link), m_view(view), m_lock(lock) {}
+
+Commands::Commands(Commands& sharing, View& view) : Commands(sharing.m_link, view, sharing.m_lock)
+{
+    m_stopRepliesInFlight = sharing.m_stopRepliesInFlight;
+}

@@ -21,6 +21,10 @@ public:
     // The lock holds the stops clicked during the parameter write's dialogue.
     Commands(SerialLink& link, View& view, ExchangeLock& lock);
 
+    // Another set of commands on the same session (with a view of its own): the stops it sends
+    // while the monitor runs are counted with these, for the S that ends monitoring.
+    Commands(Commands& sharing, View& view);
+
     SerialLink& link() { return m_link; }
     View& view() { return m_view; }
 
@@ -63,8 +67,10 @@ private:
     void calibrateWithEntry(QChar letter, Field entry, const QString& label);
 
     // Stops sent while the monitor ran or ended, whose replies the closing S may meet before its
-    // own: a stop goes out at once, also while a frame that ends monitoring is being read.
-    int m_stopRepliesInFlight = 0;
+    // own: a stop goes out at once, also while a frame that ends monitoring is being read. Shared
+    // by the commands of one session (the window's and the network's).
+    int m_ownStopReplies = 0;
+    int* m_stopRepliesInFlight = &m_ownStopReplies;
     QStringList m_lastBlock;
     bool m_panelFill = false;
 

@@ -18,20 +18,29 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
         return true;
     }
     switch (m_state) {
-    case State::Running: return false;
+    case State::Running:
+        if (kind != Kind::Background)
+            return false;
+        m_queued.append({exchange, kind});
+        return true;
+    case State::RunningBackground:
     case State::ReadingFrame:
-    case State::EndingMonitoring: m_queued.append(exchange); return true;
+    case State::EndingMonitoring: m_queued.append({exchange, kind}); return true;
     case State::Idle: break;
     }
-    m_state = kind == Kind::MonitorFrame || kind == Kind::Poll ? State::ReadingFrame : State::Running;
+    m_state = kind == Kind::MonitorFrame || kind == Kind::Poll ? State::ReadingFrame
+              : kind == Kind::Background                       ? State::RunningBackground
+                                                               : State::Running;
     exchange();
     // What was queued runs now, in order; what is clicked while it runs is refused or queued by
     // the ordinary rule (while the monitor runs, a queued exchange only sends its frame). After a
     // frame that ended monitoring, it waits for the exchange that closes monitoring.
     const bool holdQueued = m_state == State::EndingMonitoring;
-    m_state = State::Running;
-    while (!holdQueued && !m_queued.isEmpty())
-        m_queued.takeFirst()();
+    while (!holdQueued && !m_queued.isEmpty()) {
+        const Queued next = m_queued.takeFirst();
+        m_state = next.kind == Kind::Background ? State::RunningBackground : State::Running;
+        next.run();
+    }
     m_state = State::Idle;
     if (m_whenIdle)
         std::exchange(m_whenIdle, nullptr)();

@@ -31,13 +31,17 @@ public:
         // A status query nobody clicked (the dial following a turn): every click meanwhile is
         // queued behind it, as behind a frame, so that the query never costs a refused click.
         Poll,
+        // An exchange no one clicked (a tracking program's request over the network): it waits
+        // behind whatever runs instead of being refused, and a click while it runs is queued
+        // behind it, never refused.
+        Background,
     };
 
     explicit ExchangeLock(SerialLink& link) : m_link(link) {}
 
     // Runs `exchange` now when no other exchange runs, then every exchange queued meanwhile, in
     // the order clicked. A stop runs now whatever runs, unless stops are held. Returns false when
-    // the click was refused; a stop is never refused.
+    // the click was refused; a stop and a background exchange are never refused.
     bool run(const std::function<void()>& exchange, Kind kind = Kind::Ordinary);
     bool busy() const { return m_state != State::Idle; }
     // Called from inside a monitor frame that ends monitoring: the clicks queued behind it wait,
@@ -77,12 +81,13 @@ public:
 
 private:
     enum class State {
-        Idle,              // nothing runs: the next click runs at once
-        Running,           // an exchange runs: a click is refused, a stop runs inside it
-        ReadingFrame,      // the monitor reads a frame or the dial polls: every click is queued
-                           // behind it
-        EndingMonitoring,  // the frame read ends monitoring: every click is queued and waits for
-                           // the next exchange
+        Idle,               // nothing runs: the next click runs at once
+        Running,            // an exchange runs: a click is refused, a stop runs inside it
+        RunningBackground,  // a background exchange runs: a click is queued behind it
+        ReadingFrame,       // the monitor reads a frame or the dial polls: every click is
+                            // queued behind it
+        EndingMonitoring,   // the frame read ends monitoring: every click is queued and waits for
+                            // the next exchange
     };
 
     // Runs a stop inside the exchange that runs now, leaving that exchange's wait as it was.
@@ -92,7 +97,11 @@ private:
     State m_state = State::Idle;
     std::function<void()> m_whenIdle;
     // What waits: clicked while the monitor read a frame, or held back for the exchange after monitoring.
-    QList<std::function<void()>> m_queued;
+    struct Queued {
+        std::function<void()> run;
+        Kind kind;
+    };
+    QList<Queued> m_queued;
     bool m_stopsHeld = false;
     QList<std::function<void()>> m_heldStops;
 };

@@ -57,7 +57,7 @@ bool Commands::CMD_S_AFTER_MONITOR() { return exchangeS(true); }
 
 bool Commands::exchangeS(bool afterMonitor)
 {
-    const int stopReplies = afterMonitor ? std::exchange(m_stopRepliesInFlight, 0) : 0;
+    const int stopReplies = afterMonitor ? std::exchange(*m_stopRepliesInFlight, 0) : 0;
     ButtonOff off(m_view, Field::command_s);
     Exchange exchange(m_link, m_view);
     bool failed = exchange.portFailed();

@@ -106,11 +106,11 @@ void Commands::CMD_GOTO()
 void Commands::CMD_FAST_STOP()
 {
     stop(m_link, m_view, Field::fast_stop, QStringLiteral("999"),
-         QStringLiteral("cmd G999: communication timeout on <header>"), m_stopRepliesInFlight);
+         QStringLiteral("cmd G999: communication timeout on <header>"), *m_stopRepliesInFlight);
 }
 
 void Commands::CMD_SOFT_STOP()
 {
     stop(m_link, m_view, Field::soft_stop, QStringLiteral("977"),
-         QStringLiteral("cmd G777: communication timeout on <header>"), m_stopRepliesInFlight);
+         QStringLiteral("cmd G777: communication timeout on <header>"), *m_stopRepliesInFlight);
 }

@@ -33,7 +33,7 @@ QString portOpenErrorText(int portNumber)
 SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObject* parent)
     : QObject(parent),
       m_port(port),
-      m_messages(messages)
+      m_messages(&messages)
 {
     m_settingsPath = settingsFilePath();
     m_replyPeriodMs = replyPeriodMs;
@@ -300,11 +300,11 @@ bool SerialLink::OPEN_PORT()
         failed = !open();
     }
     if (failed) {
-        m_messages.informWithDetails(portOpenErrorText(m_portNumber),
-                                     !withoutDevice.isEmpty()
-                                         ? withoutDevice
-                                         : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
-                                                               m_port.errorText(), hostPlatform()));
+        m_messages->informWithDetails(portOpenErrorText(m_portNumber),
+                                      !withoutDevice.isEmpty()
+                                          ? withoutDevice
+                                          : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
+                                                                m_port.errorText(), hostPlatform()));
         return true;
     }
     return false;
@@ -320,7 +320,7 @@ void SerialLink::SELECT_PORT(int option)
         m_portNumber = qint16(option);
     QString error;
     if (!writePortNumber(m_settingsPath, m_portNumber, &error))
-        m_messages.inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(m_settingsPath, error));
+        m_messages->inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(m_settingsPath, error));
     m_port.setPortNumber(m_portNumber);
     m_port.applyLineSettings();
 }
@@ -338,7 +338,7 @@ void SerialLink::inform(const QString& text)
 {
     QElapsedTimer open;
     open.start();
-    m_messages.inform(text);
+    m_messages->inform(text);
     m_operatorMs += open.elapsed();
 }
 

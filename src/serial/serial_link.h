@@ -17,6 +17,7 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 class Messages;
 
@@ -30,11 +31,28 @@ public:
     SerialLink(Port& port, Messages& messages, int replyPeriodMs = replyTimeoutMs, QObject* parent = nullptr);
 
     Port& port() { return m_port; }
-    Messages& messages() { return m_messages; }
+    Messages& messages() { return *m_messages; }
     // Shows a message met while reading a reply. The time it stays open is the operator's, not
     // the box's: operatorMs() counts it, and the exchanges leave it out of their durations.
     void inform(const QString& text);
     qint64 operatorMs() const { return m_operatorMs; }
+    // Sends the link's messages to another seam while it lives: the network's exchanges, whose
+    // failures are answered to the client and open no box.
+    class MessagesRedirect {
+    public:
+        MessagesRedirect(SerialLink& link, Messages& messages)
+            : m_link(link),
+              m_previous(std::exchange(link.m_messages, &messages))
+        {
+        }
+        ~MessagesRedirect() { m_link.m_messages = m_previous; }
+        MessagesRedirect(const MessagesRedirect&) = delete;
+        MessagesRedirect& operator=(const MessagesRedirect&) = delete;
+
+    private:
+        SerialLink& m_link;
+        Messages* m_previous;
+    };
 
     // The port chosen, 1 and up (0 before any is known), and the settings file that keeps it; by
     // default the platform's place for it.
@@ -169,7 +187,7 @@ private:
     void onWake();
 
     Port& m_port;
-    Messages& m_messages;
+    Messages* m_messages;
     QTimer Timer1;             // the reply timer: its tick raises the timeout flag
     bool timeoutFlag = false;  // see timedOut()
     QString receiveText;       // built by GET_CHAR and the numeric readers

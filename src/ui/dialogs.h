@@ -4,6 +4,8 @@
 // through it, so that tests answer them without a display. The program's own shows the real
 // dialogs, modal to the window it was made for.
 
+#include "network/network_settings.h"
+
 #include <QString>
 #include <optional>
 
@@ -22,6 +24,9 @@ public:
     virtual std::optional<QString> chooseSerialPort(const QString& current, const QString& intro) = 0;
     // An about box: plain text under a title.
     virtual void about(const QString& title, const QString& text) = 0;
+    // Tools > Network control…: on/off, address and port, starting from `current`; empty when the
+    // operator cancelled.
+    virtual std::optional<NetworkSettings> chooseNetwork(const NetworkSettings& current) = 0;
 };
 
 // The dialogs of whichever seam is set now: the one the window's features keep, so that a test
@@ -44,6 +49,10 @@ public:
         return m_target->chooseSerialPort(current, intro);
     }
     void about(const QString& title, const QString& text) override { m_target->about(title, text); }
+    std::optional<NetworkSettings> chooseNetwork(const NetworkSettings& current) override
+    {
+        return m_target->chooseNetwork(current);
+    }
 
 private:
     Dialogs* m_target;
@@ -57,6 +66,8 @@ public:
     QString openFileName(const QString& caption, const QString& folder, const QString& filter) override;
     std::optional<QString> chooseSerialPort(const QString& current, const QString& intro) override;
     void about(const QString& title, const QString& text) override;
+    // In network_menu.cpp, with the menu item that opens it.
+    std::optional<NetworkSettings> chooseNetwork(const NetworkSettings& current) override;
 
 private:
     QWidget* m_parent;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main_window.h"
+#include "ui/network_menu.h"
 
 #include "serial/messages.h"
 #include "ui/calibration_window.h"
@@ -352,6 +353,8 @@ void MainWindow::startUp()
     restoreDial(*this, m_link);
     m_lock.run([this] { runStartUp(StartUp::From::Prompt); });
     m_ports->afterStartUp([this] { startUpAfterPortChoice(); });
+    // Tracking programs are let in once the window's own start-up has had the box.
+    m_network->applyStored();
 }
 
 void MainWindow::startUpLoading(const QString& path)
@@ -429,6 +432,10 @@ void MainWindow::buildMenus()
     addViewMenuItems(m_viewMenu, this, *m_sessionSignals, m_commands, m_lock, *this, m_link, m_messages);
     // Esc stops the rotor from the dial's window too, as from this one and the calibration window.
     new QShortcut(QKeySequence(Qt::Key_Escape), dialWindow(*this), [this] { stopFromKeyboard(); });
+    m_toolsMenu = menuBar()->addMenu(tr("&Tools"));
+    m_toolsMenu->setObjectName(QStringLiteral("menu_tools"));
+    m_network =
+        new NetworkMenu({m_session, *this, *m_sessionSignals, m_messages, m_dialogs}, m_toolsMenu, statusBar(), this);
     m_helpMenu = menuBar()->addMenu(tr("&Help"));
     m_helpMenu->setObjectName(QStringLiteral("menu_help"));
     addHelpItems(m_helpMenu, m_dialogs, m_link);

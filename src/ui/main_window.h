@@ -19,6 +19,7 @@
 
 class CalibrationWindow;
 class FileMenu;
+class NetworkMenu;
 class PortMenu;
 class Messages;
 class Port;
@@ -67,6 +68,9 @@ public:
     QMenu* portMenu() const { return m_portMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
     QMenu* viewMenu() const { return m_viewMenu; }
+    QMenu* toolsMenu() const { return m_toolsMenu; }
+    // Tools > Network control…
+    NetworkMenu& networkMenu() const { return *m_network; }
 
     // The session's news for the watchers beside the window (the azimuth dial, the status bar).
     SessionSignals& sessionSignals() const { return *m_sessionSignals; }
@@ -127,6 +131,8 @@ private:
     QMenu* m_portMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
+    QMenu* m_toolsMenu = nullptr;
+    NetworkMenu* m_network = nullptr;
     SessionSignals* m_sessionSignals = nullptr;
     // The control that had the focus when it was switched off, and the window the focus waits on
     // meanwhile.

@@ -39,6 +39,13 @@ public:
         abouts.append(text);
     }
 
+    std::optional<NetworkSettings> chooseNetwork(const NetworkSettings& current) override
+    {
+        asked.append(QStringLiteral("Network control"));
+        networkStartedWith.append(current);
+        return networks.isEmpty() ? std::nullopt : std::optional(networks.takeFirst());
+    }
+
     QStringList asked;                // the caption of every dialog shown, in order
     QStringList fileNames;            // the answers, consumed in order; Cancel when empty
     QStringList devices;              // the port chooser's answers (its Device field on OK); Cancel when empty
@@ -46,4 +53,6 @@ public:
     QStringList chooserIntros;        // the text above the chooser's list each time, empty when none
     QStringList abouts;               // the text of every about box
     std::function<void()> onChooser;  // runs while the port chooser is "on screen"
+    QList<NetworkSettings> networks;  // the network dialog's answers; Cancel when empty
+    QList<NetworkSettings> networkStartedWith;
 };
