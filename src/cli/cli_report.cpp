@@ -70,7 +70,9 @@ QJsonObject readJson(const BoxReading& reading)
 {
     const ParameterBlock block{reading.block};
     QJsonObject json = statusJson({block.number(blockField::position), block.state()});
-    json.insert(QStringLiteral("read_at"), reading.read.toString(Qt::ISODate));
+    QDateTime readAt = reading.read;  // with its offset from UTC, as the parameter file writes it
+    readAt.setOffsetFromUtc(reading.read.offsetFromUtc());
+    json.insert(QStringLiteral("read_at"), readAt.toString(Qt::ISODate));
     json.insert(QStringLiteral("firmware"), versionNumber(reading.firmware));
     json.insert(QStringLiteral("block"), QJsonArray::fromStringList(reading.block));
     QJsonObject parameters;
