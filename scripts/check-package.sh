@@ -76,7 +76,7 @@ for _ in $(seq 100); do [ -s "$sim_dir/device" ] && break; sleep 0.1; done
 [ -s "$sim_dir/device" ] || fail "rotor-cbox-sim did not come up: $(cat "$sim_dir/device")"
 json=$("${headless[@]}" XDG_CONFIG_HOME="$sim_dir" "$root/usr/bin/rotor" read --json) \
     || fail "rotor read --json ended with status $?"
-[[ $json == *'"firmware":"003.22"'* && $json == *'"curr_pos":"123°"'* ]] || fail "rotor read --json said: $json"
+[[ $json == *'"firmware":"3.22"'* && $json == *'"position_deg":123,'* ]] || fail "rotor read --json said: $json"
 echo "usr/bin/rotor read --json: ${json:0:72}..."
 
 echo "== Package checks passed: $deb"

@@ -69,9 +69,11 @@ public:
         program.setStandardInputFile(QProcess::nullDevice());
         program.start(Program, args);
     }
-    Result run(const QStringList& args) const
+    Result run(QStringList args) const
     {
         QProcess program;
+        if (args.last() == QLatin1String(">/dev/full"))
+            program.setStandardOutputFile(args.takeLast().mid(1));
         launch(program, args);
         Result result;
         if (!program.waitForFinished(Patience) || program.exitStatus() != QProcess::NormalExit)
@@ -123,6 +125,7 @@ private slots:
     void readWriteReadBackEqual();
     void goToWaitsUntilReady_data();
     void goToWaitsUntilReady();
+    void interruptSendsFastStop_data();
     void interruptSendsFastStop();
     void exitStatus_data();
     void exitStatus();
@@ -226,9 +229,9 @@ void CliTest::readWriteReadBackEqual()
     Result again = rig.run({QStringLiteral("read"), QStringLiteral("--json")});
     QVERIFY2(again.status == 0, qPrintable(describe(again)));
     const QJsonObject json = QJsonDocument::fromJson(again.out.toUtf8()).object();
-    QCOMPARE(json.value(shownKey).toString(), shown);
+    QCOMPARE(json.value(QStringLiteral("parameters"))[key].toVariant().toString(), value);
     QCOMPARE(json.value(QStringLiteral("block")).toArray().at(line + 1).toString(), blockValue);
-    QCOMPARE(json.value(QStringLiteral("firmware")).toString(), QStringLiteral("003.22"));
+    QCOMPARE(json.value(QStringLiteral("firmware")).toString(), QStringLiteral("3.22"));
 }
 
 void CliTest::goToWaitsUntilReady_data()
@@ -253,9 +256,9 @@ void CliTest::goToWaitsUntilReady()
         {QStringLiteral("goto"), angle, QStringLiteral("--port"), QStringLiteral("1"), QStringLiteral("--json")});
     QVERIFY2(result.status == 0, qPrintable(describe(result)));
     const QJsonObject json = QJsonDocument::fromJson(result.out.toUtf8()).object();
-    QCOMPARE(json.value(QStringLiteral("fast_status")).toString(), QStringLiteral("READY"));
-    QCOMPARE(json.value(QStringLiteral("fast_pos")).toString(), shown);
-    QCOMPARE(json.value(QStringLiteral("goto_replay")).toString(), QStringLiteral("CORRECT"));
+    QCOMPARE(json.value(QStringLiteral("state")).toString(), QStringLiteral("ready"));
+    QCOMPARE(json.value(QStringLiteral("position_deg")).toInt(), shown.chopped(1).toInt());
+    QCOMPARE(json.value(QStringLiteral("reached")).toBool(), true);
     // The angle went as typed less its blanks, then "?" until READY: more than once while turning.
     const QStringList frames = rig.framesSent();
     QCOMPARE(frames.first(), frameText(QStringLiteral("AG") + angle.trimmed()));
@@ -265,20 +268,46 @@ void CliTest::goToWaitsUntilReady()
     QVERIFY(!QFileInfo::exists(rig.path(QStringLiteral("rotor/rotor.ini"))));
 }
 
+void CliTest::interruptSendsFastStop_data()
+{
+    QTest::addColumn<int>("signal");  // 0: another program sends the soft stop instead
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QString>("lastFrame");
+
+    const QString answered =
+        QStringLiteral("^Interrupted by %1: the fast stop was sent and the CBOX answered it\\.\n$");
+    QTest::newRow("SIGINT") << int(SIGINT) << answered.arg("SIGINT") << frameText("AG999");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << answered.arg("SIGTERM") << frameText("AG999");
+    QTest::newRow("SIGHUP") << int(SIGHUP) << answered.arg("SIGHUP") << frameText("AG999");
+    QTest::newRow("soft stop from another program")
+        << 0 << "^The rotor stopped at 1[23]\\d°, 1[67]\\d° short of 300°\\.\n$" << frameText("A?");
+}
+
 void CliTest::interruptSendsFastStop()
 {
+    QFETCH(int, signal);
+    QFETCH(QString, err);
+    QFETCH(QString, lastFrame);
+
     Rig rig;
     QVERIFY(rig.start({QStringLiteral("--speed"), QStringLiteral("1")}));
     QProcess program;
     rig.launch(program, {QStringLiteral("goto"), QStringLiteral("300"), QStringLiteral("--port"), QStringLiteral("1")});
     QVERIFY(program.waitForStarted(Patience));
     QVERIFY(rig.sim->waitForLog(QStringLiteral("rx <STX>A?<CR>"), Patience));
-    ::kill(program.processId(), SIGINT);
+    if (signal)
+        ::kill(program.processId(), signal);
+    else
+        QCOMPARE(
+            rig.run({QStringLiteral("stop"), QStringLiteral("--soft"), QStringLiteral("--port"), QStringLiteral("1")})
+                .status,
+            0);
     QVERIFY(program.waitForFinished(Patience));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 1);
-    QVERIFY(QString::fromLocal8Bit(program.readAllStandardError()).contains(QLatin1String("fast stop")));
-    QCOMPARE(rig.framesSent().last(), frameText("AG999"));
+    const QString stderrText = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(QRegularExpression(err).match(stderrText).hasMatch(), qPrintable(stderrText));
+    QCOMPARE(rig.framesSent().last(), lastFrame);
 }
 
 void CliTest::exitStatus_data()
@@ -295,25 +324,54 @@ void CliTest::exitStatus_data()
     QTest::newRow("status") << sim << true << QStringList{"status"} << false << 0
                             << "^fast_pos +42°\nfast_status +READY\n$"
                             << "^$";
-    QTest::newRow("firmware, json") << sim << false << QStringList{"firmware", "--port", "1", "--json"} << false << 0
-                                    << "^\\{\"firmware\":\"003.22\"\\}\n$"
+    QTest::newRow("firmware, json, options first") << sim << false << QStringList{"--port", "1", "--json", "firmware"}
+                                                   << false << 0 << "^\\{\"firmware\":\"3.22\"\\}\n$"
+                                                   << "^$";
+    QTest::newRow("status, json") << sim << true << QStringList{"status", "--json"} << false << 0
+                                  << "^\\{\"position_deg\":42,\"state\":\"ready\"\\}\n$"
+                                  << "^$";
+    QTest::newRow("position") << sim << true << QStringList{"position"} << false << 0 << "^42\n$"
+                              << "^$";
+    QTest::newRow("status cut inside the angle")
+        << QStringList{"--fault-cut", "7", "--fault-on", "?"} << true << QStringList{"status"} << false << 1 << "^$"
+        << "^The CBOX's reply to cmd \\? was faulty";
+    QTest::newRow("ESC from the box escaped")
+        << QStringList{"--fault-echo=\\x1b"} << true << QStringList{"status"} << false << 1 << "^$"
+        << "^[^\x1b]*\\\\x1b[^\x1b]*$";
+    QTest::newRow("goto answered another letter") << QStringList{"--fault-drop", "6", "--fault-on", "G"} << true
+                                                  << QStringList{"goto", "300"} << false << 1 << "^$"
+                                                  << "\nThe go-to to 300° did not go: the CBOX answered \\\\x0d\\.\n$";
+    QTest::newRow("goto --no-wait") << sim << true << QStringList{"goto", "300", "--no-wait", "--json"} << false << 0
+                                    << "^\\{\"accepted\":true,\"target_deg\":300\\}\n$"
                                     << "^$";
+    QTest::newRow("standard output full") << sim << true << QStringList{"status", ">/dev/full"} << false << 1 << "^$"
+                                          << "output could not be written";
+    QTest::newRow("negative angle") << sim << true << QStringList{"goto", "-1"} << false << 2 << "^$"
+                                    << "^rotor: \"-1\" is not a whole angle 0 to 359\n";
+    QTest::newRow("mistyped subcommand") << sim << true << QStringList{"stauts"} << false << 2 << "^$"
+                                         << "^rotor: 'stauts' is neither a subcommand nor a file\n";
+    QTest::newRow("read -o empty") << sim << true << QStringList{"read", "-o", ""} << false << 2 << "^$"
+                                   << "^rotor: -o takes a file name";
+    QTest::newRow("read -o - with --json")
+        << sim << true << QStringList{"read", "-o", "-", "--json"} << false << 2 << "^$"
+        << "^rotor: -o - writes the parameter file to standard output";
+    QTest::newRow("read -o -") << sim << true << QStringList{"read", "-o", "-"} << false << 0
+                               << "(?s)^# rotor parameter set, format 1\n.*\nblock = 42,R,"
+                               << "^$";
     QTest::newRow("fast stop") << sim << true << QStringList{"stop"} << false << 0 << "^stop +fast\n$"
                                << "^$";
     QTest::newRow("soft stop") << sim << true << QStringList{"stop", "--soft"} << false << 0 << "^stop +soft\n$"
                                << "^$";
     QTest::newRow("box silent") << QStringList{"--fault-silent"} << true << QStringList{"status"} << false << 1 << "^$"
-                                << "^cmd \\?, Communication timeout on <header>\n$";
-    QTest::newRow("status without its angle")
-        << QStringList{"--fault-cut", "5"} << true << QStringList{"status"} << false << 1 << "^$"
-        << "^$";
+                                << "^cmd \\?, Communication timeout on <header>\nNo answer from the CBOX: check that "
+                                   "the CBOX is powered and the cable is in\\.\n$";
     QTest::newRow("box busy on write") << QStringList{"--fault-busy"} << true
                                        << QStringList{"write", "set.rotor", "--yes"} << false << 1 << "^$"
                                        << "^CBOX Busy, parameters cannot be updated!\n$";
     QTest::newRow("S silent on write")
         << QStringList{"--fault-silent", "--fault-on", "S"} << true << QStringList{"write", "set.rotor", "--yes"}
         << false << 1 << "^$"
-        << "^cmd S, Communication timeout on <header>\nNothing was written to the CBOX\\.\n$";
+        << "^cmd S, Communication timeout on <header>\nNothing was written to the CBOX\\.\nNo answer from the CBOX";
     QTest::newRow("unknown option") << sim << true << QStringList{"status", "--bogus"} << false << 2 << "^$"
                                     << "^rotor: Unknown option 'bogus'\\.\n";
     QTest::newRow("angle out of range") << sim << true << QStringList{"goto", "360"} << false << 2 << "^$"
@@ -321,7 +379,7 @@ void CliTest::exitStatus_data()
     QTest::newRow("angle not whole") << sim << true << QStringList{"goto", "12.5"} << false << 2 << "^$"
                                      << "^rotor: \"12.5\" is not a whole angle 0 to 359\n";
     QTest::newRow("read -o onto a FIFO")
-        << sim << true << QStringList{"read", "-o", "fifo"} << false << 1 << "^$"
+        << sim << true << QStringList{"read", "-o", "fifo"} << false << 1 << "^read .*\nfirmware .*\nblock +42,R,"
         << "^The parameters could not be saved to fifo: it is a FIFO, not a regular file\\.\n$";
     QTest::newRow("file refused")
         << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -50,6 +51,30 @@ QStringList arguments(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         list << QString::fromLocal8Bit(argv[i]);
     return list;
+}
+
+// The first word that is neither an option nor an option's value: the subcommand or the file.
+// The subcommands' own options may come before it (rotor --port 1 status).
+QString firstWord(const QStringList& args)
+{
+    static const QStringList withValue{QStringLiteral("o"), QStringLiteral("port"), QStringLiteral("device"),
+                                       QStringLiteral("timeout")};
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& word = args[i];
+        if (word == QLatin1String("--"))
+            return args.value(i + 1);
+        if (!word.startsWith(QLatin1Char('-')) || word == QLatin1String("-"))
+            return word;
+        QString name = word.mid(word.startsWith(QLatin1String("--")) ? 2 : 1);
+        if (name.contains(QLatin1Char('=')))
+            continue;
+        bool takesValue = withValue.contains(name);
+        for (const QtOption& qt : QtOptions)
+            takesValue = takesValue || (qt.value && name == QLatin1String(qt.name));
+        if (takesValue)
+            ++i;
+    }
+    return {};
 }
 
 void print(FILE* stream, const QString& text)
@@ -104,13 +129,24 @@ std::optional<int> answerCommandLine(int argc, char* argv[], QString* file)
         parser.addOption(option);
     }
 
-    const bool parsed = parser.parse(arguments(argc, argv));
+    const QStringList args = arguments(argc, argv);
+    const QString first = firstWord(args);
+    if (isSubcommand(first))
+        return runSubcommand(argc, argv);
+    const bool parsed = parser.parse(args);
     if (parsed && parser.positionalArguments().size() > 1) {
         print(stderr, QStringLiteral("%1: one parameter file at most, or a subcommand first\nTry '%1 --help'.\n")
                           .arg(QLatin1String(ProgramName)));
         return 2;
     }
     if (parsed && !parser.isSet(help) && !parser.isSet(version)) {
+        // A word that names no file is most likely a mistyped subcommand: the window and its
+        // start-up are not what was asked for.
+        if (!parser.positionalArguments().isEmpty() && !QFileInfo::exists(parser.positionalArguments().first())) {
+            print(stderr, QStringLiteral("%1: '%2' is neither a subcommand nor a file\nTry '%1 --help'.\n")
+                              .arg(QLatin1String(ProgramName), parser.positionalArguments().first()));
+            return 2;
+        }
         if (file && !parser.positionalArguments().isEmpty())
             *file = parser.positionalArguments().first();
         if (const QString missing = missingDisplay(parser); !missing.isEmpty()) {

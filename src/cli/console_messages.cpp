@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/console_messages.h"
 
+#include <QStringList>
+
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -11,28 +13,74 @@
 #include <unistd.h>
 #endif
 
-void printError(const QString& text)
+namespace {
+
+bool failedOutput = false;
+bool errorPrinted = false;
+
+void put(const QString& text, FILE* stream)
 {
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    // A full disk, a closed descriptor or a reader gone (SIGPIPE is ignored): the run must not end 0.
+    if (std::fputs(text.toLocal8Bit().constData(), stream) < 0 || std::fflush(stream) != 0)
+        failedOutput = true;
 }
 
-void printOut(const QString& text)
+}  // namespace
+
+void printError(const QString& text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
+    errorPrinted = true;
+    put(text + QLatin1Char('\n'), stderr);
+}
+
+void printOut(const QString& text) { put(text, stdout); }
+
+bool outputFailed() { return failedOutput; }
+
+bool anyErrorPrinted() { return errorPrinted; }
+
+QString printable(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c.isPrint() && u != 0x7F)
+            out += c;
+        else
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
+QString forTerminal(QString text)
+{
+    // The window's menus are not at hand on a terminal; the options that do the same are.
+    text.replace(QStringLiteral("choose its port with Port > Choose serial port\u2026"),
+                 QStringLiteral("give its port with --port N or --device PATH"));
+    text.replace(QStringLiteral("choose the device with Port > Choose serial port\u2026"),
+                 QStringLiteral("give the device with --device PATH"));
+    text.replace(QStringLiteral("choose one with Port > Choose serial port\u2026"),
+                 QStringLiteral("give one with --port N or --device PATH"));
+    // A message may quote what the box sent ("received: ..."): its line breaks stay, any other
+    // control byte is written out.
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = printable(line).replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+    return lines.join(QLatin1Char('\n'));
 }
 
 void ConsoleMessages::inform(const QString& text)
 {
     m_shown = true;
-    printError(text);
+    printError(forTerminal(text));
 }
 
 void ConsoleMessages::informWithDetails(const QString& text, const QString& details)
 {
     m_shown = true;
-    printError(details.isEmpty() ? text : text + QLatin1Char('\n') + details);
+    printError(forTerminal(details.isEmpty() ? text : text + QLatin1Char('\n') + details));
 }
 
 bool ConsoleMessages::askYesNo(const QString& text, const QString& title)

@@ -35,3 +35,12 @@ private:
 void printError(const QString& text);
 // Writes `text` to standard output as it stands.
 void printOut(const QString& text);
+// Whether a write to standard output or standard error has failed so far.
+bool outputFailed();
+// Whether anything has been written to standard error so far.
+bool anyErrorPrinted();
+// `text` from the box with every byte a terminal would act on (controls, ESC, NUL, DEL) written
+// as \xNN, and the backslash doubled, so that what is printed can be read back unambiguously.
+QString printable(const QString& text);
+// A message of the window reworded for the terminal: the command line's options in place of menus.
+QString forTerminal(QString text);

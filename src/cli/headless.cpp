@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/headless.h"
 
+#include "cli/cli_report.h"
 #include "cli/console_messages.h"
 #include "cli/find_command.h"
+#include "cli/signal_watch.h"
 #include "network/serve_command.h"
 #include "protocol/field_map_view.h"
 #include "protocol/commands.h"
@@ -27,15 +29,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QScopeGuard>
+#include <QRegularExpression>
 #include <QTimer>
 
-#ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -60,11 +58,14 @@ constexpr Subcommand Subcommands[] = {
     {"write", "FILE [--yes]", 1,
      "Loads FILE as File > Load parameters does, refuses what the window's write refuses, asks for confirmation "
      "(--yes answers it), writes with W, then reads the block back and compares fields 3 to 17."},
-    {"status", "", 0, "The position and state: \"?\"."},
+    {"status", "", 0,
+     "The position and state: \"?\". Exit status 0 only with a whole angle and the state READY or BUSY."},
+    {"position", "", 0, "The angle alone, a bare whole number: \"?\"."},
     {"firmware", "", 0, "The box's firmware version: V."},
-    {"goto", "ANGLE [--timeout S]", 1,
+    {"goto", "ANGLE [--timeout S | --no-wait]", 1,
      "Sends the rotor to ANGLE (a whole angle 0 to 359) and waits until it reports READY, asking \"?\" once a second, "
-     "at most S seconds (120). Ctrl+C meanwhile sends the fast stop."},
+     "at most S seconds (120). Exit status 0 only when the box accepted and the rotor stopped within 2 degrees of "
+     "ANGLE; with --no-wait, once the box accepted. Ctrl+C, SIGTERM or SIGHUP meanwhile sends the fast stop first."},
     {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
     {"find", "[DEVICE...]", -1,
      "Sends \"?\" to each DEVICE, or to every serial port not in use, all at once, and lists what each answered "
@@ -91,6 +92,14 @@ int usageError(const QString& text)
 {
     printError(QStringLiteral("%1: %2\nTry '%1 --help'.").arg(QLatin1String(ProgramName), text));
     return Usage;
+}
+
+// A signal where nothing is left to finish: the run ends here, saying what it had done.
+[[noreturn]] void endAtOnce(const SignalWatch& watch, const QString& done)
+{
+    printError(QStringLiteral("Interrupted by %1: %2.").arg(watch.name(), done));
+    std::fflush(stdout);
+    std::_Exit(1);
 }
 
 // Key and value lines, the values aligned in one column.
@@ -123,8 +132,9 @@ QString dateText(const QDateTime& when)
 // session: the exit status and what is printed come from the typed outcomes and readings.
 class Run : public SessionObserver {
 public:
-    Run(const QCommandLineParser& parser, bool assumeYes)
+    Run(const QCommandLineParser& parser, bool assumeYes, SignalWatch& watch)
         : m_parser(parser),
+          m_signals(watch),
           m_messages(assumeYes),
           m_session(m_port, m_messages, m_view)
     {
@@ -136,8 +146,11 @@ public:
     {
         if (result.outcome == ExchangeOutcome::PortFailed)
             m_portFailed = true;
-        else if (result.outcome != ExchangeOutcome::Answered)
-            m_unanswered = true;
+        else if (result.outcome != ExchangeOutcome::Answered && !m_failed)
+            m_failed = result;
+        m_noReply = m_noReply || result.outcome == ExchangeOutcome::NoReply;
+        if (result.command.contains(QLatin1String("G999")))
+            m_fastStop = result;
     }
     void statusRead(const StatusReading& reading) override { m_status = reading; }
     void versionRead(const FirmwareVersion& version) override { m_record.versionRead(version); }
@@ -147,15 +160,18 @@ public:
 
     int read(const QString& output);
     int write(const QString& path);
-    int status();
+    int status(bool angleOnly);
     int firmware();
-    int goTo(const QString& angle, int timeoutS);
+    int goTo(const QString& angle, int timeoutS, bool wait);
     int stop(bool soft);
     int serve(const QString& listen) { return serveOnNetwork(m_session, m_view, listen); }
 
     // Chooses the port as the options say and tries it once, so that a port that cannot be used
     // ends the run before anything is asked or sent. Done or PortUnusable (or Usage).
     int selectPort();
+    // The exit status once the subcommand has ended: a failure always leaves a message on standard
+    // error, a box that never answered the hint to look at it, and a failed output status 1.
+    int finish(int status);
 
 private:
     Commands& commands() { return m_session.commands(); }
@@ -168,21 +184,25 @@ private:
     {
         if (m_portFailed)
             return PortUnusable;
-        if (m_messages.shown() || m_unanswered)
+        if (m_messages.shown() || m_failed)
             return BoxFailed;
         return Done;
     }
     void keepInHistory(const BoxReading& reading);
-    void print(const QList<std::pair<QString, QString>>& rows, QJsonObject json = {});
+    void print(const QList<std::pair<QString, QString>>& rows, const QJsonObject& json);
+    QString fastStopText() const;
 
     const QCommandLineParser& m_parser;
+    SignalWatch& m_signals;
     bool m_json = false;
     FieldMapView m_view;
     ConsoleMessages m_messages;
     SerialPort m_port;
     Session m_session;
     bool m_portFailed = false;
-    bool m_unanswered = false;  // an exchange ended without a whole, good answer
+    bool m_noReply = false;
+    std::optional<ExchangeResult> m_failed;  // the first exchange that ended without a whole, good answer
+    std::optional<ExchangeResult> m_fastStop;
     std::optional<StatusReading> m_status;
     std::optional<GoToAnswer> m_goTo;
     ReadingRecord m_record;
@@ -196,16 +216,28 @@ void Run::keepInHistory(const BoxReading& reading)
                        .arg(native(m_record.history().folder()), error));
 }
 
-void Run::print(const QList<std::pair<QString, QString>>& rows, QJsonObject json)
+void Run::print(const QList<std::pair<QString, QString>>& rows, const QJsonObject& json)
 {
-    if (!m_json) {
+    if (m_json)
+        printOut(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    else
         printOut(aligned(rows));
-        return;
+}
+
+int Run::finish(int status)
+{
+    if (status == BoxFailed && !anyErrorPrinted()) {
+        // The exchange ended on a reply it could not use without a word of its own.
+        const QString command = m_failed ? m_failed->command : QStringLiteral("the command");
+        printError(QStringLiteral("The CBOX's reply to %1 was faulty or incomplete.").arg(command));
     }
-    for (const auto& [key, value] : rows)
-        if (!json.contains(key))
-            json.insert(key, value);
-    printOut(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    if (m_noReply)
+        printError(QStringLiteral("No answer from the CBOX: check that the CBOX is powered and the cable is in."));
+    if (outputFailed()) {
+        printError(QStringLiteral("rotor: the output could not be written."));
+        return status == Done ? BoxFailed : status;
+    }
+    return status;
 }
 
 int Run::selectPort()
@@ -222,8 +254,9 @@ int Run::selectPort()
         m_port.setPortNumber(0);
         if (!m_port.applyLineSettings() || !m_port.open()) {
             printError(QStringLiteral("The device %1 cannot be opened.\n%2")
-                           .arg(native(device), portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
-                                                                    m_port.errorText(), hostPlatform())));
+                           .arg(native(device),
+                                forTerminal(portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
+                                                                m_port.errorText(), hostPlatform()))));
             return PortUnusable;
         }
         m_port.close();
@@ -236,10 +269,9 @@ int Run::selectPort()
             return usageError(QStringLiteral("--port takes a port number from 1 to 255, not '%1'").arg(number));
         link.setPortNumber(qint16(n));
     } else if (!link.LOAD_SETTINGS()) {
-        printError(
-            QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
-                           "--device PATH, or choose the port in the window with Port > Choose serial port\u2026")
-                .arg(native(link.settingsPath())));
+        printError(QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
+                                  "--device PATH (rotor ports lists them, rotor find looks for the CBOX).")
+                       .arg(native(link.settingsPath())));
         return PortUnusable;
     }
     // Opened as the start-up opens it, with the whole configuration, then closed again: every
@@ -261,26 +293,34 @@ int Run::read(const QString& output)
 
     const BoxReading& reading = *m_record.last();
     QList<std::pair<QString, QString>> rows{{QStringLiteral("read"), dateText(reading.read)},
-                                            {QStringLiteral("firmware"), reading.firmware},
-                                            {QStringLiteral("block"), reading.block.join(QLatin1Char(','))}};
+                                            {QStringLiteral("firmware"), printable(reading.firmware)},
+                                            {QStringLiteral("block"), printable(reading.block.join(QLatin1Char(',')))}};
     for (const auto& [field, text] : shownFromBlock(reading.block))
-        rows.append({fieldName(field), text});
-    QJsonObject json;
-    json.insert(QStringLiteral("block"), QJsonArray::fromStringList(reading.block));
-
-    if (!output.isEmpty()) {
-        ParameterFile file;
-        file.panel = panelState(m_view);  // as the start-up filled the panel
-        file.saved = QDateTime::currentDateTime();
-        file.reading = reading;
-        QString error;
-        if (!writeFileAtomically(output, writeParameterFile(file), &error)) {
-            printError(QStringLiteral("The parameters could not be saved to %1: %2.").arg(native(output), error));
-            return SaveFailed;
-        }
-        rows.append({QStringLiteral("file"), native(output)});
+        rows.append({fieldName(field), printable(text)});
+    if (output.isEmpty()) {
+        print(rows, readJson(reading));
+        return Done;
     }
+    ParameterFile file;
+    file.panel = panelState(m_view);  // as the start-up filled the panel
+    file.saved = QDateTime::currentDateTime();
+    file.reading = reading;
+    if (output == QLatin1String("-")) {
+        printOut(QString::fromUtf8(writeParameterFile(file)));
+        return Done;
+    }
+    QString error;
+    const bool saved = writeFileAtomically(output, writeParameterFile(file), &error);
+    if (saved)
+        rows.append({QStringLiteral("file"), native(output)});
+    QJsonObject json = readJson(reading);
+    json.insert(QStringLiteral("file"), saved ? QJsonValue(native(output)) : QJsonValue());
+    // What was read is not lost with the file: it is printed, and the failure said after it.
     print(rows, json);
+    if (!saved) {
+        printError(QStringLiteral("The parameters could not be saved to %1: %2.").arg(native(output), error));
+        return SaveFailed;
+    }
     return Done;
 }
 
@@ -314,11 +354,23 @@ int Run::write(const QString& path)
     // question's details; otherwise they are told here, before the question is answered.
     if (const QString warnings = writeWarningsText(panel, lines); !warnings.isEmpty() && !m_messages.willAsk())
         printError(warnings);
+    // A signal during the W dialogue lets it finish: the box would otherwise be left waiting for
+    // value lines, holding half a set. It ends the run once the dialogue is over.
+    m_signals.onSignal(
+        [this] { printError(QStringLiteral("%1: finishing the write's value lines first.").arg(m_signals.name())); });
     exchange([this] { commands().CMD_WRITE_PARAMS(); });
     if (m_messages.couldNotAsk() || m_messages.declined())
         return Usage;
-    if (const int status = outcome(); status != Done)
-        return status;
+    const int written = outcome();
+    if (m_signals.caught()) {
+        printError(written == Done ? QStringLiteral("Interrupted: the write ended whole; the block was not read back.")
+                                   : QStringLiteral("Interrupted: the write did not end whole (see above)."));
+        return written == Done ? BoxFailed : written;
+    }
+    if (written != Done)
+        return written;
+    m_signals.onSignal(
+        [this] { endAtOnce(m_signals, QStringLiteral("the write ended whole; the block was not read back")); });
 
     // What went is compared with what the box holds now, line by line, by value.
     m_record.forget();
@@ -330,7 +382,7 @@ int Run::write(const QString& path)
     for (const WriteLineDifference& difference : writeLineDifferences(lines, block))
         differences << QStringLiteral("field %1 (%2): sent %3, read back %4")
                            .arg(difference.field)
-                           .arg(difference.name, difference.sent, difference.held);
+                           .arg(difference.name, printable(difference.sent), printable(difference.held));
     if (!differences.isEmpty()) {
         printError(QStringLiteral("The CBOX read back different values:\n") + differences.join(QLatin1Char('\n')));
         return BoxFailed;
@@ -338,17 +390,28 @@ int Run::write(const QString& path)
     print({{QStringLiteral("file"), native(path)},
            {QStringLiteral("written"), QStringLiteral("yes")},
            {QStringLiteral("read back"), QStringLiteral("equal")},
-           {QStringLiteral("block"), block.join(QLatin1Char(','))}},
-          {{QStringLiteral("block"), QJsonArray::fromStringList(block)}});
+           {QStringLiteral("block"), printable(block.join(QLatin1Char(',')))}},
+          {{QStringLiteral("file"), native(path)},
+           {QStringLiteral("written"), true},
+           {QStringLiteral("read_back_equal"), true},
+           {QStringLiteral("block"), QJsonArray::fromStringList(block)}});
     return Done;
 }
 
-int Run::status()
+int Run::status(bool angleOnly)
 {
     exchange([this] { commands().CMD_STATUS(); });
-    if (const int status = outcome(); status != Done || !m_status)
-        return status == Done ? BoxFailed : status;
-    print(statusRows(*m_status));
+    if (const int status = outcome(); status != Done)
+        return status;
+    // A reply that passed its tests still has to carry both: a whole angle and a known state.
+    if (!m_status || !m_status->angle || m_status->state == RotorState::Unknown) {
+        printError(QStringLiteral("The CBOX's reply to ? held no whole angle and state."));
+        return BoxFailed;
+    }
+    if (angleOnly)
+        printOut(QString::number(*m_status->angle) + QLatin1Char('\n'));
+    else
+        print(statusRows(*m_status), statusJson(*m_status));
     return Done;
 }
 
@@ -357,79 +420,67 @@ int Run::firmware()
     exchange([this] { commands().CMD_VERSION(); });
     if (const int status = outcome(); status != Done)
         return status;
-    print({{QStringLiteral("firmware"), m_record.firmware()}});
+    print({{QStringLiteral("firmware"), printable(m_record.firmware())}},
+          {{QStringLiteral("firmware"), versionNumber(m_record.firmware())}});
     return Done;
 }
 
 int Run::stop(bool soft)
 {
+    // A stop is never cut short: a signal meanwhile ends the run once it has gone.
+    m_signals.onSignal([] {});
     exchange([this, soft] { soft ? commands().CMD_SOFT_STOP() : commands().CMD_FAST_STOP(); },
              ExchangeLock::Kind::Stop);
     if (const int status = outcome(); status != Done)
         return status;
-    print({{QStringLiteral("stop"), QLatin1String(soft ? "soft" : "fast")}});
-    return Done;
+    const QString kind = QLatin1String(soft ? "soft" : "fast");
+    print({{QStringLiteral("stop"), kind}}, {{QStringLiteral("stop"), kind}});
+    return m_signals.caught() ? BoxFailed : Done;
 }
 
-#ifdef Q_OS_UNIX
-// Ctrl+C while the rotor turns: the handler only writes to a pipe; the event loop reads it.
-int interruptPipe[2] = {-1, -1};
-void onInterrupt(int)
+QString Run::fastStopText() const
 {
-    const char c = 1;
-    [[maybe_unused]] const auto written = ::write(interruptPipe[1], &c, 1);
+    if (!m_fastStop)
+        return QStringLiteral("the fast stop was not sent");
+    switch (m_fastStop->outcome) {
+    case ExchangeOutcome::Answered: return QStringLiteral("the fast stop was sent and the CBOX answered it");
+    case ExchangeOutcome::NoReply: return QStringLiteral("the fast stop was sent; the CBOX did not answer it");
+    case ExchangeOutcome::PortFailed: return QStringLiteral("the fast stop could not be sent: the port failed");
+    default: return QStringLiteral("the fast stop was sent; the CBOX's answer was faulty");
+    }
 }
-#endif
 
-int Run::goTo(const QString& angle, int timeoutS)
+int Run::goTo(const QString& angle, int timeoutS, bool wait)
 {
     m_view.setText(Field::go_to_angle, angle);
-    bool interrupted = false;
+    const int target = angle.trimmed().toInt();
     QEventLoop loop;
     enum { Ready, Failed, TimedOut, Interrupted };
-    const auto interrupt = [this, &interrupted, &loop] {
-        if (interrupted)
-            return;
-        interrupted = true;
+    m_signals.onSignal([this, &loop] {
         // A safety action, sent at once whatever exchange runs, as STOP! is.
         exchange([this] { commands().CMD_FAST_STOP(); }, ExchangeLock::Kind::Stop);
         loop.exit(Interrupted);
-    };
-#ifdef Q_OS_UNIX
-    std::unique_ptr<QSocketNotifier> notifier;
-    struct sigaction previous = {};
-    if (::pipe(interruptPipe) == 0) {
-        ::fcntl(interruptPipe[1], F_SETFL, O_NONBLOCK);
-        notifier = std::make_unique<QSocketNotifier>(interruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, [interrupt] {
-            char c;
-            [[maybe_unused]] const auto got = ::read(interruptPipe[0], &c, 1);
-            interrupt();
-        });
-        struct sigaction action = {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previous);
-    }
-    const auto restore = qScopeGuard([&] {
-        if (notifier) {
-            ::sigaction(SIGINT, &previous, nullptr);
-            notifier.reset();
-            ::close(interruptPipe[0]);
-            ::close(interruptPipe[1]);
-        }
     });
-#endif
 
     exchange([this] { commands().CMD_GOTO(); });
     int ending = Ready;
-    if (interrupted) {
+    if (m_signals.caught()) {
         ending = Interrupted;
     } else if (m_goTo && m_goTo->kind == GoToAnswer::Refused) {
         printError(QStringLiteral("The CBOX refused the angle %1: WRONG.").arg(angle));
         return BoxFailed;
-    } else if (const int status = outcome(); status != Done) {
-        return status;
+    } else if (m_goTo && m_goTo->kind == GoToAnswer::Other) {
+        printError(QStringLiteral("The go-to to %1° did not go: the CBOX answered %2.")
+                       .arg(target)
+                       .arg(printable(m_goTo->letter)));
+        return BoxFailed;
+    } else if (const int status = outcome(); status != Done || !m_goTo) {
+        return status == Done ? BoxFailed : status;
+    } else if (!wait) {
+        print({{fieldName(Field::go_to_angle), QString::number(target)},
+               {QStringLiteral("accepted"), QStringLiteral("yes")}},
+              {{QStringLiteral("target_deg"), target}, {QStringLiteral("accepted"), true}});
+        return Done;
     } else {
         QTimer poll;
         poll.setSingleShot(true);
@@ -437,9 +488,9 @@ int Run::goTo(const QString& angle, int timeoutS)
         QObject::connect(&poll, &QTimer::timeout, [&] {
             m_status.reset();
             exchange([this] { commands().CMD_STATUS(); });
-            if (interrupted)
+            if (m_signals.caught())
                 return;
-            if (outcome() != Done || !m_status)
+            if (outcome() != Done || !m_status || !m_status->angle)
                 loop.exit(Failed);
             else if (m_status->state == RotorState::Ready)
                 loop.exit(Ready);
@@ -449,7 +500,7 @@ int Run::goTo(const QString& angle, int timeoutS)
         QTimer deadline;
         deadline.setSingleShot(true);
         QObject::connect(&deadline, &QTimer::timeout, [&] {
-            if (!interrupted)
+            if (!m_signals.caught())
                 loop.exit(TimedOut);
         });
         poll.start();
@@ -461,7 +512,7 @@ int Run::goTo(const QString& angle, int timeoutS)
         // Let the exchange the stop interrupted end before the run does.
         while (m_session.lock().busy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        printError(QStringLiteral("Interrupted: the fast stop was sent."));
+        printError(QStringLiteral("Interrupted by %1: %2.").arg(m_signals.name(), fastStopText()));
         return outcome() == PortUnusable ? PortUnusable : BoxFailed;
     case TimedOut:
         printError(QStringLiteral("The rotor did not report READY within %1 s.").arg(timeoutS));
@@ -469,9 +520,20 @@ int Run::goTo(const QString& angle, int timeoutS)
     case Failed: return outcome() == Done ? BoxFailed : outcome();
     default: break;
     }
-    print(QList<std::pair<QString, QString>>{{fieldName(Field::go_to_angle), angle},
+    const int position = *m_status->angle;
+    const bool there = reached(target, position);
+    QJsonObject json = statusJson(*m_status);
+    json.insert(QStringLiteral("target_deg"), target);
+    json.insert(QStringLiteral("reached"), there);
+    print(QList<std::pair<QString, QString>>{{fieldName(Field::go_to_angle), QString::number(target)},
                                              {fieldName(Field::goto_replay), m_view.text(Field::goto_replay)}}
-          + statusRows(*m_status));
+              + statusRows(*m_status)
+              + QList<std::pair<QString, QString>>{{QStringLiteral("reached"), QLatin1String(there ? "yes" : "no")}},
+          json);
+    if (!there) {
+        printError(QStringLiteral("The rotor %1.").arg(stopText(target, position)));
+        return BoxFailed;
+    }
     return Done;
 }
 
@@ -487,11 +549,23 @@ std::optional<int> runPortSearch(const QString& name, const QStringList& devices
     return name == QLatin1String("find") ? runFind(devices) : runPorts();
 }
 
+// A word that stands for a negative number ("-1", "-12.5") is a value, not an option: it is
+// hidden from the parser behind a mark and put back among the positional arguments.
+const QRegularExpression negativeNumber(QStringLiteral("^-[0-9]"));
+const QString negativeMark = QStringLiteral("\x01");
+
 QStringList arguments(int argc, char* argv[])
 {
     QStringList list;
-    for (int i = 0; i < argc; ++i)
-        list << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) {
+        const QString word = QString::fromLocal8Bit(argv[i]);
+        // The value of -o, --port ... stays as it is.
+        const bool value = i > 1
+                           && QRegularExpression(QStringLiteral("^--?(o|port|device|timeout)$"))
+                                  .match(QString::fromLocal8Bit(argv[i - 1]))
+                                  .hasMatch();
+        list << (!value && negativeNumber.match(word).hasMatch() ? negativeMark + word : word);
+    }
     return list;
 }
 
@@ -557,12 +631,20 @@ int runSubcommand(int argc, char* argv[])
     const QCommandLineOption soft(QStringLiteral("soft"), QStringLiteral("The soft stop."));
     const QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("Address and port to serve on."),
                                     QStringLiteral("ADDR:PORT"));
-    parser.addOptions({help, port, device, json, output, yes, timeout, soft, listen});
+    const QCommandLineOption noWait(QStringLiteral("no-wait"), QStringLiteral("Do not wait for READY."));
+    parser.addOptions({help, port, device, json, output, yes, timeout, soft, listen, noWait});
 
+    SignalWatch watch;
+    watch.onSignal([&watch] { endAtOnce(watch, QStringLiteral("nothing more was sent")); });
     if (!parser.parse(arguments(argc, argv)))
         return usageError(parser.errorText());
     QStringList positional = parser.positionalArguments();
+    for (QString& word : positional)
+        if (word.startsWith(negativeMark))
+            word.remove(0, negativeMark.size());
     const Subcommand* sub = subcommandNamed(positional.value(0));
+    if (!sub)
+        return usageError(QStringLiteral("'%1' is not a subcommand").arg(positional.value(0)));
     positional.removeFirst();
     if (parser.isSet(help)) {
         printOut(QStringLiteral("Usage: %1 [--port N | --device PATH] [--json]\n\n")
@@ -575,7 +657,7 @@ int runSubcommand(int argc, char* argv[])
     const QString name = QLatin1String(sub->name);
     // Each option belongs to one subcommand; elsewhere it is a mistake, not silently ignored.
     const std::pair<const QCommandLineOption*, const char*> owned[] = {
-        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&soft, "stop"}, {&listen, "serve"}};
+        {&output, "read"}, {&yes, "write"}, {&timeout, "goto"}, {&noWait, "goto"}, {&soft, "stop"}, {&listen, "serve"}};
     for (const auto& [option, owner] : owned)
         if (parser.isSet(*option) && name != QLatin1String(owner))
             return usageError(QStringLiteral("-%1%2 is for '%3' only")
@@ -595,26 +677,32 @@ int runSubcommand(int argc, char* argv[])
     }
     if (name == QLatin1String("goto") && !goToAngleValid(positional.first()))
         return usageError(goToAngleRefusal(positional.first()));
+    if (parser.isSet(timeout) && parser.isSet(noWait))
+        return usageError(QStringLiteral("--timeout and --no-wait do not go together"));
+    if (parser.isSet(output) && parser.value(output).isEmpty())
+        return usageError(QStringLiteral("-o takes a file name, or - for standard output"));
+    if (parser.value(output) == QLatin1String("-") && parser.isSet(json))
+        return usageError(QStringLiteral("-o - writes the parameter file to standard output: no --json with it"));
 
     if (const std::optional<int> status = runPortSearch(name, positional, parser))
-        return *status;
+        return outputFailed() && *status == 0 ? 1 : *status;
 
-    Run run(parser, parser.isSet(yes));
+    Run run(parser, parser.isSet(yes), watch);
     // A file is judged before the port is tried: a refused file is the operator's to mend.
     if (name != QLatin1String("write"))
         if (const int status = run.selectPort(); status != Done)
-            return status;
+            return run.finish(status);
     if (name == QLatin1String("read"))
-        return run.read(parser.value(output));
+        return run.finish(run.read(parser.value(output)));
     if (name == QLatin1String("write"))
-        return run.write(positional.first());
-    if (name == QLatin1String("status"))
-        return run.status();
+        return run.finish(run.write(positional.first()));
+    if (name == QLatin1String("status") || name == QLatin1String("position"))
+        return run.finish(run.status(name == QLatin1String("position")));
     if (name == QLatin1String("firmware"))
-        return run.firmware();
+        return run.finish(run.firmware());
     if (name == QLatin1String("goto"))
-        return run.goTo(positional.first(), timeoutS);
+        return run.finish(run.goTo(positional.first(), timeoutS, !parser.isSet(noWait)));
     if (name == QLatin1String("serve"))
-        return run.serve(parser.value(listen));
-    return run.stop(parser.isSet(soft));
+        return run.finish(run.serve(parser.value(listen)));
+    return run.finish(run.stop(parser.isSet(soft)));
 }
