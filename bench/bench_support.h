@@ -225,3 +225,4 @@ int benchLineTime(const BenchOptions& options);
 int benchMonitorRate(const BenchOptions& options);
 int benchListingAppend(const BenchOptions& options);
 int benchOpenClose(const BenchOptions& options);
+int benchNetwork(const BenchOptions& options);

@@ -9,6 +9,7 @@
 //   rotor-bench monitor-rate    [--seconds S]              (default 60 s; runs once)
 //   rotor-bench listing-append  [--runs N]
 //   rotor-bench open-close      [--runs N]
+//   rotor-bench network         [--seconds S]              (default 60 s for each load)
 
 #include "bench_support.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char* argv[])
     const std::map<std::string, int (*)(const BenchOptions&)> benchmarks{
         {"cpu-wait", benchCpuWait},         {"cpu-monitor", benchCpuMonitor},       {"line-time", benchLineTime},
         {"monitor-rate", benchMonitorRate}, {"listing-append", benchListingAppend}, {"open-close", benchOpenClose},
+        {"network", benchNetwork},
     };
     const auto found = benchmarks.find(command);
     if (found == benchmarks.end()) {

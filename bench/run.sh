@@ -52,6 +52,7 @@ run line-time --runs "$runs"
 run monitor-rate --seconds "$monitor_seconds"
 run listing-append --runs "$runs"
 run open-close --runs "$runs"
+run network
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 {
