@@ -32,7 +32,6 @@ public:
     // Stores the number; on failure says why.
     bool save(QString* error) { return m_settings.save(m_number, error); }
 
-    const PortSettings& settings() const { return m_settings; }
     QString settingsPath() const { return m_settings.path(); }
     // The folder of the port links: "ports" beside the settings file.
     QString linksFolder() const;
