@@ -34,8 +34,7 @@ int benchCpuWait(const BenchOptions& options)
     MainWindow window(port, messages);  // the program's own reply period, 3300 ms
     window.show();
     runEvents(300);
-    window.link().setPortNumber(1);
-    port.setPortNumber(1);
+    window.link().choice().setNumber(1);
     port.applyLineSettings();
 
     QList<double> percents;

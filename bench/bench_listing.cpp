@@ -39,9 +39,8 @@ constexpr double gapGoalMs = 10;
 // frame over and over, read from a ring, so that reading costs the same however far it has got.
 class StreamingPort : public Port {
 public:
-    void setPortNumber(int) override {}
     bool applyLineSettings() override { return true; }
-    bool open() override
+    bool open(const PortChoice&) override
     {
         m_open = true;
         m_rx.clear();

@@ -3,6 +3,7 @@
 // idle: no descriptor may be left open and no lock file left behind.
 
 #include "bench_support.h"
+#include "storage/settings_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,13 +66,15 @@ int benchOpenClose(const BenchOptions& options)
     ours = QStringLiteral("LCK..") + ours.replace(QLatin1Char('/'), QLatin1Char('_'));
 
     SerialPort port;
-    port.setPortNumber(1);
+    SettingsFile settings;
+    PortChoice choice(settings);
+    choice.setNumber(1);
     port.applyLineSettings();
 
     const QSet<QString> locksBefore = lockFiles(folders, ours);
     // One open first: the lock file it takes, if any, shows where it lives.
     const int fdsClosed = openDescriptorCount();
-    if (!port.open()) {
+    if (!port.open(choice)) {
         printRow({QStringLiteral("5. 1000 open/close cycles of the port"), QStringLiteral("not run"),
                   QStringLiteral("no fd growth, no lock file left"),
                   QStringLiteral("FAIL (open failed: %1)").arg(port.errorText())});
@@ -91,7 +94,7 @@ int benchOpenClose(const BenchOptions& options)
     for (int run = 0; run < options.runs; ++run) {
         const double t0 = wallSeconds();
         for (int i = 0; i < cycles; ++i) {
-            if (!port.open())
+            if (!port.open(choice))
                 ++failures;
             port.close();
         }

@@ -286,13 +286,13 @@ void CountingPort::printTrace()
     m_trace.clear();
 }
 
-bool CountingPort::open()
+bool CountingPort::open(const PortChoice& choice)
 {
     const bool wasOpen = m_inner.isOpen();
     if (!wasOpen)
         trace(QStringLiteral("open"));
     const double t0 = wallSeconds();
-    const bool ok = m_inner.open();
+    const bool ok = m_inner.open(choice);
     openCloseSeconds += wallSeconds() - t0;
     if (ok && !wasOpen) {
         ++opens;

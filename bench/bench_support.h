@@ -120,9 +120,8 @@ class CountingPort : public Port {
 public:
     explicit CountingPort(QObject* parent = nullptr);
 
-    void setPortNumber(int n) override { m_inner.setPortNumber(n); }
     bool applyLineSettings() override { return m_inner.applyLineSettings(); }
-    bool open() override;
+    bool open(const PortChoice& choice) override;
     void close() override;
     bool isOpen() const override { return m_inner.isOpen(); }
     qint64 pendingCount() const override { return m_inner.pendingCount(); }

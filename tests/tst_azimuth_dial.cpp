@@ -4,7 +4,7 @@
 // click or the keys offer to the go-to entry, and the dial's own state file.
 
 #include "support/test_window.h"
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 #include "ui/azimuth_dial.h"
 #include "ui/dial_window.h"
 #include "ui/session_status_bar.h"
@@ -243,7 +243,7 @@ void AzimuthDialTest::dialAndStatusBarLearnFromTheExchanges()
     auto* outcome = t.window->findChild<QLabel*>(QStringLiteral("status_exchange"));
     QVERIFY(port && outcome);
     QCOMPARE(port->text(), QStringLiteral("COM 2 \u2192 /dev/ttyS1"));
-    t.window->link().setPortNumber(qint16(portNumber));
+    t.window->link().choice().setNumber(portNumber);
     if (!goTo.isEmpty())
         t.edit(QStringLiteral("go_to_angle"))->setText(goTo);
     // What the window shows is no source for the dial.
@@ -328,7 +328,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
     QFETCH(bool, leftOpen);
 
     TestWindow t;
-    QVERIFY(writePortNumber(t.window->link().settingsPath(), 3));
+    QVERIFY(writePortNumber(t.window->link().choice().settingsPath(), 3));
     t.window->show();
     QAction* open = t.window->findChild<QAction*>(QStringLiteral("action_azimuth_dial"));
     open->trigger();
@@ -340,7 +340,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
         open->trigger();
     t.window->close();
 
-    QFile settings(t.window->link().settingsPath());
+    QFile settings(t.window->link().choice().settingsPath());
     QVERIFY(settings.open(QIODevice::ReadOnly));
     QCOMPARE(settings.readAll(), QByteArray(" 3 \r\n"));
     const QString statePath = t.settingsDir.filePath(QStringLiteral("dial.ini"));
@@ -354,7 +354,7 @@ void AzimuthDialTest::dialStateIsKeptInItsOwnFile()
 
     // The next run opens it where it was, or leaves it closed.
     auto next = std::make_unique<MainWindow>(t.port, t.messages, TestWindow::replyPeriodMs);
-    next->link().setSettingsPath(t.window->link().settingsPath());
+    next->settingsFile().setPath(t.window->link().choice().settingsPath());
     next->show();
     restoreDial(*next, next->link());
     QCOMPARE(dialWindow(*next)->isVisible(), leftOpen);

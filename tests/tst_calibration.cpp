@@ -316,7 +316,7 @@ private slots:
         t.openCalibration();
         t.entry(calFactor)->setText(QStringLiteral("5000"));
         t.port.failOpen = true;
-        t.window->link().setPortNumber(3);
+        t.window->link().choice().setNumber(3);
         t.clickCalibration(buttonFor(letter));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 3")});
         QVERIFY(t.port.written.isEmpty());

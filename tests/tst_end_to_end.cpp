@@ -5,6 +5,7 @@
 // does; the simulator's log tells what went over the line.
 
 #include "serial/serial_port.h"
+#include "storage/settings_file.h"
 #include "support/recording_dialogs.h"
 #include "support/recording_messages.h"
 #include "support/sim_process.h"
@@ -71,7 +72,7 @@ public:
             return false;
         settings.close();
         window = std::make_unique<MainWindow>(port, messages);
-        window->link().setSettingsPath(settings.fileName());
+        window->settingsFile().setPath(settings.fileName());
         window->show();
         return true;
     }
@@ -88,7 +89,7 @@ public:
     // Port 1 chosen in the COM PORT panel, as the operator does when no start-up ran.
     bool choosePort1()
     {
-        return click(QStringLiteral("COM1")) && window->link().portNumber() == 1 && messages.shown.isEmpty();
+        return click(QStringLiteral("COM1")) && window->link().choice().number() == 1 && messages.shown.isEmpty();
     }
 
     QAbstractButton* button(const QString& name) const
@@ -997,9 +998,11 @@ void EndToEndTest::portTaken()
     // it, and a second open of a locked device fails; on a pseudo-terminal that lock is what
     // makes the open fail (the exclusive-use flag of the terminal does not bind a privileged user).
     SerialPort holder;
-    holder.setPortNumber(1);
+    SettingsFile settings;
+    PortChoice choice(settings);
+    choice.setNumber(1);
     QVERIFY(holder.applyLineSettings());
-    QVERIFY2(holder.open(), qPrintable(holder.errorText()));
+    QVERIFY2(holder.open(choice), qPrintable(holder.errorText()));
 
     QVERIFY(rig.click(command));
     QCOMPARE(rig.messages.shown, QStringList{portError});
@@ -1036,7 +1039,7 @@ void EndToEndTest::typedDeviceIsOpenedAtTheNextExchange()
     RecordingDialogs dialogs;
     MainWindow window(port, messages);
     window.setDialogs(&dialogs);
-    QCOMPARE(window.link().settingsPath(), config.filePath(QStringLiteral("rotor/rotor.ini")));
+    QCOMPARE(window.link().choice().settingsPath(), config.filePath(QStringLiteral("rotor/rotor.ini")));
     QAction* choose = window.findChild<QAction*>(QStringLiteral("action_choose_port"));
     auto* commandS = window.findChild<QAbstractButton*>(QStringLiteral("command_s"));
     window.show();

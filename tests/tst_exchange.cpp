@@ -186,7 +186,7 @@ private slots:
     {
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().setPortNumber(3);
+        t.window->link().choice().setNumber(3);
         QVERIFY(t.window->commands().CMD_S());
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 3")});
         QVERIFY(t.port.written.isEmpty());
@@ -308,7 +308,7 @@ private slots:
         prepare(t);
         t.window->monitor().setState(MonitorState::Running);
         if (!waiting.isEmpty()) {
-            QVERIFY(t.port.open());  // the monitor holds the port open
+            QVERIFY(t.port.open(t.window->link().choice()));  // the monitor holds the port open
             t.port.arrive(waiting);
             QTRY_COMPARE(t.port.pendingCount(), qint64(waiting.size()));
         }

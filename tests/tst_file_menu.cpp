@@ -563,7 +563,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
 
     Rig rig;
     SerialLink& link = rig.window->link();
-    const QString settings = link.settingsPath();
+    const QString settings = link.choice().settingsPath();
     const QByteArray oldSettings = " 3 \r\n";
     QVERIFY(writeFile(settings, oldSettings));
     const QByteArray old = "what was there";
@@ -663,7 +663,7 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         Fifo fifo(settings);
         QElapsedTimer clock;
         clock.start();
-        whole = !link.LOAD_SETTINGS() && clock.elapsed() < 2000 && link.portNumber() == 0;
+        whole = !link.LOAD_SETTINGS() && clock.elapsed() < 2000 && link.choice().number() == 0;
         break;
     }
     case FileCase::PortLinkNotALink:
@@ -675,10 +675,9 @@ void ParameterFilesTest::keptFilesStayWholeLoadsAreTypeable()
         } else {
             rig.port.failOpen = true;  // port 0 opens nothing
         }
-        link.setPortNumber(notALink ? 2 : 0);
-        link.port().setPortNumber(link.portNumber());
+        link.choice().setNumber(notALink ? 2 : 0);
         // Nothing else is opened in its place.
-        whole = link.OPEN_PORT() && rig.messages.shown.value(0) == portOpenErrorText(link.portNumber())
+        whole = link.OPEN_PORT() && rig.messages.shown.value(0) == portOpenErrorText(link.choice().number())
                 && rig.port.opens == 0;
         got = rig.messages.details.value(0);
         if (notALink) {  // the option says so before any open
@@ -724,7 +723,7 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     QFETCH(QByteArray, wire);
     QFETCH(QStringList, shown);
     Rig rig;
-    QVERIFY(writeFile(rig.window->link().settingsPath(), " 1 \r\n"));
+    QVERIFY(writeFile(rig.window->link().choice().settingsPath(), " 1 \r\n"));
     if (boxAnswers) {
         rig.port.expect(frame("S"), reply('S', "R"));
         rig.port.expect(frame("V"), reply('V', "00322"));
@@ -767,7 +766,7 @@ void ParameterFilesTest::savesReplaceOnlyAFile()
     if (kind.endsWith(QLatin1String("device")) && ::geteuid() != 0)
         QSKIP("mknod needs root");
     Rig rig;
-    const QString settings = rig.window->link().settingsPath();
+    const QString settings = rig.window->link().choice().settingsPath();
     const QString path = save == QLatin1String("COM2")                  ? settings
                          : save == QLatin1String("action_azimuth_dial") ? dialStatePath(settings)
                                                                         : rig.path(QStringLiteral("saved"));

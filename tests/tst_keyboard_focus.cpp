@@ -58,7 +58,7 @@ private slots:
         bool typed = false;
         TestWindow t;
         t.window->setText(Field::go_to_angle, QStringLiteral("123"));
-        QFile settings(t.window->link().settingsPath());
+        QFile settings(t.window->link().choice().settingsPath());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 1 \r\n") == 5);
         settings.close();
         t.window->show();

@@ -802,7 +802,7 @@ private slots:
         // No port: every exchange says so, and the monitor does not sit on a closed port.
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().setPortNumber(4);
+        t.window->link().choice().setNumber(4);
         Scenario watchdog(t);
         t.click(monitorButton);
         QVERIFY(!watchdog.timedOut);

@@ -499,7 +499,7 @@ private slots:
         QFETCH(QString, button);
         Rig t;
         t.port.failOpen = true;
-        t.window->link().setPortNumber(4);
+        t.window->link().choice().setNumber(4);
         t.edit(angle)->setText(QStringLiteral("100"));
         t.click(button);
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});

@@ -346,7 +346,7 @@ private slots:
     {
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().setPortNumber(4);
+        t.window->link().choice().setNumber(4);
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});
         QVERIFY(t.port.written.isEmpty());

@@ -304,7 +304,7 @@ private slots:
         Window t;
         t.setDefaults();
         t.port.failOpen = true;
-        t.window->link().setPortNumber(2);
+        t.window->link().choice().setNumber(2);
         t.write();
         // The S exchange's message, then the write's; nothing is sent.
         QCOMPARE(t.messages.shown, (QStringList{"ERROR OPENING COM PORT # 2", "Nothing was written to the CBOX."}));
@@ -319,7 +319,7 @@ private slots:
         t.setDefaults();
         t.edit(QStringLiteral("inv_delay"))->setText(QStringLiteral("  4  "));
         t.window->monitor().setState(MonitorState::Running);
-        QVERIFY(t.port.open());  // the monitor holds the port open
+        QVERIFY(t.port.open(t.window->link().choice()));  // the monitor holds the port open
         t.write();
         QCOMPARE(t.messages.questions.last(), writeQuestion);
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("Monitor is ACTIVE, cmd W not allowed!")});

@@ -7,6 +7,7 @@
 #include "serial/port_discovery.h"
 #include "serial/serial_link.h"
 #include "serial/serial_port.h"
+#include "storage/settings_file.h"
 #include "support/fake_port.h"
 #include "support/recording_messages.h"
 
@@ -254,12 +255,13 @@ private slots:
         QFETCH(QString, details);
         FakePort port;
         RecordingMessages messages;
-        SerialLink link(port, messages, 100);
+        SettingsFile settings;
+        SerialLink link(port, settings, messages, 100);
         port.failOpen = true;
         port.failure = failure;
         port.failureText = QStringLiteral("Inappropriate ioctl for device");
         port.device = QStringLiteral("/dev/ttyUSB0");
-        link.setPortNumber(3);
+        link.choice().setNumber(3);
         QVERIFY(link.OPEN_PORT());
         QCOMPARE(messages.shown, QStringList{"ERROR OPENING COM PORT # 3"});
         QCOMPARE(messages.details, QStringList{details});
@@ -305,9 +307,11 @@ private slots:
         QString error;
         QVERIFY2(writePortLink(links, 1, dir.filePath(QStringLiteral("unplugged")), &error), qPrintable(error));
         SerialPort port;
-        port.setPortNumber(1);
+        SettingsFile settings;
+        PortChoice choice(settings);
+        choice.setNumber(1);
         QVERIFY(port.applyLineSettings());
-        QVERIFY(!port.open());
+        QVERIFY(!port.open(choice));
         QCOMPARE(port.lastOpenDevice(), dir.filePath(QStringLiteral("unplugged")));
         QCOMPARE(port.lastOpenFailure(), PortOpenFailure::NoSuchDevice);
     }

@@ -193,10 +193,9 @@ private slots:
         QCOMPARE(t.dialogs.chooserStartedWith, QStringList{startedWith});
         QCOMPARE(t.messages.shown, QStringList());
         QCOMPARE(linkOf(t, port), target);
-        QCOMPARE(fileBytes(t.window->link().settingsPath()), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
+        QCOMPARE(fileBytes(t.window->link().choice().settingsPath()), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
         QCOMPARE(selectedOption(t), port);
-        QCOMPARE(int(t.window->link().portNumber()), port);
-        QCOMPARE(t.port.portNumber, port);
+        QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.opens, 0);
         QVERIFY(t.port.written.isEmpty());
         const QString hint = QStringLiteral("Port %1 opens %2").arg(port).arg(target);
@@ -226,7 +225,7 @@ private slots:
         QFETCH(bool, portsIsAFile);
         QFETCH(QString, message);
         TestWindow t;
-        QFile settings(t.window->link().settingsPath());
+        QFile settings(t.window->link().choice().settingsPath());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 2 \r\n") == 5);
         settings.close();
         t.window->setChecked(Field::COM2, true);
@@ -235,7 +234,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         t.dialogs.devices = answers;
-        const int portBefore = t.port.portNumber;
+        const int portBefore = t.window->link().choice().number();
 
         trigger(t, "action_choose_port");
 
@@ -244,9 +243,9 @@ private slots:
         if (!message.isEmpty())
             QVERIFY2(t.messages.shown.first().startsWith(message), qPrintable(t.messages.shown.first()));
         QCOMPARE(linkOf(t, 2), QStringLiteral("<none>"));
-        QCOMPARE(fileBytes(t.window->link().settingsPath()), QByteArray(" 2 \r\n"));
+        QCOMPARE(fileBytes(t.window->link().choice().settingsPath()), QByteArray(" 2 \r\n"));
         QCOMPARE(selectedOption(t), 2);
-        QCOMPARE(t.port.portNumber, portBefore);
+        QCOMPARE(int(t.window->link().choice().number()), portBefore);
     }
 
     // Port > Find the CBOX… sends nothing until the operator agrees, and never while the monitor
@@ -296,7 +295,7 @@ private slots:
     void optionHintsNameTheDevice()
     {
         TestWindow t;
-        QFile settings(t.window->link().settingsPath());
+        QFile settings(t.window->link().choice().settingsPath());
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 2 \r\n") == 5);
         settings.close();
         QVERIFY(QDir().mkpath(t.settingsDir.filePath(QStringLiteral("ports"))));
@@ -362,7 +361,7 @@ private slots:
         QFETCH(QString, pwmPeriod);
         TestWindow t;
         if (settings != "<none>") {
-            QFile file(t.window->link().settingsPath());
+            QFile file(t.window->link().choice().settingsPath());
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
         }
         qsizetype writtenWhenAsked = -1;
@@ -386,10 +385,11 @@ private slots:
         if (asked.isEmpty())
             return;
         const bool assigned = answers == QStringList{"/dev/ttyUSB0"};
-        QCOMPARE(fileBytes(t.window->link().settingsPath()), assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
+        QCOMPARE(fileBytes(t.window->link().choice().settingsPath()),
+                 assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
         QCOMPARE(linkOf(t, 1), assigned ? QStringLiteral("/dev/ttyUSB0") : QStringLiteral("<none>"));
         // Once the port is assigned the run goes on as after a normal start.
-        QCOMPARE(t.window->link().startUpPhase() == SerialLink::StartUpPhase::SettingsMissing, !assigned);
+        QCOMPARE(t.window->link().choice().startUpPhase() == PortChoice::StartUpPhase::SettingsMissing, !assigned);
 
         // A chooser opened later from the menu runs no exchange.
         const qsizetype sent = t.port.writes.size();
@@ -493,7 +493,8 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Configuration folder: %1\n").arg(t.settingsDir.path())),
                  qPrintable(text));
         QVERIFY2(
-            text.contains(QStringLiteral("Settings file: %1 (not written yet)").arg(t.window->link().settingsPath())),
+            text.contains(
+                QStringLiteral("Settings file: %1 (not written yet)").arg(t.window->link().choice().settingsPath())),
             qPrintable(text));
     }
 };

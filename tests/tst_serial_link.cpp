@@ -3,7 +3,7 @@
 // the port choice, and the fixed-width numeric readers.
 
 #include "serial/serial_link.h"
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 #include "support/fake_port.h"
 #include "support/recording_messages.h"
 
@@ -22,15 +22,16 @@ class SerialLinkTest : public QObject {
     struct Rig {
         FakePort port;
         RecordingMessages messages;
-        SerialLink link{port, messages, period};
+        SettingsFile settings;
+        SerialLink link{port, settings, messages, period};
         QTemporaryDir dir;
         // The COM option the window has selected, as it tells the link.
-        void select(int option) { link.setSelectedOption(option); }
+        void select(int option) { link.choice().setSelectedOption(option); }
         Rig()
         {
             select(1);  // as the window is built
-            link.setSettingsPath(dir.filePath(QStringLiteral("rotor.ini")));
-            port.open();
+            settings.setPath(dir.filePath(QStringLiteral("rotor.ini")));
+            port.open(link.choice());
         }
     };
 
@@ -40,7 +41,8 @@ private slots:
         QCOMPARE(SerialLink::replyTimeoutMs, 3300);
         FakePort port;
         RecordingMessages messages;
-        SerialLink link(port, messages);
+        SettingsFile settings;
+        SerialLink link(port, settings, messages);
         QCOMPARE(link.replyPeriodMs(), 3300);
         QVERIFY(!link.timerArmed());
     }
@@ -118,7 +120,7 @@ private slots:
         Rig rig;
         rig.port.close();
         rig.port.failOpen = true;
-        rig.link.setPortNumber(qint16(number));
+        rig.link.choice().setNumber(qint16(number));
         QVERIFY(rig.link.OPEN_PORT());
         QCOMPARE(rig.messages.shown, QStringList{message});
         QVERIFY(!rig.port.isOpen());
@@ -128,10 +130,10 @@ private slots:
     {
         Rig rig;
         rig.port.close();
-        rig.link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
+        rig.link.choice().setStartUpPhase(PortChoice::StartUpPhase::Configuring);
         rig.select(3);
         QVERIFY(!rig.link.OPEN_PORT());
-        QCOMPARE(int(rig.link.portNumber()), 3);
+        QCOMPARE(int(rig.link.choice().number()), 3);
         QCOMPARE(rig.port.portNumber, 3);
         QCOMPARE(rig.port.settingsApplied, 1);
         QVERIFY(rig.port.isOpen());
@@ -139,13 +141,13 @@ private slots:
         // No option selected: the stored number is used as it is.
         rig.port.close();
         rig.select(0);
-        rig.link.setPortNumber(7);
+        rig.link.choice().setNumber(7);
         QVERIFY(!rig.link.OPEN_PORT());
         QCOMPARE(rig.port.portNumber, 7);
 
         // Afterwards an exchange only opens the port.
         rig.port.close();
-        rig.link.setStartUpPhase(SerialLink::StartUpPhase::Over);
+        rig.link.choice().setStartUpPhase(PortChoice::StartUpPhase::Over);
         rig.select(2);
         QVERIFY(!rig.link.OPEN_PORT());
         QCOMPARE(rig.port.portNumber, 7);
@@ -157,21 +159,21 @@ private slots:
     {
         Rig rig;
         rig.link.SELECT_PORT(2);
-        QFile file(rig.link.settingsPath());
+        QFile file(rig.link.choice().settingsPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\x20\x32\x20\x0D\x0A"));
-        QCOMPARE(rig.port.portNumber, 2);
+        QCOMPARE(int(rig.link.choice().number()), 2);
         QCOMPARE(rig.link.LOAD_SETTINGS(), true);
-        QCOMPARE(int(rig.link.portNumber()), 2);
+        QCOMPARE(int(rig.link.choice().number()), 2);
     }
 
     void portChoiceDuringStartUpStoresNothing()
     {
         Rig rig;
-        rig.link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
+        rig.link.choice().setStartUpPhase(PortChoice::StartUpPhase::Configuring);
         rig.link.SELECT_PORT(4);
-        QVERIFY(!QFile::exists(rig.link.settingsPath()));
-        QCOMPARE(rig.port.portNumber, -1);
+        QVERIFY(!QFile::exists(rig.link.choice().settingsPath()));
+        QCOMPARE(int(rig.link.choice().number()), 0);
     }
 
     void portChoiceAfterAStartWithoutSettingsIsStored()
@@ -179,9 +181,9 @@ private slots:
         // A start-up that found no settings file leaves the start-up flag raised; once the
         // sequence has ended, a port choice must still be stored, or it never could be.
         Rig rig;
-        rig.link.setStartUpPhase(SerialLink::StartUpPhase::SettingsMissing);
+        rig.link.choice().setStartUpPhase(PortChoice::StartUpPhase::SettingsMissing);
         rig.link.SELECT_PORT(3);
-        QCOMPARE(readPortNumber(rig.link.settingsPath()), std::optional<qint16>(3));
+        QCOMPARE(readPortNumber(rig.link.choice().settingsPath()), std::optional<qint16>(3));
     }
 
     void portChoiceThatCannotBeSavedIsReported()
@@ -190,19 +192,19 @@ private slots:
         QFile blocker(rig.dir.filePath(QStringLiteral("blocker")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        rig.link.setSettingsPath(rig.dir.filePath(QStringLiteral("blocker/rotor.ini")));
+        rig.settings.setPath(rig.dir.filePath(QStringLiteral("blocker/rotor.ini")));
         rig.link.SELECT_PORT(1);
         QCOMPARE(rig.messages.shown.size(), 1);
         QVERIFY(rig.messages.shown.first().startsWith(QStringLiteral("The port choice could not be saved in ")));
-        QCOMPARE(rig.port.portNumber, 1);  // the choice still applies to this run
+        QCOMPARE(int(rig.link.choice().number()), 1);  // the choice still applies to this run
     }
 
     void loadSettingsFailsWithoutFile()
     {
         Rig rig;
-        rig.link.setPortNumber(0);
+        rig.link.choice().setNumber(0);
         QVERIFY(!rig.link.LOAD_SETTINGS());
-        QCOMPARE(int(rig.link.portNumber()), 0);
+        QCOMPARE(int(rig.link.choice().number()), 0);
     }
 
     void numberFields_data()

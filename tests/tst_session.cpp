@@ -8,6 +8,7 @@
 #endif
 
 #include "protocol/session.h"
+#include "storage/settings_file.h"
 #include "support/fake_port.h"
 #include "protocol/field_map_view.h"
 #include "support/frames.h"
@@ -64,10 +65,10 @@ private slots:
         FakePort port;
         RecordingMessages messages;
         FieldMapView view;
-        Session session(port, messages, view, 200);
-        session.link().setSettingsPath(dir.filePath(QStringLiteral("rotor.ini")));
+        SettingsFile settingsFile(dir.filePath(QStringLiteral("rotor.ini")));
+        Session session(port, settingsFile, messages, view, 200);
         if (!settings.isEmpty()) {
-            QFile file(session.link().settingsPath());
+            QFile file(session.link().choice().settingsPath());
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(settings);
         }

@@ -3,7 +3,7 @@
 // lives, and which device a port number opens.
 
 #include "serial/serial_port.h"
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>

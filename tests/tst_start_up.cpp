@@ -33,14 +33,14 @@ const char* const readFields[] = {"curr_pos",          "cbox_status",    "mode_m
 
 void writeSettings(TestWindow& t, const QByteArray& contents)
 {
-    QFile file(t.window->link().settingsPath());
+    QFile file(t.window->link().choice().settingsPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(contents);
 }
 
 QByteArray settingsBytes(const TestWindow& t)
 {
-    QFile file(t.window->link().settingsPath());
+    QFile file(t.window->link().choice().settingsPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
         QCOMPARE(writtenAtPrompt, 0);
         QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("V"), frame("L")}));
-        QCOMPARE(t.port.portNumber, 1);
+        QCOMPARE(int(t.window->link().choice().number()), 1);
         QCOMPARE(t.port.settingsApplied, 1);  // applied in full once, by the start-up's own opening
         QCOMPARE(t.edit(QStringLiteral("firm_version"))->text(), QStringLiteral("003.22"));
         QCOMPARE(t.edit(QStringLiteral("curr_pos"))->text(), position);
@@ -140,7 +140,7 @@ private slots:
         QVERIFY(!t.port.isOpen());
         // The flags are down once the sequence has ended.
         QVERIFY(!t.window->commands().fillingPanel());
-        QCOMPARE(t.window->link().startUpPhase(), SerialLink::StartUpPhase::Over);
+        QCOMPARE(t.window->link().choice().startUpPhase(), PortChoice::StartUpPhase::Over);
         QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
     }
 
@@ -306,7 +306,7 @@ private slots:
         const int applied = t.port.settingsApplied;
         t.click(QStringLiteral("command_s"));
         QCOMPARE(t.port.writes, QList<QByteArray>{frame("S")});
-        QCOMPARE(t.port.portNumber, 2);
+        QCOMPARE(int(t.window->link().choice().number()), 2);
         QCOMPARE(t.port.settingsApplied, applied + 1);  // the start-up flag is still raised
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
     }
@@ -335,7 +335,7 @@ private slots:
         QVERIFY(t.port.written.isEmpty());
         QCOMPARE(selectedPortOption(t), option);
         QCOMPARE(t.edit(QStringLiteral("firm_version"))->text(), QStringLiteral("???.??"));
-        QCOMPARE(t.window->link().startUpPhase(), SerialLink::StartUpPhase::Over);
+        QCOMPARE(t.window->link().choice().startUpPhase(), PortChoice::StartUpPhase::Over);
     }
 
     void storedPortChoice_data()
@@ -360,7 +360,7 @@ private slots:
         scriptNormalStart(t);
         t.window->startUp();
         QCOMPARE(selectedPortOption(t), option);
-        QCOMPARE(t.port.portNumber, port);
+        QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("V"), frame("L")}));
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
         QCOMPARE(settingsBytes(t), contents);
@@ -386,12 +386,12 @@ private slots:
         QVERIFY(!enabledDuring);
         QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
         QCOMPARE(selectedPortOption(t), 1);
-        QCOMPARE(t.port.portNumber, 1);
+        QCOMPARE(int(t.window->link().choice().number()), 1);
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
 
         t.click(QStringLiteral("COM3"));
         QCOMPARE(settingsBytes(t), QByteArray(" 3 \r\n"));
-        QCOMPARE(t.port.portNumber, 3);
+        QCOMPARE(int(t.window->link().choice().number()), 3);
     }
 
     // A port option runs its choice however it becomes selected, and only once per click; a
@@ -426,7 +426,7 @@ private slots:
         }
         QVERIFY(option->isChecked());
         QCOMPARE(settingsBytes(t), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
-        QCOMPARE(t.port.portNumber, port);
+        QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.settingsApplied, applied + 1);
         QTest::qWait(1);
         QTest::mouseClick(option, Qt::LeftButton);

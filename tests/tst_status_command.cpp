@@ -188,7 +188,7 @@ private slots:
     {
         TestWindow t;
         t.port.failOpen = true;
-        t.window->link().setPortNumber(2);
+        t.window->link().choice().setNumber(2);
         t.window->commands().CMD_STATUS();
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 2")});
         QVERIFY(t.port.written.isEmpty());

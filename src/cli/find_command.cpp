@@ -5,7 +5,7 @@
 #include "serial/cbox_probe.h"
 #include "serial/port_devices.h"
 #include "serial/port_discovery.h"
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 
 #include <QDir>
 #include <algorithm>

@@ -16,11 +16,12 @@
 #include "protocol/status_data.h"
 #include "protocol/write_check.h"
 #include "protocol/write_lines.h"
-#include "serial/atomic_file.h"
 #include "serial/port_devices.h"
 #include "serial/serial_port.h"
+#include "storage/atomic_file.h"
 #include "storage/parameter_file.h"
 #include "storage/reading_record.h"
+#include "storage/settings_file.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -136,7 +137,7 @@ public:
         : m_parser(parser),
           m_signals(watch),
           m_messages(assumeYes),
-          m_session(m_port, m_messages, m_view)
+          m_session(m_port, m_settings, m_messages, m_view)
     {
         m_json = parser.isSet(QStringLiteral("json"));
         m_view.observer = this;
@@ -198,6 +199,7 @@ private:
     FieldMapView m_view;
     ConsoleMessages m_messages;
     SerialPort m_port;
+    SettingsFile m_settings;
     Session m_session;
     bool m_portFailed = false;
     bool m_noReply = false;
@@ -249,10 +251,8 @@ int Run::selectPort()
         return usageError(QStringLiteral("give either --port or --device, not both"));
     if (!device.isEmpty()) {
         // This run only: the device is opened whatever the settings say, and nothing is stored.
-        m_port.setDevice(device);
-        link.setPortNumber(0);
-        m_port.setPortNumber(0);
-        if (!m_port.applyLineSettings() || !m_port.open()) {
+        link.choice().useDevice(device);
+        if (!m_port.applyLineSettings() || !m_port.open(link.choice())) {
             printError(QStringLiteral("The device %1 cannot be opened.\n%2")
                            .arg(native(device),
                                 forTerminal(portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
@@ -267,19 +267,16 @@ int Run::selectPort()
         const int n = number.toInt(&ok);
         if (!ok || n < 1 || n > 255)
             return usageError(QStringLiteral("--port takes a port number from 1 to 255, not '%1'").arg(number));
-        link.setPortNumber(qint16(n));
+        link.choice().setNumber(n);
     } else if (!link.LOAD_SETTINGS()) {
         printError(QStringLiteral("No port is configured: %1 is missing or holds no port number.\nGive --port N or "
                                   "--device PATH (rotor ports lists them, rotor find looks for the CBOX).")
-                       .arg(native(link.settingsPath())));
+                       .arg(native(link.choice().settingsPath())));
         return PortUnusable;
     }
     // Opened as the start-up opens it, with the whole configuration, then closed again: every
     // exchange opens it for itself, as in the window.
-    link.setStartUpPhase(SerialLink::StartUpPhase::Configuring);
-    const bool failed = link.OPEN_PORT();
-    link.setStartUpPhase(SerialLink::StartUpPhase::Over);
-    if (failed)
+    if (link.openConfigured())
         return PortUnusable;
     m_port.close();
     return Done;

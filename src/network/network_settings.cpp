@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "network/network_settings.h"
 
-#include "serial/atomic_file.h"
+#include "storage/atomic_file.h"
 
 #include <QDir>
 #include <QFile>

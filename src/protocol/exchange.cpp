@@ -42,8 +42,7 @@ bool Exchange::send(QChar letter, const QString& data)
         m_command += data;
     const bool failed = m_link.OPEN_PORT();
     if (SessionObserver* observer = m_view.sessionObserver())
-        observer->portInUse(m_link.portNumber(),
-                            portDevice(m_link.portNumber(), hostPlatform(), portLinksFolder(m_link.settingsPath())));
+        observer->portInUse(m_link.choice().number(), m_link.choice().device());
     if (failed) {
         m_portFailed = true;
         return false;

@@ -4,9 +4,9 @@
 #include "protocol/session_observer.h"
 #include "protocol/view.h"
 
-Session::Session(Port& port, Messages& messages, View& view, int replyPeriodMs, QObject* parent)
+Session::Session(Port& port, PortSettings& settings, Messages& messages, View& view, int replyPeriodMs, QObject* parent)
     : QObject(parent),
-      m_link(port, messages, replyPeriodMs),
+      m_link(port, settings, messages, replyPeriodMs),
       m_lock(m_link),
       m_commands(m_link, view, m_lock),
       m_startUp(m_link, m_commands, view, messages)

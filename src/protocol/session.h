@@ -19,8 +19,9 @@ class View;
 class Session : public QObject {
     Q_OBJECT
 public:
-    Session(Port& port, Messages& messages, View& view, int replyPeriodMs = SerialLink::replyTimeoutMs,
-            QObject* parent = nullptr);
+    // The settings file keeps the port choice: storage/ gives it, the floors below see only its seam.
+    Session(Port& port, PortSettings& settings, Messages& messages, View& view,
+            int replyPeriodMs = SerialLink::replyTimeoutMs, QObject* parent = nullptr);
 
     SerialLink& link() { return m_link; }
     const SerialLink& link() const { return m_link; }

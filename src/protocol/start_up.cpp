@@ -17,16 +17,17 @@ StartUp::StartUp(SerialLink& link, Commands& commands, View& view, Messages& mes
 
 void StartUp::run(From from)
 {
-    using Phase = SerialLink::StartUpPhase;
+    using Phase = PortChoice::StartUpPhase;
+    PortChoice& choice = m_link.choice();
     m_running = true;
     // After a port choice the settings are still missing: the port opens with the option just
     // chosen, applied in full.
-    m_link.setStartUpPhase(from == From::PortChoice ? Phase::Configuring : Phase::Running);
+    choice.setStartUpPhase(from == From::PortChoice ? Phase::Configuring : Phase::Running);
     if (onRunning)
         onRunning(true);
-    const auto end = [this] {
-        if (m_link.startUpPhase() != Phase::SettingsMissing)
-            m_link.setStartUpPhase(Phase::Over);
+    const auto end = [this, &choice] {
+        if (choice.startUpPhase() != Phase::SettingsMissing)
+            choice.setStartUpPhase(Phase::Over);
         m_running = false;
         if (onRunning)
             onRunning(false);
@@ -36,18 +37,18 @@ void StartUp::run(From from)
         m_messages.inform(
             QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready"));
         m_link.port().discard();
-        m_link.setStartUpPhase(Phase::Configuring);
+        choice.setStartUpPhase(Phase::Configuring);
         m_settingsMissing = !m_link.LOAD_SETTINGS();
         if (m_settingsMissing) {
             // For the rest of the run the port comes from the options, configured in full.
-            m_link.setStartUpPhase(Phase::SettingsMissing);
+            choice.setStartUpPhase(Phase::SettingsMissing);
             return end();
         }
         for (int n = 1; n <= 4; ++n)
-            m_view.setChecked(portOption(n), m_link.portNumber() == n);
+            m_view.setChecked(portOption(n), choice.number() == n);
     }
     m_link.OPEN_PORT();
-    m_link.setStartUpPhase(Phase::Running);
+    choice.setStartUpPhase(Phase::Running);
     m_settingsMissing = false;
     if (m_commands.CMD_S() || m_commands.CMD_VERSION())
         return end();

@@ -16,17 +16,18 @@ enum class PortOpenFailure {
     Other,             // anything else: the system's own words say what
 };
 
+class PortChoice;
+
 class Port : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
     ~Port() override = default;
 
-    // Selects the device for port number n. Takes effect at the next open when the port is open.
-    virtual void setPortNumber(int n) = 0;
     // 9600 baud, no parity, 8 data bits, 1 stop bit, no flow control, receive buffer 4096.
     virtual bool applyLineSettings() = 0;
-    virtual bool open() = 0;
+    // Opens the device the choice leads to now, unless the port is open.
+    virtual bool open(const PortChoice& choice) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Number of received characters not yet read.

@@ -3,7 +3,6 @@
 
 #include "serial/messages.h"
 #include "serial/port_devices.h"
-#include "serial/settings_file.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -30,12 +29,12 @@ QString portOpenErrorText(int portNumber)
            + QString::number(portNumber);
 }
 
-SerialLink::SerialLink(Port& port, Messages& messages, int replyPeriodMs, QObject* parent)
+SerialLink::SerialLink(Port& port, PortSettings& settings, Messages& messages, int replyPeriodMs, QObject* parent)
     : QObject(parent),
       m_port(port),
-      m_messages(&messages)
+      m_messages(&messages),
+      m_choice(settings)
 {
-    m_settingsPath = settingsFilePath();
     m_replyPeriodMs = replyPeriodMs;
     m_clock.start();
     Timer1.setInterval(replyPeriodMs);
@@ -280,27 +279,31 @@ SerialLink::Interruption::~Interruption()
     link.onWake();
 }
 
-bool SerialLink::OPEN_PORT()
+bool SerialLink::OPEN_PORT() { return openPort(m_choice.configuresInFull()); }
+
+bool SerialLink::openConfigured() { return openPort(true); }
+
+bool SerialLink::openPort(bool configure)
 {
     bool failed = false;
     // Where ports/comN is not a link the port has no device: reported, never replaced by another.
     QString withoutDevice;
     const auto open = [this, &withoutDevice] {
-        withoutDevice = portWithoutDevice(m_portNumber, hostPlatform(), portLinksFolder(m_settingsPath));
-        if (m_portNumber >= 1 && !withoutDevice.isEmpty())
+        withoutDevice = m_choice.withoutDevice();
+        if (m_choice.number() >= 1 && !withoutDevice.isEmpty())
             return false;
-        return m_port.open();
+        return m_port.open(m_choice);
     };
-    if (m_phase == StartUpPhase::Configuring || m_phase == StartUpPhase::SettingsMissing) {
-        if (m_selectedOption >= 1 && m_selectedOption <= 4)
-            m_portNumber = qint16(m_selectedOption);
-        m_port.setPortNumber(m_portNumber);
+    if (configure) {
+        const int option = m_choice.selectedOption();
+        if (option >= 1 && option <= 4)
+            m_choice.setNumber(option);
         failed = !m_port.applyLineSettings() || !open();
     } else if (!m_port.isOpen()) {
         failed = !open();
     }
     if (failed) {
-        m_messages->informWithDetails(portOpenErrorText(m_portNumber),
+        m_messages->informWithDetails(portOpenErrorText(m_choice.number()),
                                       !withoutDevice.isEmpty()
                                           ? withoutDevice
                                           : portOpenFailureText(m_port.lastOpenDevice(), m_port.lastOpenFailure(),
@@ -312,27 +315,20 @@ bool SerialLink::OPEN_PORT()
 
 void SerialLink::SELECT_PORT(int option)
 {
-    m_selectedOption = option;
+    m_choice.setSelectedOption(option);
     // Only the start-up sequence itself (which selects the stored option) stores nothing.
-    if (!portChoiceStored())
+    if (!m_choice.stored())
         return;
     if (option >= 1 && option <= 4)
-        m_portNumber = qint16(option);
+        m_choice.setNumber(option);
     QString error;
-    if (!writePortNumber(m_settingsPath, m_portNumber, &error))
-        m_messages->inform(QStringLiteral("The port choice could not be saved in %1: %2").arg(m_settingsPath, error));
-    m_port.setPortNumber(m_portNumber);
+    if (!m_choice.save(&error))
+        m_messages->inform(
+            QStringLiteral("The port choice could not be saved in %1: %2").arg(m_choice.settingsPath(), error));
     m_port.applyLineSettings();
 }
 
-bool SerialLink::LOAD_SETTINGS()
-{
-    const auto number = readPortNumber(m_settingsPath);
-    if (!number)
-        return false;
-    m_portNumber = *number;
-    return true;
-}
+bool SerialLink::LOAD_SETTINGS() { return m_choice.load(); }
 
 void SerialLink::inform(const QString& text)
 {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The serial link to the CBOX: the chosen port and its settings file, opening the port, the reply
+// The serial link to the CBOX: the port choice, opening the port, the reply
 // timer Timer1 with its timeout flag, and the readers of single characters and numeric fields.
 //
 // Every wait polls in turns: let the window process its pending events, then poll the port. A
@@ -10,6 +10,7 @@
 // yieldToEvents().
 
 #include "serial/port.h"
+#include "serial/port_choice.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -28,7 +29,8 @@ public:
     // The longest a wait lets the window's events wait while characters keep coming.
     static constexpr int eventPeriodMs = 3;
 
-    SerialLink(Port& port, Messages& messages, int replyPeriodMs = replyTimeoutMs, QObject* parent = nullptr);
+    SerialLink(Port& port, PortSettings& settings, Messages& messages, int replyPeriodMs = replyTimeoutMs,
+               QObject* parent = nullptr);
 
     Port& port() { return m_port; }
     Messages& messages() { return *m_messages; }
@@ -54,12 +56,9 @@ public:
         Messages* m_previous;
     };
 
-    // The port chosen, 1 and up (0 before any is known), and the settings file that keeps it; by
-    // default the platform's place for it.
-    qint16 portNumber() const { return m_portNumber; }
-    void setPortNumber(int number) { m_portNumber = qint16(number); }
-    const QString& settingsPath() const { return m_settingsPath; }
-    void setSettingsPath(const QString& path) { m_settingsPath = path; }
+    // Which port the exchanges open, and the settings file that keeps it.
+    PortChoice& choice() { return m_choice; }
+    const PortChoice& choice() const { return m_choice; }
 
     // Timer1, the reply timer: whether it runs, what is left of its period, and the period.
     bool timerArmed() const { return Timer1.isActive(); }
@@ -72,28 +71,12 @@ public:
     // Raises it as the tick does, without waking a waiter (a reader lowers a raised flag first).
     void raiseTimeoutFlag() { timeoutFlag = true; }
 
-    // Where the start-up sequence stands, as far as the port choice is concerned. The sequence
-    // tells the link each step; nothing else does.
-    enum class StartUpPhase {
-        Over,             // OPEN_PORT opens the port as configured; a port choice is stored
-        Running,          // the sequence runs with the port configured: a port choice stores nothing
-        Configuring,      // the sequence runs and opens the port next: OPEN_PORT takes the port from
-                          // the options and applies the whole configuration; a choice stores nothing
-        SettingsMissing,  // the settings could not be loaded: for the rest of the run OPEN_PORT
-                          // configures in full from the options, while a port choice is stored
-    };
-    void setStartUpPhase(StartUpPhase phase) { m_phase = phase; }
-    StartUpPhase startUpPhase() const { return m_phase; }
-    // Whether a port choice would be stored now (not while the start-up sequence runs).
-    bool portChoiceStored() const { return m_phase == StartUpPhase::Over || m_phase == StartUpPhase::SettingsMissing; }
-
-    // The COM option selected in the window, 1 to 4, or 0 when none is; the window tells every
-    // change of selection.
-    void setSelectedOption(int option) { m_selectedOption = option; }
-    int selectedOption() const { return m_selectedOption; }
-
-    // Opens the port unless it is open; true when that failed (the operator has been told).
+    // Opens the port unless it is open; true when that failed (the operator has been told). While
+    // the start-up sequence configures the port, opens as openConfigured() does.
     bool OPEN_PORT();
+    // Takes the port from the selected COM option, if any, applies the whole configuration and
+    // opens it, as the start-up sequence does; true when that failed (the operator has been told).
+    bool openConfigured();
     // A click on the COM option `option` (1 to 4): remember the choice and configure the port.
     void SELECT_PORT(int option);
     // Reads the stored port number; false when the file is missing, unreadable or out of range.
@@ -183,6 +166,8 @@ private:
     void endFrame();
     qint64 now() const { return m_clock.elapsed(); }
     QString numberField(int width);
+    // Opens the port, configured in full or not; true when that failed (the operator has been told).
+    bool openPort(bool configure);
     void onTick();
     void onWake();
 
@@ -191,10 +176,7 @@ private:
     QTimer Timer1;             // the reply timer: its tick raises the timeout flag
     bool timeoutFlag = false;  // see timedOut()
     QString receiveText;       // built by GET_CHAR and the numeric readers
-    qint16 m_portNumber = 0;
-    QString m_settingsPath;
-    StartUpPhase m_phase = StartUpPhase::Over;
-    int m_selectedOption = 0;  // none without a window
+    PortChoice m_choice;
     bool m_wakePending = false;
     bool m_aborted = false;
     QElapsedTimer m_sinceEvents;  // since the window's events were last processed by a wait

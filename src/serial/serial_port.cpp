@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/serial_port.h"
 
-#include "serial/settings_file.h"
+#include "serial/port_choice.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,8 +23,6 @@ bool mayNotUse(const QString& path)
 #endif
 }
 }  // namespace
-
-QString portDeviceName(int n) { return portDevice(n, hostPlatform(), portLinksFolder(settingsFilePath())); }
 
 PortOpenFailure openFailureOf(QSerialPort::SerialPortError error, bool deviceExists, bool accessDenied,
                               Platform platform)
@@ -48,12 +46,6 @@ SerialPort::SerialPort(QObject* parent) : Port(parent)
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPort::onError);
 }
 
-void SerialPort::setPortNumber(int n)
-{
-    // The device cannot change under an open port: the new number takes effect at the next open.
-    m_number = n;
-}
-
 bool SerialPort::applyLineSettings()
 {
     // No flow control and no modem lines: the exchanges need only the data lines.
@@ -62,12 +54,13 @@ bool SerialPort::applyLineSettings()
            && m_port.setFlowControl(QSerialPort::NoFlowControl) && (m_port.setReadBufferSize(4096), true);
 }
 
-bool SerialPort::open()
+bool SerialPort::open(const PortChoice& choice)
 {
+    // The device cannot change under an open port: a new choice takes effect at the next open.
     if (m_port.isOpen())
         return true;
     // The device is looked up at every open: a port assigned anew is used from the next exchange on.
-    const QString device = m_fixedDevice.isEmpty() ? portDeviceName(m_number) : m_fixedDevice;
+    const QString device = choice.device();
     if (device.isEmpty()) {  // ports/comN is not a link: nothing to open
         m_device.clear();
         m_failure = PortOpenFailure::Other;

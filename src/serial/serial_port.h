@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The real port: QSerialPort behind the port seam, with the mapping of port numbers to devices.
+// The real port: QSerialPort behind the port seam, opening the device the port choice names.
 
 #include "serial/port.h"
 #include "serial/port_devices.h"
 
 #include <QSerialPort>
-
-// The device that port number n opens: "COMn" on Windows; elsewhere the target of the link
-// <config folder>/ports/comN when it exists, otherwise /dev/ttyS<n-1>.
-QString portDeviceName(int n);
 
 // Why QSerialPort refused to open a device, in the operator's terms. A refusal for permission
 // comes both from the device's access rights and from a device that another program holds
@@ -22,12 +18,8 @@ class SerialPort : public Port {
 public:
     explicit SerialPort(QObject* parent = nullptr);
 
-    void setPortNumber(int n) override;
-    // Opens `device` whatever the port number, for the life of this object: a device named on the
-    // command line for one run, stored nowhere. Empty: the port number's device again.
-    void setDevice(const QString& device) { m_fixedDevice = device; }
     bool applyLineSettings() override;
-    bool open() override;
+    bool open(const PortChoice& choice) override;
     void close() override;
     bool isOpen() const override;
     qint64 pendingCount() const override;
@@ -42,8 +34,6 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
-    int m_number = 0;
-    QString m_fixedDevice;
     QString m_device;
     PortOpenFailure m_failure = PortOpenFailure::None;
 };

@@ -2,7 +2,7 @@
 #include "storage/port_assignment.h"
 
 #include "serial/port_discovery.h"
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 
 #include <QDir>
 #include <QFile>

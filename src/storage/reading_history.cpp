@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storage/reading_history.h"
 
-#include "serial/atomic_file.h"
-#include "serial/settings_file.h"
+#include "storage/atomic_file.h"
+#include "storage/settings_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -22,7 +22,7 @@ void addHelpItems(QMenu* help, Dialogs& dialogs, const SerialLink& link)
 
 QString aboutText(const SerialLink& link)
 {
-    const QFileInfo settings(link.settingsPath());
+    const QFileInfo settings(link.choice().settingsPath());
     QStringList lines{
         QStringLiteral("rotor %1").arg(QStringLiteral(ROTOR_VERSION)),
         QStringLiteral("Qt %1 (built with %2)").arg(QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR)),
@@ -33,6 +33,6 @@ QString aboutText(const SerialLink& link)
                  settings.exists() ? QString() : QStringLiteral(" (not written yet)")),
     };
     if (hostPlatform() == Platform::Posix)
-        lines << QStringLiteral("Port links: %1").arg(portLinksFolder(link.settingsPath()));
+        lines << QStringLiteral("Port links: %1").arg(link.choice().linksFolder());
     return lines.join(QLatin1Char('\n'));
 }

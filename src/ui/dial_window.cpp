@@ -6,8 +6,8 @@
 #include "protocol/exchange_lock.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
-#include "serial/atomic_file.h"
 #include "serial/serial_link.h"
+#include "storage/atomic_file.h"
 #include "ui/session_signals.h"
 
 #include <QAction>
@@ -281,7 +281,7 @@ DialWindow* dialWindow(const QWidget& window) { return window.findChild<DialWind
 
 void restoreDial(const QWidget& window, const SerialLink& link)
 {
-    const QString path = dialStatePath(link.settingsPath());
+    const QString path = dialStatePath(link.choice().settingsPath());
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > 4096)
         return;
@@ -314,7 +314,7 @@ void saveDialState(const QWidget& window, const SerialLink& link, Messages& mess
         return;
     const DialState state{dial->isVisible(), dial->geometry(), dial->following()};
     QString error;
-    const QString path = dialStatePath(link.settingsPath());
+    const QString path = dialStatePath(link.choice().settingsPath());
     if (!writeDialState(path, state, &error))
         messages.inform(QStringLiteral("The azimuth dial's place could not be kept in %1: %2")
                             .arg(QDir::toNativeSeparators(path), error));

@@ -4,8 +4,8 @@
 #include "protocol/exchange_lock.h"
 #include "protocol/set_panel_entries.h"
 #include "protocol/view.h"
-#include "serial/atomic_file.h"
 #include "serial/messages.h"
+#include "storage/atomic_file.h"
 #include "ui/dialogs.h"
 #include "ui/session_signals.h"
 

@@ -52,7 +52,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_messages(messages),
       m_desktopDialogs(std::make_unique<DesktopDialogs>(this)),
       m_dialogs(m_desktopDialogs.get()),
-      m_session(port, messages, *this, replyPeriodMs),
+      m_session(port, m_settingsFile, messages, *this, replyPeriodMs),
       m_link(m_session.link()),
       m_commands(m_session.commands()),
       m_lock(m_session.lock()),

@@ -9,6 +9,7 @@
 #include "protocol/exchange_lock.h"
 #include "protocol/session.h"
 #include "serial/serial_link.h"
+#include "storage/settings_file.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 
@@ -38,6 +39,8 @@ public:
 
     Session& session() { return m_session; }
     SerialLink& link() { return m_session.link(); }
+    // The settings file the port choice is kept in (tests put it in a folder of their own).
+    SettingsFile& settingsFile() { return m_settingsFile; }
     Commands& commands() { return m_session.commands(); }
     ExchangeLock& exchangeLock() { return m_session.lock(); }
     Messages& messages() { return m_messages; }
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<Dialogs> m_desktopDialogs;
     // What the features keep: the desktop's dialogs, or a test's.
     SwitchedDialogs m_dialogs;
+    SettingsFile m_settingsFile;
     Session m_session;
     SerialLink& m_link;
     Commands& m_commands;

@@ -54,7 +54,7 @@ NetworkMenu::NetworkMenu(const Uses& uses, QMenu* tools, QStatusBar* bar, QObjec
 void NetworkMenu::applyStored()
 {
     QString error;
-    if (!apply(loadNetworkSettings(networkSettingsPath(m_session.link().settingsPath())), &error))
+    if (!apply(loadNetworkSettings(networkSettingsPath(m_session.link().choice().settingsPath())), &error))
         m_bar->showMessage(error);
 }
 
@@ -66,7 +66,7 @@ void NetworkMenu::configure()
     QString error;
     if (!apply(*chosen, &error))
         m_messages.inform(error);
-    const QString path = networkSettingsPath(m_session.link().settingsPath());
+    const QString path = networkSettingsPath(m_session.link().choice().settingsPath());
     if (!saveNetworkSettings(path, *chosen, &error))
         m_messages.inform(QStringLiteral("The network settings could not be saved in %1: %2").arg(path, error));
 }

@@ -47,21 +47,20 @@ PortMenu::PortMenu(const Uses& uses, QMenu* port, QObject* parent)
     // assistive tool's toggle, and on a click while already selected; never twice for one click.
     // The link is told of every change of selection, for the opens that take the port from the
     // options.
-    m_session.link().setSelectedOption(selectedOption());
+    m_session.link().choice().setSelectedOption(selectedOption());
     for (int n = 1; n <= 4; ++n) {
         auto* option = m_controls.control<QAbstractButton>(portOption(n));
         connect(option, &QAbstractButton::toggled, this, [this, n](bool selected) {
             SerialLink& link = m_session.link();
             if (!selected) {
-                link.setSelectedOption(selectedOption());
+                link.choice().setSelectedOption(selectedOption());
                 return;
             }
             m_optionJustSelected = true;
             QTimer::singleShot(0, this, [this] { m_optionJustSelected = false; });
             link.SELECT_PORT(n);
             if (SessionObserver* observer = m_view.sessionObserver())
-                observer->portInUse(link.portNumber(), portDevice(link.portNumber(), hostPlatform(),
-                                                                  portLinksFolder(link.settingsPath())));
+                observer->portInUse(link.choice().number(), link.choice().device());
         });
         connect(option, &QAbstractButton::clicked, this, [this, n] {
             if (!m_optionJustSelected)
@@ -87,10 +86,10 @@ bool PortMenu::choosePort(bool firstStart)
         return false;
     }
     const Platform platform = hostPlatform();
-    const QString linksFolder = portLinksFolder(link.settingsPath());
-    const int option = link.selectedOption();
+    const QString linksFolder = link.choice().linksFolder();
+    const int option = link.choice().selectedOption();
     // The chooser starts with what the port in question opens now.
-    const int shown = platform == Platform::Windows ? int(link.portNumber()) : (option >= 1 ? option : 1);
+    const int shown = platform == Platform::Windows ? int(link.choice().number()) : (option >= 1 ? option : 1);
     const QString current = shown >= 1 ? portDevice(shown, platform, linksFolder) : QString();
 
     // On Windows the name typed decides the port number; elsewhere the selected option does.
@@ -113,7 +112,7 @@ bool PortMenu::assign(const PortAssignment& assignment)
     // A refused name, or a link or settings file that could not be written, changes nothing.
     QString error = assignment.error;
     if (error.isEmpty())
-        applyAssignment(assignment, link.settingsPath(), portLinksFolder(link.settingsPath()), &error);
+        applyAssignment(assignment, link.choice().settingsPath(), link.choice().linksFolder(), &error);
     if (!error.isEmpty()) {
         m_messages.inform(error);
         return false;
@@ -122,8 +121,7 @@ bool PortMenu::assign(const PortAssignment& assignment)
     // As a click on a COM option does: the number for this run, the port configured for it. An
     // open port keeps its line (the monitor's) until it is closed; the next open takes the new one.
     const int n = assignment.portNumber;
-    link.setPortNumber(qint16(n));
-    link.port().setPortNumber(n);
+    link.choice().setNumber(n);
     link.port().applyLineSettings();
     for (int i = 1; i <= 4; ++i)
         m_view.setChecked(portOption(i), i == n);
@@ -151,8 +149,7 @@ void PortMenu::findCbox()
 
     SystemPortDiscovery system;
     QStringList devices;
-    for (const SerialPortEntry& port :
-         knownPorts(m_discovery ? *m_discovery : system, portLinksFolder(link.settingsPath())))
+    for (const SerialPortEntry& port : knownPorts(m_discovery ? *m_discovery : system, link.choice().linksFolder()))
         devices << port.device;
     if (devices.isEmpty()) {
         m_messages.inform(QStringLiteral("No serial port found: plug in the adapter, or type its device in "
@@ -182,7 +179,8 @@ void PortMenu::findCbox()
         m_messages.informWithDetails(QStringLiteral("No CBOX answered."), listing.join(QLatin1Char('\n')));
         return;
     }
-    const PortAssignment assignment = assignDevice(found->device, hostPlatform(), link.selectedOption(), byIdNames());
+    const PortAssignment assignment =
+        assignDevice(found->device, hostPlatform(), link.choice().selectedOption(), byIdNames());
     if (!assignment.error.isEmpty()) {
         m_messages.informWithDetails(QStringLiteral("The CBOX answered on %1.").arg(shortPortName(found->device)),
                                      listing.join(QLatin1Char('\n')));
@@ -201,7 +199,7 @@ void PortMenu::afterStartUp(const std::function<void()>& startUpAfterPortChoice)
     refreshPortOptionHints(link, m_controls);
     // Only a missing file means a first start: a file that is there but unusable was written by
     // someone, and the operator is the one to mend it (Port > Choose serial port… rewrites it).
-    if (!m_session.startUp().settingsMissing() || QFileInfo::exists(link.settingsPath()))
+    if (!m_session.startUp().settingsMissing() || QFileInfo::exists(link.choice().settingsPath()))
         return;
     if (!choosePort(true))
         return;
@@ -210,7 +208,7 @@ void PortMenu::afterStartUp(const std::function<void()>& startUpAfterPortChoice)
 
 void refreshPortOptionHints(const SerialLink& link, const Controls& controls)
 {
-    const QString linksFolder = portLinksFolder(link.settingsPath());
+    const QString linksFolder = link.choice().linksFolder();
     for (int n = 1; n <= 4; ++n) {
         auto* option = controls.control<QAbstractButton>(portOption(n));
         const QString device = portDevice(n, hostPlatform(), linksFolder);

@@ -4,6 +4,7 @@
 #include "fuzz/fuzz_port.h"
 #include "fuzz/fuzz_support.h"
 #include "serial/serial_link.h"
+#include "storage/settings_file.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzzApplication();
     FuzzPort port(QByteArray(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1)));
     SilentMessages messages;
-    SerialLink link(port, messages, fuzzReplyPeriodMs);
-    port.open();
+    SettingsFile settings;
+    SerialLink link(port, settings, messages, fuzzReplyPeriodMs);
+    port.open(link.choice());
     unsigned choice = data[0];
     for (int call = 0; call < 16; ++call, choice = (choice >> 2) | (choice << 6 & 0xC0)) {
         QString result;

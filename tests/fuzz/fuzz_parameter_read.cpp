@@ -5,6 +5,7 @@
 #include "protocol/commands.h"
 #include "protocol/exchange_lock.h"
 #include "serial/serial_link.h"
+#include "storage/settings_file.h"
 #include "protocol/field_map_view.h"
 
 #include <cstddef>
@@ -20,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                       "A,L,");
     FuzzPort port(reply);
     SilentMessages messages;
-    SerialLink link(port, messages, fuzzReplyPeriodMs);
+    SettingsFile settings;
+    SerialLink link(port, settings, messages, fuzzReplyPeriodMs);
     FieldMapView view;
     ExchangeLock lock(link);
     Commands commands(link, view, lock);

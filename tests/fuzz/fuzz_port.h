@@ -32,9 +32,8 @@ public:
         m_open = false;
     }
 
-    void setPortNumber(int) override {}
     bool applyLineSettings() override { return true; }
-    bool open() override
+    bool open(const PortChoice&) override
     {
         m_open = true;
         return true;

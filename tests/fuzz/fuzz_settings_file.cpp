@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file reader on any contents.
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 
 #include <cstddef>
 #include <cstdint>

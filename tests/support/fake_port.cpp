@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/fake_port.h"
 
+#include "serial/port_choice.h"
+
 #include <QTimer>
 
 void FakePort::expect(const QByteArray& frame, const QByteArray& reply, int delayMs)
@@ -27,10 +29,11 @@ void FakePort::deliver(const QByteArray& bytes)
     emit readyRead();
 }
 
-bool FakePort::open()
+bool FakePort::open(const PortChoice& choice)
 {
     if (m_open)
         return true;
+    portNumber = choice.number();
     if (failOpen)
         return false;
     ++opens;

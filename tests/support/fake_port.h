@@ -29,17 +29,16 @@ public:
     QList<QByteArray> unexpected;  // writes that matched no expectation
     int opens = 0;
     int closes = 0;
-    int portNumber = -1;
+    int portNumber = -1;  // the port number the last open was given
     int settingsApplied = 0;
     bool remainingExpectations() const { return !m_script.isEmpty(); }
 
-    void setPortNumber(int n) override { portNumber = n; }
     bool applyLineSettings() override
     {
         ++settingsApplied;
         return true;
     }
-    bool open() override;
+    bool open(const PortChoice& choice) override;
     void close() override;
     bool isOpen() const override { return m_open; }
     qint64 pendingCount() const override { return m_rx.size(); }

@@ -20,7 +20,7 @@ struct TestWindow {
 
     explicit TestWindow(int periodMs = replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
     {
-        window->link().setSettingsPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
+        window->settingsFile().setPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
         window->setDialogs(&dialogs);
     }
 

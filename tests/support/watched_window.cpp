@@ -3,7 +3,7 @@
 
 WatchedWindow::WatchedWindow(int periodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
 {
-    window->link().setSettingsPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
+    window->settingsFile().setPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
 }
 
 QAbstractButton* WatchedWindow::button(const QString& name) const { return window->findChild<QAbstractButton*>(name); }

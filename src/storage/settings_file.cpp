@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "serial/settings_file.h"
+#include "storage/settings_file.h"
 
-#include "serial/atomic_file.h"
+#include "serial/port_devices.h"
+#include "storage/atomic_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,3 +78,5 @@ bool writePortNumber(const QString& path, int n, QString* error)
     QDir().mkpath(QFileInfo(path).absolutePath());
     return writeFileAtomically(path, " " + QByteArray::number(n) + " \r\n", error);
 }
+
+QString portDeviceName(int n) { return portDevice(n, hostPlatform(), portLinksFolder(settingsFilePath())); }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "serial/atomic_file.h"
+#include "storage/atomic_file.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,6 +3,8 @@
 // The settings file (file_in): one line holding the chosen port number, and where it lives.
 // Written as a space, the number, a space, CR LF. Read from its first line only.
 
+#include "serial/port_choice.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -25,3 +27,19 @@ std::optional<qint16> readPortNumber(const QString& path);
 
 // Rewrites the file whole with the one line for port n. On failure returns false and says why.
 bool writePortNumber(const QString& path, int n, QString* error = nullptr);
+
+// The device that port number n opens with the settings file in its usual place.
+QString portDeviceName(int n);
+
+// The settings file the port choice keeps its number in; by default the platform's place for it.
+class SettingsFile : public PortSettings {
+public:
+    explicit SettingsFile(const QString& path = settingsFilePath()) : m_path(path) {}
+    void setPath(const QString& path) { m_path = path; }
+    QString path() const override { return m_path; }
+    std::optional<qint16> load() const override { return readPortNumber(m_path); }
+    bool save(int number, QString* error) override { return writePortNumber(m_path, number, error); }
+
+private:
+    QString m_path;
+};
