@@ -63,7 +63,8 @@ int monitorOnConsole(Session& session, SignalWatch& watch, bool json)
                             : *answered
                                 ? QStringLiteral("the closing S was sent and the CBOX answered it")
                                 : QStringLiteral("the closing S was sent; the CBOX's answer was missing or faulty");
-    const QString frames = QStringLiteral("%1 frames").arg(monitor.framesRead());
+    const int read = monitor.framesRead();
+    const QString frames = QStringLiteral("%1 frame%2").arg(read).arg(read == 1 ? "" : "s");
     if (monitor.end() == CommunicationMonitor::End::Stopped && watch.caught()) {
         printError(QStringLiteral("Interrupted by %1 after %2: %3.").arg(watch.name(), frames, closing));
         return answered.value_or(false) ? 0 : 1;
