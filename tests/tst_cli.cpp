@@ -131,6 +131,8 @@ private slots:
     void exitStatus();
     void refusedWriteSendsNothing_data();
     void refusedWriteSendsNothing();
+    void monitorListsUntilSignal_data();
+    void monitorListsUntilSignal();
 };
 
 void CliTest::initTestCase()
@@ -496,6 +498,54 @@ void CliTest::refusedWriteSendsNothing()
     QVERIFY2(result.status == 2, qPrintable(describe(result)));
     QCOMPARE(result.err, writeRefusalText(refused) + QLatin1Char('\n'));
     QCOMPARE(rig.framesSent(), QStringList());
+}
+
+
+void CliTest::monitorListsUntilSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("json");
+    QTest::newRow("SIGINT, lines") << int(SIGINT) << false;
+    QTest::newRow("SIGTERM, JSON") << int(SIGTERM) << true;
+}
+
+// Status frames listed as they come, then the closing S after the signal, which the exit says.
+void CliTest::monitorListsUntilSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, json);
+    Rig rig;
+    QVERIFY(rig.start({QStringLiteral("--status-interval"), QStringLiteral("20")}));
+    QProcess program;
+    QStringList args{QStringLiteral("monitor"), QStringLiteral("--port"), QStringLiteral("1")};
+    if (json)
+        args << QStringLiteral("--json");
+    rig.launch(program, args);
+    QStringList lines;
+    while (lines.size() < 3 && program.waitForReadyRead(Patience))
+        while (program.canReadLine())
+            lines << QString::fromUtf8(program.readLine()).chopped(1);
+    ::kill(program.processId(), signal);
+    QVERIFY(program.waitForFinished(Patience));
+    lines += QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(QRegularExpression(QStringLiteral("^Interrupted by %1 after \\d+ frames: the closing S was sent and the "
+                                               "CBOX answered it\\.\n$")
+                                    .arg(QLatin1String(signal == SIGINT ? "SIGINT" : "SIGTERM")))
+                 .match(err)
+                 .hasMatch(),
+             qPrintable(err));
+    QVERIFY(lines.size() >= 3);
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = QStringLiteral("%1: <h|A,?,123,R|r>").arg(n + 1);
+        if (json)
+            QCOMPARE(QJsonDocument::fromJson(lines[n].toUtf8()).object(),
+                     (QJsonObject{{"frame", n + 1}, {"position_deg", 123}, {"state", "ready"}, {"line", line}}));
+        else
+            QCOMPARE(lines[n], line);
+    }
+    QCOMPARE(rig.framesSent().last(), frameText("AS"));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

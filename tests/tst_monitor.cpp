@@ -12,10 +12,13 @@
 #include "support/test_window.h"
 #include "ui/colours.h"
 #include "ui/monitor.h"
+#include "network/network_settings.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QScrollBar>
 #include <QtTest>
 #include <ctime>
@@ -934,6 +937,51 @@ private slots:
         QCOMPARE(caption(t), QStringLiteral("START..."));
         QVERIFY(t.button(monitorButton)->isEnabled());
         QCOMPARE(buttonColour(t, "cmd_monitor"), colours::green);
+        QVERIFY(t.messages.shown.isEmpty());
+    }
+
+    // A tracking program's go-to while the monitor runs: its answer is read among the frames, and
+    // the program is answered only once that frame has come.
+    void networkGoToAnsweredAmongFrames_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("code");
+        QTest::newRow("accepted") << QByteArray("R") << QByteArray("RPRT 0\n");
+        QTest::newRow("refused") << QByteArray("E") << QByteArray("RPRT -9\n");
+        QTest::newRow("another letter") << QByteArray("Q") << QByteArray("RPRT -8\n");
+    }
+    void networkGoToAnsweredAmongFrames()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, code);
+        TestWindow t;
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        t.dialogs.networks = {NetworkSettings{true, QStringLiteral("127.0.0.1"), port}};
+        t.window->findChild<QAction*>(QStringLiteral("network_control"))->trigger();
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(client.waitForConnected(5000));
+        scriptStart(t.port);
+        scriptEnd(t.port);
+        QByteArray beforeFrame;
+        Scenario scenario(t);
+        scenario.when([&] { return running(t); }, [&] { client.write("P 30 0\n"); })
+            .when([&] { return t.port.written.endsWith(frame("G30")); },
+                  [&] {
+                      t.port.arrive(reply('?', "020,B"));
+                      t.port.arrive(reply('G', answer), 150);
+                  })
+            .after(100, [&] { beforeFrame = client.readAll(); })
+            .when([&] { return client.canReadLine(); }, [&] { t.click(monitorButton); });
+        t.click(monitorButton);
+        QVERIFY(!scenario.timedOut);
+        QCOMPARE(beforeFrame, QByteArray());
+        QCOMPARE(client.readAll(), code);
         QVERIFY(t.messages.shown.isEmpty());
     }
 };

@@ -4,6 +4,7 @@
 #include "cli/cli_report.h"
 #include "cli/console_messages.h"
 #include "cli/find_command.h"
+#include "cli/monitor_command.h"
 #include "cli/signal_watch.h"
 #include "network/serve_command.h"
 #include "protocol/field_map_view.h"
@@ -68,6 +69,10 @@ constexpr Subcommand Subcommands[] = {
      "at most S seconds (120). Exit status 0 only when the box accepted and the rotor stopped within 2 degrees of "
      "ANGLE; with --no-wait, once the box accepted. Ctrl+C, SIGTERM or SIGHUP meanwhile sends the fast stop first."},
     {"stop", "[--soft]", 0, "The fast stop; with --soft, the soft stop."},
+    {"monitor", "", 0,
+     "Lists every frame the box sends, one line each (with --json, one object each: a status frame's position_deg "
+     "and state, and the line), until SIGINT, SIGTERM or SIGHUP; then sends the closing S. Exit status 0 when a "
+     "signal ended it and the closing S was answered."},
     {"find", "[DEVICE...]", -1,
      "Sends \"?\" to each DEVICE, or to every serial port not in use, all at once, and lists what each answered "
      "within 4 s: CBOX found (with its position), no answer, something else, or why it could not be opened. "
@@ -166,6 +171,11 @@ public:
     int goTo(const QString& angle, int timeoutS, bool wait);
     int stop(bool soft);
     int serve(const QString& listen) { return serveOnNetwork(m_session, m_view, listen); }
+    int monitor()
+    {
+        const int status = monitorOnConsole(m_session, m_signals, m_json);
+        return m_portFailed ? PortUnusable : status;
+    }
 
     // Chooses the port as the options say and tries it once, so that a port that cannot be used
     // ends the run before anything is asked or sent. Done or PortUnusable (or Usage).
@@ -701,5 +711,7 @@ int runSubcommand(int argc, char* argv[])
         return run.finish(run.goTo(positional.first(), timeoutS, !parser.isSet(noWait)));
     if (name == QLatin1String("serve"))
         return run.finish(run.serve(parser.value(listen)));
+    if (name == QLatin1String("monitor"))
+        return run.finish(run.monitor());
     return run.finish(run.stop(parser.isSet(soft)));
 }

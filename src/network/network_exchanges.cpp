@@ -43,6 +43,16 @@ NetworkExchanges::NetworkExchanges(Session& session, View& view, QObject* parent
       m_view(view),
       m_commands(session.commands(), *this)
 {
+    m_goToFrameWait.setSingleShot(true);
+    m_goToFrameWait.setInterval(SerialLink::replyTimeoutMs);
+    connect(&m_goToFrameWait, &QTimer::timeout, this, [this] {
+        // No G frame within the reply time: the box did not answer this go-to.
+        const PendingGoTo pending = std::move(m_goTosAmongFrames.front());
+        m_goTosAmongFrames.pop_front();
+        if (!m_goTosAmongFrames.empty())
+            m_goToFrameWait.start();
+        pending.answer(RotatorCode::NoReply, {});
+    });
 }
 
 void NetworkExchanges::startUp()
@@ -164,17 +174,42 @@ void NetworkExchanges::setPosition(int target, const QPointer<QObject>& owner, c
         },
         ExchangeLock::Kind::Background, owner,
         [this, target, answer](RotatorCode code) {
-            if (m_goTo && m_goTo->kind == GoToAnswer::Refused)
-                code = RotatorCode::Refused;
-            else if (code == RotatorCode::Ok && m_goTo && m_goTo->kind == GoToAnswer::Other)
-                code = RotatorCode::FaultyReply;
-            if (code == RotatorCode::Ok) {
-                m_target = target;
-                m_targetEnded = false;
-                m_sinceTarget.start();
+            // Sent with no answer read, though nothing failed: the monitor runs and its frames
+            // will carry the answer.
+            if (code == RotatorCode::Ok && !m_goTo) {
+                m_goTosAmongFrames.push_back({target, answer});
+                if (!m_goToFrameWait.isActive())
+                    m_goToFrameWait.start();
+                return;
             }
-            answer(code, {});
+            answer(goToEnded(target, code, m_goTo), {});
         });
+}
+
+RotatorCode NetworkExchanges::goToEnded(int target, RotatorCode code, const std::optional<GoToAnswer>& answer)
+{
+    if (answer && answer->kind == GoToAnswer::Refused)
+        code = RotatorCode::Refused;
+    else if (code == RotatorCode::Ok && answer && answer->kind == GoToAnswer::Other)
+        code = RotatorCode::FaultyReply;
+    if (code == RotatorCode::Ok) {
+        m_target = target;
+        m_targetEnded = false;
+        m_sinceTarget.start();
+    }
+    return code;
+}
+
+void NetworkExchanges::noteGoToAnswer(const GoToAnswer& answer)
+{
+    if (m_goTosAmongFrames.empty() || m_view.monitorState() == MonitorState::Idle)
+        return;
+    const PendingGoTo pending = std::move(m_goTosAmongFrames.front());
+    m_goTosAmongFrames.pop_front();
+    m_goToFrameWait.stop();
+    if (!m_goTosAmongFrames.empty())
+        m_goToFrameWait.start();
+    pending.answer(goToEnded(pending.target, RotatorCode::Ok, answer), {});
 }
 
 QString NetworkExchanges::text(Field field) const

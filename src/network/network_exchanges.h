@@ -18,6 +18,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -49,6 +51,9 @@ public:
     void notePosition(const StatusReading& status);
     void noteTargetGone() { m_targetEnded = true; }
     void noteFirmware(const FirmwareVersion& version);
+    // A go-to's answer the window's session read: while the monitor runs, the answers to the
+    // go-tos sent from here come among its frames, in the order the go-tos went out.
+    void noteGoToAnswer(const GoToAnswer& answer);
 
 signals:
     // A request that failed on the box's side, in one line.
@@ -99,6 +104,17 @@ private:
     void setPosition(int target, const QPointer<QObject>& owner, const Answer& answer);
     bool goToUnderWay(int target) const;
     qint64 presetDelayMs() const;
+    // Ends a go-to with the box's answer to it: the code it answers, and the target it holds for
+    // a repeated `P` when accepted.
+    RotatorCode goToEnded(int target, RotatorCode code, const std::optional<GoToAnswer>& answer);
+    // Go-tos sent while the monitor runs, waiting for their answers among its frames, each at most
+    // one reply timeout from the moment it heads the queue.
+    struct PendingGoTo {
+        int target;
+        Answer answer;
+    };
+    std::deque<PendingGoTo> m_goTosAmongFrames;
+    QTimer m_goToFrameWait;
     QList<std::pair<QByteArray, QByteArray>> positionValues() const;
 
     Session& m_session;

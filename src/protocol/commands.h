@@ -12,17 +12,18 @@
 
 #include <QStringList>
 
+class CommunicationMonitor;
 class ExchangeLock;
 class View;
 class SerialLink;
 
 class Commands {
 public:
-    // The lock holds the stops clicked during the parameter write's dialogue.
-    Commands(SerialLink& link, View& view, ExchangeLock& lock);
+    // The lock holds the stops clicked during the parameter write's dialogue; the monitor, when
+    // there is one, is told of the stops sent while it runs, whose replies its closing S passes over.
+    Commands(SerialLink& link, View& view, ExchangeLock& lock, CommunicationMonitor* monitor = nullptr);
 
-    // Another set of commands on the same session (with a view of its own): the stops it sends
-    // while the monitor runs are counted with these, for the S that ends monitoring.
+    // Another set of commands on the same session, with a view of its own.
     Commands(Commands& sharing, View& view);
 
     SerialLink& link() { return m_link; }
@@ -37,8 +38,8 @@ public:
     bool CMD_S();
     // The S that ends monitoring: the box sends status frames until it has received S, so the
     // few still on the line come before its reply; they are passed over, not taken for it, and so
-    // are the replies to the stops sent while the monitor ran or ended.
-    bool CMD_S_AFTER_MONITOR();
+    // are the replies to the `stopReplies` stops sent while the monitor ran or ended.
+    bool CMD_S_AFTER_MONITOR(int stopReplies);
     void CMD_M();
     bool CMD_VERSION();
 
@@ -62,15 +63,11 @@ public:
     void CMD_WRITE_PARAMS();
 
 private:
-    bool exchangeS(bool afterMonitor);
+    bool exchangeS(bool afterMonitor, int stopReplies);
     // F and K: the entry's text, refused unless it is a plain number.
     void calibrateWithEntry(QChar letter, Field entry, const QString& label);
 
-    // Stops sent while the monitor ran or ended, whose replies the closing S may meet before its
-    // own: a stop goes out at once, also while a frame that ends monitoring is being read. Shared
-    // by the commands of one session (the window's and the network's).
-    int m_ownStopReplies = 0;
-    int* m_stopRepliesInFlight = &m_ownStopReplies;
+    CommunicationMonitor* m_monitor = nullptr;
     QStringList m_lastBlock;
     bool m_panelFill = false;
 

@@ -51,13 +51,12 @@ bool envelopeOfS(SerialLink& link, Exchange& exchange, int statusFrames, int sto
 
 }  // namespace
 
-bool Commands::CMD_S() { return exchangeS(false); }
+bool Commands::CMD_S() { return exchangeS(false, 0); }
 
-bool Commands::CMD_S_AFTER_MONITOR() { return exchangeS(true); }
+bool Commands::CMD_S_AFTER_MONITOR(int stopReplies) { return exchangeS(true, stopReplies); }
 
-bool Commands::exchangeS(bool afterMonitor)
+bool Commands::exchangeS(bool afterMonitor, int stopReplies)
 {
-    const int stopReplies = afterMonitor ? std::exchange(*m_stopRepliesInFlight, 0) : 0;
     ButtonOff off(m_view, Field::command_s);
     Exchange exchange(m_link, m_view);
     bool failed = exchange.portFailed();

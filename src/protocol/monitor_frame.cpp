@@ -35,6 +35,7 @@ MonitorFrame MonitorFrameReader::read(int number)
     m_link.lowerTimeoutFlag();
 
     MonitorFrame frame;
+    frame.number = number;
     QString c = m_link.GET_CHAR();
     if (c == QLatin1String("A")) {
         m_line += c;
@@ -44,11 +45,13 @@ MonitorFrame MonitorFrameReader::read(int number)
             c = m_link.GET_CHAR();
             m_line += listed(c);
             if (c == QLatin1String("?")) {
-                MONITOR_STATUS_LINE();
+                MONITOR_STATUS_LINE(frame);
                 frame.line = m_line;
                 frame.status = true;
             } else if (MONITOR_RAW_LINE()) {
                 frame.line = m_line;
+                if (c == QLatin1String("G"))
+                    readGoToAnswer(frame);
             }
             return frame;
         }
@@ -66,7 +69,20 @@ QString MonitorFrameReader::readChar()
     return c;
 }
 
-void MonitorFrameReader::MONITOR_STATUS_LINE()
+void MonitorFrameReader::readGoToAnswer(MonitorFrame& frame)
+{
+    // ",R" accepted, ",E..." refused; anything else is not what the box answers a go-to with.
+    const QString letter = m_rest.startsWith(QLatin1Char(',')) ? m_rest.mid(1, 1) : QString();
+    const GoToAnswer answer{letter == QLatin1String("R")   ? GoToAnswer::Accepted
+                            : letter == QLatin1String("E") ? GoToAnswer::Refused
+                                                           : GoToAnswer::Other,
+                            letter.isEmpty() ? m_rest.left(1) : letter};
+    frame.goTo = answer;
+    if (SessionObserver* observer = m_view.sessionObserver())
+        observer->goToAnswered(answer);
+}
+
+void MonitorFrameReader::MONITOR_STATUS_LINE(MonitorFrame& frame)
 {
     Messages& messages = m_link.messages();
     // Every character read is added to the line before it is tested; the line is listed however
@@ -93,7 +109,8 @@ void MonitorFrameReader::MONITOR_STATUS_LINE()
         showLive(Field::fast_status, rotorStateText(state));
         m_view.setBackground(Field::fast_status, rotorStateColour(state));
     }
-    tellStatus(m_view, statusReading(angle, state));
+    frame.reading = statusReading(angle, state);
+    tellStatus(m_view, *frame.reading);
     c = m_link.GET_CHAR();
     if (c == CR) {
         m_line += QStringLiteral("|r>");
@@ -106,6 +123,7 @@ void MonitorFrameReader::MONITOR_STATUS_LINE()
 
 bool MonitorFrameReader::MONITOR_RAW_LINE()
 {
+    m_rest.clear();
     for (;;) {
         const QString c = m_link.GET_CHAR();
         if (c.isEmpty())
@@ -115,6 +133,7 @@ bool MonitorFrameReader::MONITOR_RAW_LINE()
             return true;
         }
         m_line += listed(c);
+        m_rest += c;
     }
 }
 

@@ -9,16 +9,23 @@
 // is listed however far it was read; any other frame only once its CR has come.
 
 #include "protocol/field.h"
+#include "protocol/session_observer.h"
 
 #include <QString>
+#include <optional>
 
 class SerialLink;
 class View;
 
 struct MonitorFrame {
+    int number = 0;               // counted from 1 in each run of the monitor
     QString line;                 // the line to list; empty when nothing is listed
     bool status = false;          // a status frame: its line is subject to the listing's bound
     bool endsMonitoring = false;  // a wrong identifier or first separator: monitoring ends with it
+    // What a status frame read, once its state has come.
+    std::optional<StatusReading> reading;
+    // A whole G reply ("A,G,R"): the answer to a go-to (or to a stop) sent while the monitor runs.
+    std::optional<GoToAnswer> goTo;
 };
 
 class MonitorFrameReader {
@@ -30,8 +37,10 @@ public:
 
 private:
     // The rest of a status frame after its command letter "?".
-    void MONITOR_STATUS_LINE();
-    // The rest of any other frame up to its CR; nothing is listed when it stops short.
+    void MONITOR_STATUS_LINE(MonitorFrame& frame);
+    // The answer in a G frame's rest.
+    void readGoToAnswer(MonitorFrame& frame);
+    // The rest of any other frame up to its CR, kept in `m_rest`; nothing is listed when it stops short.
     bool MONITOR_RAW_LINE();
     QString readChar();
     void showLive(Field field, const QString& text);
@@ -39,4 +48,5 @@ private:
     SerialLink& m_link;
     View& m_view;
     QString m_line;
+    QString m_rest;
 };

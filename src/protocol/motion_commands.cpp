@@ -3,6 +3,7 @@
 
 #include "protocol/button_off.h"
 #include "protocol/commands.h"
+#include "protocol/communication_monitor.h"
 #include "protocol/entry_checks.h"
 #include "protocol/entry_value.h"
 #include "protocol/exchange.h"
@@ -20,12 +21,12 @@ constexpr int refusalTailMax = 16;
 // unknown-reply messages both name the Fast-Stop command. A stop sent while the monitor runs or
 // ends may leave its reply to the closing S, which is told to pass it over.
 void stop(SerialLink& link, View& view, Field button, const QString& data, const QString& timeoutMessage,
-          int& repliesLeftToClosingS)
+          CommunicationMonitor* monitor)
 {
     ButtonOff off(view, button);
     Exchange exchange(link, view);
-    if (view.monitorState() != MonitorState::Idle)
-        ++repliesLeftToClosingS;
+    if (monitor && view.monitorState() != MonitorState::Idle)
+        monitor->stopSent();
     const bool readHere = exchange.send(QLatin1Char('G'), data);
     if (SessionObserver* observer = view.sessionObserver(); observer && !exchange.portFailed())
         observer->targetDropped();
@@ -106,11 +107,11 @@ void Commands::CMD_GOTO()
 void Commands::CMD_FAST_STOP()
 {
     stop(m_link, m_view, Field::fast_stop, QStringLiteral("999"),
-         QStringLiteral("cmd G999: communication timeout on <header>"), *m_stopRepliesInFlight);
+         QStringLiteral("cmd G999: communication timeout on <header>"), m_monitor);
 }
 
 void Commands::CMD_SOFT_STOP()
 {
     stop(m_link, m_view, Field::soft_stop, QStringLiteral("977"),
-         QStringLiteral("cmd G777: communication timeout on <header>"), *m_stopRepliesInFlight);
+         QStringLiteral("cmd G777: communication timeout on <header>"), m_monitor);
 }

@@ -8,7 +8,8 @@ Session::Session(Port& port, PortSettings& settings, Messages& messages, View& v
     : QObject(parent),
       m_link(port, settings, messages, replyPeriodMs),
       m_lock(m_link),
-      m_commands(m_link, view, m_lock),
+      m_monitor(m_link, m_lock, m_commands, view),
+      m_commands(m_link, view, m_lock, &m_monitor),
       m_startUp(m_link, m_commands, view, messages)
 {
     m_lock.onStopHeld = [&view](bool held) {

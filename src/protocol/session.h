@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One conversation with a CBOX, with no window: the serial link, the commands and the lock that
-// keeps their exchanges apart, and the start-up sequence. The window is one view of a session
+// keeps their exchanges apart, the communication monitor and the start-up sequence. The window is one view of a session
 // (it implements View and gives the message seam); a command line with no display is another.
 // The exchanges are the same code either way.
 
 #include "protocol/commands.h"
+#include "protocol/communication_monitor.h"
 #include "protocol/exchange_lock.h"
 #include "protocol/start_up.h"
 #include "serial/serial_link.h"
@@ -27,11 +28,15 @@ public:
     const SerialLink& link() const { return m_link; }
     Commands& commands() { return m_commands; }
     ExchangeLock& lock() { return m_lock; }
+    CommunicationMonitor& monitor() { return m_monitor; }
+    const CommunicationMonitor& monitor() const { return m_monitor; }
     StartUp& startUp() { return m_startUp; }
 
 private:
     SerialLink m_link;
     ExchangeLock m_lock;
+    // The monitor sends through the commands, which tell it of the stops sent while it runs.
+    CommunicationMonitor m_monitor;
     Commands m_commands;
     StartUp m_startUp;
 };

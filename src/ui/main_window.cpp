@@ -56,7 +56,7 @@ MainWindow::MainWindow(Port& port, Messages& messages, int replyPeriodMs, QWidge
       m_link(m_session.link()),
       m_commands(m_session.commands()),
       m_lock(m_session.lock()),
-      m_monitor(std::make_unique<Monitor>(m_session, *this, *this, this))
+      m_monitor(std::make_unique<Monitor>(m_session, *this, this))
 {
     m_sessionSignals = new SessionSignals(this);
     // The panels keep their places on a form of their own, below the menu bar and above the

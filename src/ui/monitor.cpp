@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/monitor.h"
 
-#include "protocol/monitor_frame.h"
 #include "protocol/session.h"
-#include "protocol/session_observer.h"
-#include "serial/messages.h"
 #include "ui/controls.h"
 #include "ui/refused_click.h"
 
@@ -20,14 +17,7 @@
 
 #include <algorithm>
 #include <functional>
-
-namespace {
-
-const QString STX = QStringLiteral("\x02");
-const QString idleCaption = QStringLiteral("START...");
-const QString runningCaption = QStringLiteral("STOP");
-
-}  // namespace
+#include <utility>
 
 // Draws the window at most once every `Monitor::paintPeriodMs` while the monitor lists frames.
 // Every change to a widget asks for its window to be drawn at the next turn of the event loop: at
@@ -103,31 +93,36 @@ private:
     bool m_heldBack = false;
 };
 
-Monitor::Monitor(Session& session, View& view, const Controls& controls, QWidget* window)
-    : m_session(session),
-      m_view(view),
+Monitor::Monitor(Session& session, const Controls& controls, QWidget* window)
+    : m_monitor(session.monitor()),
       m_controls(controls),
       m_window(window)
 {
+    m_monitor.setListing(this);
+}
+
+Monitor::~Monitor()
+{
+    m_monitor.setListing(nullptr);
+    delete m_pacer;
 }
 
 void Monitor::MONITOR_RUN()
 {
-    switch (m_state) {
-    case MonitorState::Idle: start(); break;
-    case MonitorState::Running: stop(); break;
+    switch (m_monitor.state()) {
+    case MonitorState::Idle:
+        if (!m_monitor.run())
+            refuseClick(m_controls.control(Field::cmd_monitor));
+        break;
+    case MonitorState::Running: m_monitor.stop(); break;
     // The last frame is still being read, or the closing S waits: nothing to start or stop.
     case MonitorState::Ending: refuseClick(m_controls.control(Field::cmd_monitor)); break;
     }
 }
 
-void Monitor::setState(MonitorState state)
-{
-    m_state = state;
-    const QString& caption = state == MonitorState::Running ? runningCaption : idleCaption;
-    if (m_view.text(Field::cmd_monitor) != caption)
-        m_view.setText(Field::cmd_monitor, caption);
-}
+MonitorState Monitor::state() const { return m_monitor.state(); }
+
+void Monitor::setState(MonitorState state) { m_monitor.setState(state); }
 
 qsizetype Monitor::listingLength(const QPlainTextEdit& listing)
 {
@@ -137,133 +132,27 @@ qsizetype Monitor::listingLength(const QPlainTextEdit& listing)
     return document->characterCount() + document->blockCount() - 2;
 }
 
-void Monitor::start()
+void Monitor::listingStarts()
 {
-    View& view = m_view;
-    SerialLink& link = m_session.link();
-    Commands& commands = m_session.commands();
-    ExchangeLock& lock = m_session.lock();
-
-    // The opening exchanges read their replies themselves: no click may run an exchange between
-    // them. While another exchange runs, the start is refused and nothing changes.
-    const bool started = lock.run([&] {
-        view.DISABLE_MONITOR_BUTTON();
-        view.setEnabled(Field::goto_replay, false);
-        view.DISABLE_WRITE_BUTTON();
-        commands.CMD_S();
-        commands.CMD_STATUS();
-        commands.CMD_M();
-    });
-    if (!started) {
-        refuseClick(m_controls.control(Field::cmd_monitor));
-        return;
-    }
-
-    setState(MonitorState::Running);
-    view.DISABLE_WRITE_BUTTON();
-    view.ENABLE_MONITOR_BUTTON();
-
     // The listing is only ever appended to or emptied: nothing in it is to be undone.
     auto* listing = m_controls.control<QPlainTextEdit>(Field::cbox_reply_text);
     listing->setUndoRedoEnabled(false);
     // The listing's scroll bar moves with every line. Filling its own background (the panel's
     // colour, as before) spares drawing the panel behind it, frame and caption, each time.
     listing->verticalScrollBar()->setAutoFillBackground(true);
-
-    m_frameCounter = 1;
-    link.OPEN_PORT();
-    m_line.clear();
-    if (SessionObserver* observer = view.sessionObserver())
-        observer->monitorFrames(0, true);
-
-    // While the monitor waits for a header, the exchange lock is free: a command clicked then only
-    // sends its frame (the caption reads "STOP") and its reply is listed here. While a frame is
-    // being read, the lock is held, so that no exchange can lower the timeout flag or disarm
-    // Timer1 under the frame's character waits; every click meanwhile is sent right after the
-    // frame, in the order clicked, but a stop, which goes out at once and leaves the frame's
-    // waits as they were.
-    bool goOn = true;
-    {
-        PaintPacer pacer(m_window, [this] { flushListing(); });
-        m_pacer = &pacer;
-        while (goOn && m_state == MonitorState::Running && awaitHeader())
-            lock.run(
-                [&] {
-                    goOn = readFrame();
-                    // A frame that ends monitoring, or one during which STOP was clicked: the
-                    // clicks queued behind it are no longer send-only frames: they run after the
-                    // closing S, which passes over the replies to the stops sent meanwhile.
-                    if (!goOn || m_state != MonitorState::Running) {
-                        setState(MonitorState::Ending);
-                        lock.holdQueuedUntilNextExchange();
-                    }
-                },
-                ExchangeLock::Kind::MonitorFrame);
-        flushListing();
-        m_pacer = nullptr;
-    }
-
-    // Monitoring ends. A start is refused while the lock is held, so nothing further up the stack
-    // holds it here and the closing S runs at once.
-    if (link.port().isOpen())
-        link.port().close();
-    setState(MonitorState::Idle);
-    // An application that is quitting waits for nothing any more: no closing exchange then, and
-    // no click held back for after it.
-    if (!link.aborted())
-        lock.run([&] { commands.CMD_S_AFTER_MONITOR(); });
-    else
-        lock.dropHeld();
-    view.setEnabled(Field::goto_replay, true);
-    view.ENABLE_BUTTONS();
-    if (SessionObserver* observer = view.sessionObserver())
-        observer->monitorFrames(m_frameCounter - 1, false);
+    m_pacer = new PaintPacer(m_window, [this] { flushListing(); });
 }
 
-void Monitor::stop()
+void Monitor::listingEnds()
 {
-    setState(MonitorState::Ending);
-    m_view.ENABLE_MONITOR_BUTTON();
-    m_view.setEnabled(Field::goto_replay, true);
-    m_view.ENABLE_WRITE_BUTTON();
-    // The listening loop may be asleep waiting for a header: let it see the new state.
-    m_session.link().wake();
+    flushListing();
+    delete std::exchange(m_pacer, nullptr);
 }
 
-bool Monitor::awaitHeader()
+void Monitor::list(const MonitorFrame& frame)
 {
-    SerialLink& link = m_session.link();
-    // No time limit: the wait sleeps until a character arrives, the stop click wakes it, the port
-    // is lost or the application quits.
-    link.yieldToEvents();
-    for (;;) {
-        link.yieldToEvents();
-        if (m_state != MonitorState::Running || link.aborted() || !link.port().isOpen())
-            return false;
-        const QString c = link.readWaiting();
-        if (c == STX)
-            return true;
-        if (c.isEmpty())
-            link.sleep();
-    }
-}
-
-bool Monitor::readFrame()
-{
-    const int number = m_frameCounter++;
-    if (SessionObserver* observer = m_view.sessionObserver())
-        observer->monitorFrames(number, true);
-    MonitorFrameReader reader(m_session.link(), m_view);
-    const MonitorFrame frame = reader.read(number);
-    if (!frame.line.isEmpty()) {
-        m_line = frame.line;
-        writeLine(frame.status);
-    }
-    return !frame.endsMonitoring;
-}
-
-void Monitor::writeLine(bool bounded)
-{
+    const QString& line = frame.line;
+    const bool bounded = frame.status;
     auto* listing = m_controls.control<QPlainTextEdit>(Field::cbox_reply_text);
     // The bound applies to the listing as the operator will see it, the waiting lines included;
     // those go in before it is emptied, as every line always has.
@@ -271,8 +160,8 @@ void Monitor::writeLine(bool bounded)
         flushListing();
         listing->clear();
     }
-    m_waiting += m_line + QChar(QChar::ParagraphSeparator);
-    m_waitingLength += m_line.size() + 2;
+    m_waiting += line + QChar(QChar::ParagraphSeparator);
+    m_waitingLength += line.size() + 2;
     // At the line's pace a few lines wait for each drawing. Frames that come faster than the
     // line can carry them (a backlog) still go in by the few dozen, so that putting them in never
     // keeps the window's events waiting.

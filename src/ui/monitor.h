@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The communication monitor: keeps the port open, lists every frame the CBOX sends in
-// `cbox_reply_text` and decodes status frames live into `fast_pos` and `fast_status`.
-//
-// It keeps its state (idle, running, ending) and the caption of `cmd_monitor` follows it:
-// "STOP" while it runs, "START..." otherwise. While it runs, every other exchange only sends its
-// frame and the reply is listed here.
+// The communication monitor's side in the window: the click on `cmd_monitor`, and the listing of
+// every frame in `cbox_reply_text`. The session's monitor reads the frames, decodes status frames
+// live into `fast_pos` and `fast_status` and keeps the state; this lists its lines.
 //
 // The listing holds one line per frame: each line is one block of the text box, and the CR LF
 // that ends a line is the paragraph break after it. Read back as plain text, every line therefore
@@ -19,8 +16,7 @@
 // (MainWindow::text, MainWindow::setText) gets the waiting lines put in first, so that the listing
 // is always seen whole and in order.
 
-#include "protocol/field.h"
-#include "protocol/view.h"
+#include "protocol/communication_monitor.h"
 
 #include <QString>
 
@@ -29,7 +25,7 @@ class QPlainTextEdit;
 class QWidget;
 class Session;
 
-class Monitor {
+class Monitor : private MonitorListing {
 public:
     // The listing is emptied before a status line when it holds more than this many characters.
     static constexpr int listingBound = 65000;
@@ -37,18 +33,19 @@ public:
     // however fast frames come.
     static constexpr int paintPeriodMs = 100;
 
-    // Lists in `window`'s listing and drives `session`'s link, commands and lock; `view` shows
-    // its state and the live fields, `controls` gives the listing and the button.
-    Monitor(Session& session, View& view, const Controls& controls, QWidget* window);
+    // Lists `session`'s monitor in `window`'s listing; `controls` gives the listing and the button.
+    Monitor(Session& session, const Controls& controls, QWidget* window);
+    ~Monitor() override;
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
 
     // The click on `cmd_monitor`: starts monitoring (and returns only when it has ended), or,
     // while it runs, stops it.
     void MONITOR_RUN();
 
-    // Idle, running or ending; the caption of cmd_monitor follows it ("STOP" while it runs,
-    // "START..." otherwise). Only the monitor changes it, and a test that needs a running monitor
-    // without a line.
-    MonitorState state() const { return m_state; }
+    // The session's monitor state (idle, running or ending); setting it is for a test that needs
+    // a running monitor without a line.
+    MonitorState state() const;
     void setState(MonitorState state);
 
     // The listing's length with CR LF line ends (the text box's, without lines still waiting).
@@ -57,26 +54,16 @@ public:
     void flushListing();
 
 private:
-    void start();
-    void stop();
-    // Sleeps until STX arrives; false when monitoring is to end (stop click, port lost, quitting).
-    bool awaitHeader();
-    // Reads and lists one frame after its STX; false when the frame ends monitoring.
-    bool readFrame();
-    // Appends the current line and a line end at the end of the listing, which keeps its end in
-    // view; the line waits for the next drawing of the window, or for a reader.
-    void writeLine(bool bounded);
+    void listingStarts() override;
+    void list(const MonitorFrame& frame) override;
+    void listingEnds() override;
 
     class PaintPacer;
 
-    Session& m_session;
-    View& m_view;
+    CommunicationMonitor& m_monitor;
     const Controls& m_controls;
     QWidget* m_window;
     PaintPacer* m_pacer = nullptr;  // while the listening loop runs
-    int m_frameCounter = 1;
-    MonitorState m_state = MonitorState::Idle;
-    QString m_line;
     // Lines listed but not yet in the text box, each ending in a paragraph separator; their
     // number, and their length with CR LF line ends.
     static constexpr int waitingLinesMax = 64;

@@ -49,6 +49,7 @@ NetworkMenu::NetworkMenu(const Uses& uses, QMenu* tools, QStatusBar* bar, QObjec
     connect(&uses.news, &SessionSignals::firmware, &m_exchanges, &NetworkExchanges::noteFirmware);
     connect(&uses.news, &SessionSignals::targetGone, &m_exchanges, &NetworkExchanges::noteTargetGone);
     connect(&uses.news, &SessionSignals::target, &m_exchanges, &NetworkExchanges::noteTargetGone);
+    connect(&uses.news, &SessionSignals::goTo, &m_exchanges, &NetworkExchanges::noteGoToAnswer);
 }
 
 void NetworkMenu::applyStored()
