@@ -3,7 +3,7 @@
 // often it is opened, the frames C, c, F and K, the acknowledgement and its failures, the live
 // range marks of the two entries, and the window's life beside the main window.
 
-#include "support/watched_window.h"
+#include "support/test_window.h"
 #include "ui/colours.h"
 
 #include <QApplication>
@@ -13,9 +13,10 @@
 
 namespace {
 
-// The main window on the watched port, with the calibration window's controls at hand.
-struct Rig : WatchedWindow {
-    using WatchedWindow::WatchedWindow;
+// The main window with the calibration window's own controls at hand (both windows have a
+// `calib` button).
+struct Rig : TestWindow {
+    using TestWindow::TestWindow;
 
     // Opens the calibration window with the main window's `calib` button.
     CalibrationWindow* openCalibration() const
@@ -23,14 +24,12 @@ struct Rig : WatchedWindow {
         window->findChild<QAbstractButton*>(QStringLiteral("calib"))->click();
         return window->calibrationWindow();
     }
-    // A control of the calibration window (both windows have a `calib` button).
+    // A control of the calibration window.
     template <typename T = QWidget> T* calibrationControl(const QString& name) const
     {
         return window->calibrationWindow() ? window->calibrationWindow()->findChild<T*>(name) : nullptr;
     }
     void clickCalibration(const QString& name) const { calibrationControl<QAbstractButton>(name)->click(); }
-    QLineEdit* entry(const QString& name) const { return calibrationControl<QLineEdit>(name); }
-    QColor background(const QString& name) const { return colours::background(entry(name)); }
 };
 
 // Windows closed with WA_DeleteOnClose go at the next turn of the event loop.
@@ -151,7 +150,7 @@ private slots:
         Rig t;
         t.openCalibration();
         if (!entryName.isEmpty())
-            t.entry(entryName)->setText(typed);
+            t.edit(entryName)->setText(typed);
         t.port.expect(sent, reply(letter, "R"));
         t.clickCalibration(buttonFor(letter));
         QCOMPARE(t.port.written, sent);
@@ -195,7 +194,7 @@ private slots:
         Rig t;
         t.openCalibration();
         if (!entryName.isEmpty())
-            t.entry(entryName)->setText(typed);
+            t.edit(entryName)->setText(typed);
         t.clickCalibration(buttonFor(letter));
         QCOMPARE(t.messages.shown, QStringList{message});
         QVERIFY(t.port.written.isEmpty());
@@ -269,8 +268,8 @@ private slots:
         QFETCH(int, unread);
         Rig t;
         t.openCalibration();
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
-        t.entry(calAngle)->setText(QStringLiteral("100"));
+        t.edit(calFactor)->setText(QStringLiteral("5000"));
+        t.edit(calAngle)->setText(QStringLiteral("100"));
         const QByteArray sent = frame(QByteArray(1, letter) + (letter == 'F' ? "5000" : letter == 'K' ? "100" : ""));
         t.port.expect(sent, answer);
         QElapsedTimer clock;
@@ -314,7 +313,7 @@ private slots:
         QFETCH(char, letter);
         Rig t;
         t.openCalibration();
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
+        t.edit(calFactor)->setText(QStringLiteral("5000"));
         t.port.failOpen = true;
         t.window->link().choice().setNumber(3);
         t.clickCalibration(buttonFor(letter));
@@ -379,7 +378,7 @@ private slots:
         for (const QString& name : calibrationButtons)
             calibrationBefore.insert(name, colours::buttonColour(t.calibrationControl<QAbstractButton>(name)));
 
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
+        t.edit(calFactor)->setText(QStringLiteral("5000"));
         t.port.expect(frame(QByteArray(1, letter)
                             + (letter == 'F'   ? "5000"
                                : letter == 'K' ? "90"
@@ -439,8 +438,8 @@ private slots:
             Rig t;
             t.openCalibration();
             if (!before.isNull())
-                t.entry(entryName)->setText(before);
-            t.entry(entryName)->setText(typed);
+                t.edit(entryName)->setText(before);
+            t.edit(entryName)->setText(typed);
             QCOMPARE(t.background(entryName), expected);
         }
     }
@@ -449,14 +448,14 @@ private slots:
     {
         Rig t;
         t.openCalibration();
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
-        QCOMPARE(t.entry(calFactor)->text(), QStringLiteral("?"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calFactor)->text(), QStringLiteral("?"));
         // "?" has the value 0, out of range, yet nothing judged it: it keeps its tint.
         QCOMPARE(t.background(calFactor), paleGreen);
         QCOMPARE(t.background(calAngle), lightBlue);
         // A valid value takes the window colour, and the tint does not come back.
-        t.entry(calAngle)->setText(QStringLiteral("120"));
-        t.entry(calAngle)->setText(QStringLiteral("90"));
+        t.edit(calAngle)->setText(QStringLiteral("120"));
+        t.edit(calAngle)->setText(QStringLiteral("90"));
         QCOMPARE(t.background(calAngle), colours::window());
     }
 
@@ -464,8 +463,8 @@ private slots:
     {
         Rig t;
         QPointer<CalibrationWindow> first = t.openCalibration();
-        t.entry(calAngle)->setText(QStringLiteral("7"));
-        t.entry(calFactor)->setText(QStringLiteral("2000"));
+        t.edit(calAngle)->setText(QStringLiteral("7"));
+        t.edit(calFactor)->setText(QStringLiteral("2000"));
         QVERIFY(first->close());
         deleteClosedWindows();
         QVERIFY(!first->isVisible());
@@ -474,8 +473,8 @@ private slots:
         QCOMPARE(second, first.data());
         QVERIFY(second->isVisible());
         QCOMPARE(calibrationWindows().size(), 1);
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
-        QCOMPARE(t.entry(calFactor)->text(), QStringLiteral("?"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calFactor)->text(), QStringLiteral("?"));
         QCOMPARE(t.background(calAngle), lightBlue);
         QCOMPARE(t.background(calFactor), paleGreen);
         // And its commands go out as usual.
@@ -498,7 +497,7 @@ private slots:
         QVERIFY(calibration->isVisible());
 
         // Its exchanges still run on the main window's link, replies and messages included.
-        t.entry(calFactor)->setText(QStringLiteral("3000"));
+        t.edit(calFactor)->setText(QStringLiteral("3000"));
         t.port.expect(frame("F3000"), reply('F', "B"), 20);
         t.clickCalibration(QStringLiteral("write_factor"));
         t.port.expect(frame("C"), reply('C', "R"));
@@ -531,7 +530,7 @@ private slots:
         deleteClosedWindows();
         QVERIFY(!calibration->isVisible());
         t.openCalibration();
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
         QCOMPARE(calibrationWindows().size(), 1);
     }
 
@@ -542,8 +541,8 @@ private slots:
         Rig t;
         t.window->show();
         QPointer<CalibrationWindow> calibration = t.openCalibration();
-        t.entry(calAngle)->setText(QStringLiteral("250"));
-        t.entry(calFactor)->setText(QStringLiteral("500"));
+        t.edit(calAngle)->setText(QStringLiteral("250"));
+        t.edit(calFactor)->setText(QStringLiteral("500"));
         t.port.expect(frame("K250"), reply('K', "R"), 60);
         QTimer::singleShot(20, [&] { calibration->close(); });
         bool reopenedSame = false;
@@ -555,8 +554,8 @@ private slots:
         QVERIFY(calibration);
         QVERIFY(calibration->isVisible());
         QCOMPARE(t.window->calibrationWindow(), calibration.data());
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
-        QCOMPARE(t.entry(calFactor)->text(), QStringLiteral("?"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calFactor)->text(), QStringLiteral("?"));
         QCOMPARE(t.background(calAngle), lightBlue);
         QCOMPARE(t.background(calFactor), paleGreen);
 

@@ -14,8 +14,6 @@
 
 namespace {
 
-const QByteArray exampleData = exampleBlock;
-
 QString describe(const QWidget* w) { return w ? w->objectName() : QStringLiteral("<none>"); }
 
 }  // namespace
@@ -39,12 +37,12 @@ private slots:
         QTest::newRow("STOP!") << "fast_stop" << QList<QByteArray>{frame("G999")} << QList<QByteArray>{reply('G', "R")}
                                << false << "???";
         QTest::newRow("cmd L, the whole group greyed") << "read_info" << QList<QByteArray>{frame("L")}
-                                                       << QList<QByteArray>{reply('L', exampleData)} << false << "???";
+                                                       << QList<QByteArray>{reply('L', exampleBlock)} << false << "???";
         QTest::newRow("Execute, the whole group greyed")
             << "execute" << QList<QByteArray>{frame("G123")} << QList<QByteArray>{reply('G', "R")} << false << "???";
         QTest::newRow("start-up, the form off")
             << "command_qm" << QList<QByteArray>{frame("S"), frame("V"), frame("L")}
-            << QList<QByteArray>{reply('S', "R"), reply('V', "00322"), reply('L', exampleData)} << true << "49";
+            << QList<QByteArray>{reply('S', "R"), reply('V', "00322"), reply('L', exampleBlock)} << true << "49";
     }
     void focusStaysWhereTheOperatorLeftIt()
     {

@@ -5,7 +5,7 @@
 // (which the write no longer looks at).
 
 #include "protocol/set_panel_entries.h"
-#include "support/watched_window.h"
+#include "support/test_window.h"
 #include "support/sample_blocks.h"
 #include "ui/colours.h"
 #include "ui/monitor.h"
@@ -28,8 +28,8 @@ const QByteArray acceptW = "\x02"
 const char* const commandGroup[] = {"write_mode", "read_info", "execute",  "cmd_monitor",
                                     "fast_stop",  "soft_stop", "command_s"};
 
-// The main window on the watched port, with the two clicks that answer a question.
-struct Window : WatchedWindow {
+// The main window with the two clicks that answer a question.
+struct Window : TestWindow {
     // Fills the set panel with Set Default, answering Yes.
     void setDefaults()
     {

@@ -39,8 +39,6 @@ const SerialPortEntry modem{"/dev/ttyACM0", "CBOX USB", "Maker", "0042", "/dev/s
 
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
-const QByteArray exampleData = exampleBlock;
-
 QStringList rowTexts(const QTreeWidgetItem* item)
 {
     QStringList texts;
@@ -302,7 +300,7 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("/dev/pts/9"), t.settingsDir.filePath(QStringLiteral("ports/com2"))));
         t.port.expect(frame("S"), reply('S', "R"));
         t.port.expect(frame("V"), reply('V', "00322"));
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         t.window->startUp();
 
         QStringList hints;
@@ -368,7 +366,7 @@ private slots:
         t.dialogs.devices = answers;
         t.port.expect(frame("S"), sReply);
         t.port.expect(frame("V"), reply('V', "00322"));
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         t.window->setText(Field::pwm_period, QStringLiteral("???"));
         t.dialogs.onChooser = [&] { writtenWhenAsked = t.port.written.size(); };
 

@@ -16,7 +16,6 @@ namespace {
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
 
-const QByteArray exampleData = exampleBlock;
 // A block that turns every control of the set panel away from the example.
 const QByteArray turnedData = "-00005,B,00000,00010,00450,01220,00000,00049,00012,00015,00012,00000,00610,65531,00001,"
                               "00005,36585,00001,01234";
@@ -24,7 +23,6 @@ const QByteArray turnedData = "-00005,B,00000,00010,00450,01220,00000,00049,0001
 const char* const setEntries[] = {"pwm_period",  "pwm_max_duty", "pwm_min_duty",     "ramp",
                                   "lower_limit", "upper_limit",  "inv_delay",        "pres_delay",
                                   "rot_timeout", "offset_write", "check_angle_write"};
-const char* const setChecks[] = {"pwm_on", "optimize", "mot_check", "south_stop", "north_stop"};
 const char* const readFields[] = {"curr_pos",          "cbox_status",    "mode_msg",          "read_lower_limit",
                                   "read_upper_limit",  "read_inv_delay", "pwm_msg",           "read_pwm_period",
                                   "read_pwm_max_duty", "read_ramp",      "read_pwm_min_duty", "optimize_msg",
@@ -45,7 +43,7 @@ QByteArray settingsBytes(const TestWindow& t)
 }
 
 // The S, V and L exchanges of a start that goes through, with `block` as the parameter block.
-void scriptNormalStart(TestWindow& t, const QByteArray& block = exampleData)
+void scriptNormalStart(TestWindow& t, const QByteArray& block = exampleBlock)
 {
     t.port.expect(frame("S"), reply('S', "R"));
     t.port.expect(frame("V"), reply('V', "00322"));
@@ -58,14 +56,6 @@ QStringList panelTexts(const TestWindow& t, const auto& names)
     for (const char* name : names)
         texts << t.window->text(fieldNamed(QLatin1String(name)).value());
     return texts;
-}
-
-QStringList setPanelState(const TestWindow& t)
-{
-    QStringList state = panelTexts(t, setEntries);
-    for (const char* name : setChecks)
-        state << QString::number(t.window->isChecked(fieldNamed(QLatin1String(name)).value()));
-    return state;
 }
 
 int selectedPortOption(const TestWindow& t)
@@ -94,7 +84,7 @@ private slots:
         QTest::addColumn<QStringList>("on");       // check boxes and options set
         QTest::addColumn<QStringList>("off");      // check boxes and options cleared
         QTest::addColumn<QString>("position");
-        QTest::newRow("example block") << exampleData
+        QTest::newRow("example block") << exampleBlock
                                        << QStringList{"49", "100", "50", "10", "0", "500", "3", "3", "5", "0", "2"}
                                        << QStringList{"south_stop", "pwm_on", "optimize"}
                                        << QStringList{"north_stop", "mot_check"} << "123°";
@@ -187,10 +177,10 @@ private slots:
         TestWindow t;
         writeSettings(t, " 2 \r\n");
         const QStringList readBefore = panelTexts(t, readFields);
-        const QStringList setBefore = setPanelState(t);
+        const QStringList setBefore = t.setPanel();
         t.port.expect(frame("S"), sReply, sReply.isEmpty() ? -1 : 0);
         t.port.expect(frame("V"), vReply, vReply.isEmpty() ? -1 : 0);
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
 
         t.window->startUp();
 
@@ -198,7 +188,7 @@ private slots:
         QCOMPARE(t.port.writes, frames);
         QCOMPARE(t.edit(QStringLiteral("firm_version"))->text(), version);
         QCOMPARE(panelTexts(t, readFields), readBefore);
-        QCOMPARE(setPanelState(t), setBefore);
+        QCOMPARE(t.setPanel(), setBefore);
         QVERIFY(!t.port.isOpen());
         QVERIFY(!t.window->commands().fillingPanel());
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
@@ -244,7 +234,7 @@ private slots:
         t.port.failOpen = !portOpens;
         t.port.expect(frame("S"), sReply, 50);
         t.port.expect(frame("V"), vReply, vReply.isEmpty() ? -1 : 0);
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         QStringList during;  // the form's state and the start-up's, while S waits
         const auto meddle = [&] {
             QTimer::singleShot(0, t.window.get(), [&] {
@@ -374,7 +364,7 @@ private slots:
         writeSettings(t, " 1 \r\n");
         t.port.expect(frame("S"), reply('S', "R"), 40);
         t.port.expect(frame("V"), reply('V', "00322"));
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         bool enabledDuring = true;
         QTimer::singleShot(10, [&] {
             // Nothing in the window takes input, the set panel and the port panel included.
@@ -437,7 +427,7 @@ private slots:
     {
         TestWindow t;
         writeSettings(t, " 1 \r\n");
-        QByteArray block = exampleData;
+        QByteArray block = exampleBlock;
         block.replace(8, 5, "00002");
         scriptNormalStart(t, block);
         t.window->startUp();
@@ -455,14 +445,14 @@ private slots:
         writeSettings(t, " 1 \r\n");
         scriptNormalStart(t);
         t.window->startUp();
-        const QStringList setAfterStart = setPanelState(t);
+        const QStringList setAfterStart = t.setPanel();
         QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), QStringLiteral("49"));
 
         t.port.expect(frame("L"), reply('L', turnedData));
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.edit(QStringLiteral("offset_read"))->text(), QStringLiteral("-5°"));
         QCOMPARE(t.edit(QStringLiteral("read_pwm_period"))->text(), QStringLiteral("100ms"));
-        QCOMPARE(setPanelState(t), setAfterStart);
+        QCOMPARE(t.setPanel(), setAfterStart);
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
     }
 

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A main window on a fake port with recorded messages and a short reply period, for tests.
+// The main window on a watched, scripted port, with recorded messages and dialogs and a short
+// reply period: the window every window test starts from.
 
-#include "support/fake_port.h"
 #include "support/frames.h"
 #include "support/recording_dialogs.h"
 #include "support/recording_messages.h"
+#include "support/watched_port.h"
 #include "ui/calibration_window.h"
 #include "ui/main_window.h"
 
@@ -18,12 +19,9 @@ struct TestWindow {
     // A short reply period keeps timeout paths fast; the program's own is 3300 ms.
     static constexpr int replyPeriodMs = 200;
 
-    explicit TestWindow(int periodMs = replyPeriodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
-    {
-        window->settingsFile().setPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
-        window->setDialogs(&dialogs);
-    }
+    explicit TestWindow(int periodMs = replyPeriodMs);
 
+    // A control of the main window, else of the calibration window when it is open.
     template <typename T = QWidget> T* find(const QString& name) const
     {
         if (auto* w = window->findChild<T*>(name))
@@ -36,8 +34,15 @@ struct TestWindow {
     QLineEdit* edit(const QString& name) const { return find<QLineEdit>(name); }
     void click(const QString& name) const { button(name)->click(); }
 
+    QColor colour(const QString& buttonName) const;  // a button's face
+    QColor background(const QString& name) const;    // a field's background
+    QString statusBar() const;                       // the outcome of the last exchange in the status bar
+    // The set panel in table order, "name=text" for its entries and "name=1" or "name=0" for its
+    // boxes and options.
+    QStringList setPanel() const;
+
     QTemporaryDir settingsDir;
-    FakePort port;
+    WatchedPort port;
     RecordingMessages messages;
     RecordingDialogs dialogs;
     std::unique_ptr<MainWindow> window;

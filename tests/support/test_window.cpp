@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/test_window.h"
+
+#include "protocol/set_panel_entries.h"
+#include "ui/colours.h"
+
+#include <QLabel>
+
+TestWindow::TestWindow(int periodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
+{
+    window->settingsFile().setPath(settingsDir.filePath(QStringLiteral("rotor.ini")));
+    window->setDialogs(&dialogs);
+}
+
+QColor TestWindow::colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
+
+QColor TestWindow::background(const QString& name) const { return colours::background(find(name)); }
+
+QString TestWindow::statusBar() const { return find<QLabel>(QStringLiteral("status_exchange"))->text(); }
+
+QStringList TestWindow::setPanel() const
+{
+    QStringList state;
+    for (const SetPanelEntry& entry : setPanelEntries)
+        state << fieldName(entry.field) + QLatin1Char('=')
+                     + (entry.text ? window->text(entry.field) : QString::number(window->isChecked(entry.field)));
+    return state;
+}
