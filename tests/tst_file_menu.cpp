@@ -711,7 +711,7 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     QFETCH(QByteArray, wire);
     QFETCH(QStringList, shown);
     Rig rig;
-    QVERIFY(writeFile(rig.window->link().choice().settingsPath(), " 1 \r\n"));
+    QVERIFY(rig.writeSettings(" 1 \r\n"));
     if (boxAnswers) {
         rig.port.expect(frame("S"), reply('S', "R"));
         rig.port.expect(frame("V"), reply('V', "00322"));

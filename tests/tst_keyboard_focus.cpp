@@ -7,7 +7,6 @@
 #include "support/sample_blocks.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QtTest>
@@ -56,9 +55,7 @@ private slots:
         bool typed = false;
         TestWindow t;
         t.window->setText(Field::go_to_angle, QStringLiteral("123"));
-        QFile settings(t.window->link().choice().settingsPath());
-        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 1 \r\n") == 5);
-        settings.close();
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         t.window->show();
         QVERIFY(QTest::qWaitForWindowActive(t.window.get()));
         QWidget* owner = t.find(control);

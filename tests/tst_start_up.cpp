@@ -8,7 +8,6 @@
 #include "support/sample_blocks.h"
 
 #include <QAccessible>
-#include <QFile>
 #include <QtTest>
 
 namespace {
@@ -28,19 +27,6 @@ const char* const readFields[] = {"curr_pos",          "cbox_status",    "mode_m
                                   "read_pwm_max_duty", "read_ramp",      "read_pwm_min_duty", "optimize_msg",
                                   "read_pres_delay",   "offset_read",    "mot_check_msg",     "check_angle",
                                   "read_rot_timeout",  "dipsw",          "cal_fact"};
-
-void writeSettings(TestWindow& t, const QByteArray& contents)
-{
-    QFile file(t.window->link().choice().settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
-
-QByteArray settingsBytes(const TestWindow& t)
-{
-    QFile file(t.window->link().choice().settingsPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The S, V and L exchanges of a start that goes through, with `block` as the parameter block.
 void scriptNormalStart(TestWindow& t, const QByteArray& block = exampleBlock)
@@ -100,7 +86,7 @@ private slots:
         QFETCH(QStringList, off);
         QFETCH(QString, position);
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         // Turn the panel away from what the block holds, so that every control must be set.
         for (const char* name : setEntries)
             t.window->setText(fieldNamed(QLatin1String(name)).value(), QStringLiteral("x"));
@@ -131,7 +117,7 @@ private slots:
         // The flags are down once the sequence has ended.
         QVERIFY(!t.window->commands().fillingPanel());
         QCOMPARE(t.window->link().choice().startUpPhase(), PortChoice::StartUpPhase::Over);
-        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
+        QCOMPARE(t.settingsBytes(), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
     }
 
     // A start whose S or V fails sends nothing after it, and both panels keep their texts.
@@ -175,7 +161,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(QString, version);
         TestWindow t;
-        writeSettings(t, " 2 \r\n");
+        QVERIFY(t.writeSettings(" 2 \r\n"));
         const QStringList readBefore = panelTexts(t, readFields);
         const QStringList setBefore = t.setPanel();
         t.port.expect(frame("S"), sReply, sReply.isEmpty() ? -1 : 0);
@@ -230,7 +216,7 @@ private slots:
         if (firstStart)
             t.dialogs.devices = {QStringLiteral("/dev/ttyUSB0")};
         else
-            writeSettings(t, " 1 \r\n");
+            QVERIFY(t.writeSettings(" 1 \r\n"));
         t.port.failOpen = !portOpens;
         t.port.expect(frame("S"), sReply, 50);
         t.port.expect(frame("V"), vReply, vReply.isEmpty() ? -1 : 0);
@@ -256,7 +242,7 @@ private slots:
         QCOMPARE(t.port.writes, frames);
         QCOMPARE(during, frames.isEmpty() ? QStringList() : (QStringList{"form on: 0", "start-up: 1"}));
         QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), pwmPeriod);
-        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 1 \r\n"));
         QCOMPARE(selectedPortOption(t), 1);
         QVERIFY(t.find(QStringLiteral("form"))->isEnabled());
         for (const char* name :
@@ -280,7 +266,7 @@ private slots:
         QFETCH(QByteArray, contents);
         TestWindow t;
         if (file)
-            writeSettings(t, contents);
+            QVERIFY(t.writeSettings(contents));
         scriptNormalStart(t);
 
         t.window->startUp();
@@ -292,7 +278,7 @@ private slots:
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
 
         t.click(QStringLiteral("COM2"));
-        QCOMPARE(settingsBytes(t), QByteArray(" 2 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 2 \r\n"));
         const int applied = t.port.settingsApplied;
         t.click(QStringLiteral("command_s"));
         QCOMPARE(t.port.writes, QList<QByteArray>{frame("S")});
@@ -317,7 +303,7 @@ private slots:
         QFETCH(int, option);
         QFETCH(QString, message);
         TestWindow t;
-        writeSettings(t, contents);
+        QVERIFY(t.writeSettings(contents));
         t.port.failOpen = true;
         scriptNormalStart(t);
         t.window->startUp();
@@ -346,14 +332,14 @@ private slots:
         QFETCH(int, port);
         TestWindow t;
         t.window->setChecked(Field::COM3, true);
-        writeSettings(t, contents);
+        QVERIFY(t.writeSettings(contents));
         scriptNormalStart(t);
         t.window->startUp();
         QCOMPARE(selectedPortOption(t), option);
         QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("V"), frame("L")}));
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
-        QCOMPARE(settingsBytes(t), contents);
+        QCOMPARE(t.settingsBytes(), contents);
     }
 
     // While the sequence runs the COM PORT panel takes no clicks: a choice then would neither be
@@ -361,7 +347,7 @@ private slots:
     void portPanelIsOffWhileTheSequenceRuns()
     {
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         t.port.expect(frame("S"), reply('S', "R"), 40);
         t.port.expect(frame("V"), reply('V', "00322"));
         t.port.expect(frame("L"), reply('L', exampleBlock));
@@ -374,13 +360,13 @@ private slots:
         });
         t.window->startUp();
         QVERIFY(!enabledDuring);
-        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 1 \r\n"));
         QCOMPARE(selectedPortOption(t), 1);
         QCOMPARE(int(t.window->link().choice().number()), 1);
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
 
         t.click(QStringLiteral("COM3"));
-        QCOMPARE(settingsBytes(t), QByteArray(" 3 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 3 \r\n"));
         QCOMPARE(int(t.window->link().choice().number()), 3);
     }
 
@@ -415,7 +401,7 @@ private slots:
             accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         }
         QVERIFY(option->isChecked());
-        QCOMPARE(settingsBytes(t), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
+        QCOMPARE(t.settingsBytes(), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
         QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.settingsApplied, applied + 1);
         QTest::qWait(1);
@@ -426,7 +412,7 @@ private slots:
     void absoluteClearsBothStopOptions()
     {
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         QByteArray block = exampleBlock;
         block.replace(8, 5, "00002");
         scriptNormalStart(t, block);
@@ -442,7 +428,7 @@ private slots:
     void laterReadFillsOnlyTheReadPanel()
     {
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         scriptNormalStart(t);
         t.window->startUp();
         const QStringList setAfterStart = t.setPanel();

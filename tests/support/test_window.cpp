@@ -4,6 +4,7 @@
 #include "protocol/set_panel_entries.h"
 #include "ui/colours.h"
 
+#include <QFile>
 #include <QLabel>
 
 TestWindow::TestWindow(int periodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
@@ -25,4 +26,16 @@ QStringList TestWindow::setPanel() const
         state << fieldName(entry.field) + QLatin1Char('=')
                      + (entry.text ? window->text(entry.field) : QString::number(window->isChecked(entry.field)));
     return state;
+}
+
+bool TestWindow::writeSettings(const QByteArray& contents) const
+{
+    QFile file(window->link().choice().settingsPath());
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+QByteArray TestWindow::settingsBytes() const
+{
+    QFile file(window->link().choice().settingsPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
 }

@@ -40,6 +40,10 @@ struct TestWindow {
     // The set panel in table order, "name=text" for its entries and "name=1" or "name=0" for its
     // boxes and options.
     QStringList setPanel() const;
+    // The settings file that keeps the port choice: written whole (false when it cannot be), and
+    // read back ("<none>" when there is none).
+    bool writeSettings(const QByteArray& contents) const;
+    QByteArray settingsBytes() const;
 
     QTemporaryDir settingsDir;
     WatchedPort port;
