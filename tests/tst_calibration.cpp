@@ -65,13 +65,7 @@ QString refusal(char letter)
     return QStringLiteral("Cmd %1 not accepted: the CBOX is BUSY or NOT in ABSOLUTE mode!").arg(QLatin1Char(letter));
 }
 
-const QStringList mainButtons{
-    QStringLiteral("write_mode"),  QStringLiteral("read_info"), QStringLiteral("execute"),
-    QStringLiteral("cmd_monitor"), QStringLiteral("fast_stop"), QStringLiteral("soft_stop"),
-    QStringLiteral("command_s"),   QStringLiteral("command_c"), QStringLiteral("command_qm"),
-    QStringLiteral("command_v"),   QStringLiteral("calib"),     QStringLiteral("clr_reply"),
-    QStringLiteral("set_default"),
-};
+const QStringList mainButtons = TestWindow::commandGroup + TestWindow::otherButtons;
 const QStringList calibrationButtons{QStringLiteral("calib_def"), QStringLiteral("calib360"), QStringLiteral("calib"),
                                      QStringLiteral("write_factor")};
 

@@ -19,22 +19,14 @@ const QString replay = QStringLiteral("goto_replay");
 const QString replayAtStart = QStringLiteral("????????");
 const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
 
-const QStringList commandGroup{
-    QStringLiteral("write_mode"),  QStringLiteral("read_info"), QStringLiteral("execute"),
-    QStringLiteral("cmd_monitor"), QStringLiteral("fast_stop"), QStringLiteral("soft_stop"),
-    QStringLiteral("command_s"),
-};
-const QStringList outsideTheGroup{
-    QStringLiteral("command_c"), QStringLiteral("command_qm"), QStringLiteral("command_v"),
-    QStringLiteral("calib"),     QStringLiteral("clr_reply"),  QStringLiteral("set_default"),
-};
+const QStringList& commandGroup = TestWindow::commandGroup;
+const QStringList& outsideTheGroup = TestWindow::otherButtons;
 const QColor stopOrange{255, 192, 128};
 
 // The command group as ENABLE_BUTTONS leaves it while the monitor is idle.
 void verifyGroupEnabled(const TestWindow& t)
 {
-    for (const QString& name : commandGroup)
-        QVERIFY2(t.button(name)->isEnabled(), qPrintable(name));
+    QCOMPARE(t.disabled(commandGroup), QStringList());
     for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor"})
         QCOMPARE(t.colour(QString::fromLatin1(name)), QColor(128, 255, 128));
     QCOMPARE(t.colour(QStringLiteral("fast_stop")), stopOrange);

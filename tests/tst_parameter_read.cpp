@@ -60,9 +60,6 @@ QStringList readPanelTexts(const TestWindow& t)
     return texts;
 }
 
-const char* const commandGroup[] = {"write_mode", "read_info", "execute",  "cmd_monitor",
-                                    "fast_stop",  "soft_stop", "command_s"};
-
 // For each block field, the index in the reply of the last byte that must have been taken before
 // the window may show it: the field's last character, or for field 9 the separator after it.
 QList<int> showableAfter(const QByteArray& replyBytes)
@@ -259,8 +256,7 @@ private slots:
         QCOMPARE(t.port.written, frame("L"));
         QVERIFY(!t.port.isOpen());
         QVERIFY(!t.window->link().timerArmed());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
     }
 
     void stateLetter_data()
@@ -327,8 +323,7 @@ private slots:
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});
         QVERIFY(t.port.written.isEmpty());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
     }
 
     // Outside start-up the read never touches the set panel, whatever the block holds.
@@ -357,19 +352,18 @@ private slots:
         QMap<QString, bool> enabledDuring;
         QMap<QString, QColor> colourDuring;
         QTimer::singleShot(20, [&] {
-            for (const char* b : commandGroup) {
-                enabledDuring[QString::fromLatin1(b)] = t.button(QString::fromLatin1(b))->isEnabled();
-                colourDuring[QString::fromLatin1(b)] = colours::buttonColour(t.button(QString::fromLatin1(b)));
+            for (const QString& b : TestWindow::commandGroup) {
+                enabledDuring[b] = t.button(b)->isEnabled();
+                colourDuring[b] = colours::buttonColour(t.button(b));
             }
         });
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, QStringList());
         QCOMPARE(enabledDuring.size(), 7);
-        for (const char* b : commandGroup) {
-            const QString n = QString::fromLatin1(b);
-            const bool stop = n == QLatin1String("fast_stop") || n == QLatin1String("soft_stop");
-            QVERIFY2(enabledDuring[n] == stop, b);
-            QVERIFY2(colourDuring[n] == colours::buttonFace(), b);
+        for (const QString& b : TestWindow::commandGroup) {
+            const bool stop = b == QLatin1String("fast_stop") || b == QLatin1String("soft_stop");
+            QVERIFY2(enabledDuring[b] == stop, qPrintable(b));
+            QVERIFY2(colourDuring[b] == colours::buttonFace(), qPrintable(b));
         }
         const QColor lightGreen(128, 255, 128);
         const QMap<QString, QColor> after{

@@ -13,6 +13,15 @@ TestWindow::TestWindow(int periodMs) : window(std::make_unique<MainWindow>(port,
     window->setDialogs(&dialogs);
 }
 
+QStringList TestWindow::disabled(const QStringList& names) const
+{
+    QStringList off;
+    for (const QString& name : names)
+        if (!button(name)->isEnabled())
+            off << name;
+    return off;
+}
+
 QColor TestWindow::colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
 
 QColor TestWindow::background(const QString& name) const { return colours::background(find(name)); }

@@ -18,6 +18,12 @@
 struct TestWindow {
     // A short reply period keeps timeout paths fast; the program's own is 3300 ms.
     static constexpr int replyPeriodMs = 200;
+    // The buttons an exchange switches off together (all but the stops), and the main window's
+    // other buttons.
+    static inline const QStringList commandGroup{"write_mode", "read_info", "execute",  "cmd_monitor",
+                                                 "fast_stop",  "soft_stop", "command_s"};
+    static inline const QStringList otherButtons{"command_c", "command_qm", "command_v",
+                                                 "calib",     "clr_reply",  "set_default"};
 
     explicit TestWindow(int periodMs = replyPeriodMs);
 
@@ -33,6 +39,8 @@ struct TestWindow {
     QAbstractButton* button(const QString& name) const { return find<QAbstractButton>(name); }
     QLineEdit* edit(const QString& name) const { return find<QLineEdit>(name); }
     void click(const QString& name) const { button(name)->click(); }
+    // Those of the buttons `names` that are switched off.
+    QStringList disabled(const QStringList& names) const;
 
     QColor colour(const QString& buttonName) const;  // a button's face
     QColor background(const QString& name) const;    // a field's background
