@@ -8,7 +8,6 @@
 #include "support/test_window.h"
 #include "support/sample_blocks.h"
 #include "ui/dial_window.h"
-#include "ui/colours.h"
 #include "ui/file_menu.h"
 #include "ui/port_menu.h"
 
@@ -64,9 +63,7 @@ struct Rig : TestWindow {
     {
         QStringList state = setPanel();
         for (const QString& entry : checkedEntries)
-            state << entry + QStringLiteral("@bg=")
-                         + (background(entry) == colours::invalidRed ? QStringLiteral("red")
-                                                                     : QStringLiteral("window"));
+            state << entry + QStringLiteral("@bg=") + backgroundName(entry);
         return state;
     }
 

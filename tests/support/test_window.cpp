@@ -26,6 +26,16 @@ QColor TestWindow::colour(const QString& buttonName) const { return colours::but
 
 QColor TestWindow::background(const QString& name) const { return colours::background(find(name)); }
 
+QString TestWindow::backgroundName(const QString& name) const
+{
+    const QColor colour = background(name);
+    if (colour == colours::invalidRed)
+        return QStringLiteral("red");
+    if (colour == colours::window())
+        return QStringLiteral("window");
+    return colour.name();
+}
+
 QString TestWindow::statusBar() const { return find<QLabel>(QStringLiteral("status_exchange"))->text(); }
 
 QStringList TestWindow::setPanel() const

@@ -42,9 +42,10 @@ struct TestWindow {
     // Those of the buttons `names` that are switched off.
     QStringList disabled(const QStringList& names) const;
 
-    QColor colour(const QString& buttonName) const;  // a button's face
-    QColor background(const QString& name) const;    // a field's background
-    QString statusBar() const;                       // the outcome of the last exchange in the status bar
+    QColor colour(const QString& buttonName) const;     // a button's face
+    QColor background(const QString& name) const;       // a field's background
+    QString backgroundName(const QString& name) const;  // "red", "window" or the colour's own name
+    QString statusBar() const;                          // the outcome of the last exchange in the status bar
     // The set panel in table order, "name=text" for its entries and "name=1" or "name=0" for its
     // boxes and options.
     QStringList setPanel() const;
