@@ -3,7 +3,7 @@
 // often it is opened, the frames C, c, F and K, the acknowledgement and its failures, the live
 // range marks of the two entries, and the window's life beside the main window.
 
-#include "support/watched_window.h"
+#include "support/test_window.h"
 #include "ui/colours.h"
 
 #include <QApplication>
@@ -13,9 +13,10 @@
 
 namespace {
 
-// The main window on the watched port, with the calibration window's controls at hand.
-struct Rig : WatchedWindow {
-    using WatchedWindow::WatchedWindow;
+// The main window with the calibration window's own controls at hand (both windows have a
+// `calib` button).
+struct Rig : TestWindow {
+    using TestWindow::TestWindow;
 
     // Opens the calibration window with the main window's `calib` button.
     CalibrationWindow* openCalibration() const
@@ -23,14 +24,12 @@ struct Rig : WatchedWindow {
         window->findChild<QAbstractButton*>(QStringLiteral("calib"))->click();
         return window->calibrationWindow();
     }
-    // A control of the calibration window (both windows have a `calib` button).
+    // A control of the calibration window.
     template <typename T = QWidget> T* calibrationControl(const QString& name) const
     {
         return window->calibrationWindow() ? window->calibrationWindow()->findChild<T*>(name) : nullptr;
     }
     void clickCalibration(const QString& name) const { calibrationControl<QAbstractButton>(name)->click(); }
-    QLineEdit* entry(const QString& name) const { return calibrationControl<QLineEdit>(name); }
-    QColor background(const QString& name) const { return colours::background(entry(name)); }
 };
 
 // Windows closed with WA_DeleteOnClose go at the next turn of the event loop.
@@ -66,13 +65,7 @@ QString refusal(char letter)
     return QStringLiteral("Cmd %1 not accepted: the CBOX is BUSY or NOT in ABSOLUTE mode!").arg(QLatin1Char(letter));
 }
 
-const QStringList mainButtons{
-    QStringLiteral("write_mode"),  QStringLiteral("read_info"), QStringLiteral("execute"),
-    QStringLiteral("cmd_monitor"), QStringLiteral("fast_stop"), QStringLiteral("soft_stop"),
-    QStringLiteral("command_s"),   QStringLiteral("command_c"), QStringLiteral("command_qm"),
-    QStringLiteral("command_v"),   QStringLiteral("calib"),     QStringLiteral("clr_reply"),
-    QStringLiteral("set_default"),
-};
+const QStringList mainButtons = TestWindow::commandGroup + TestWindow::otherButtons;
 const QStringList calibrationButtons{QStringLiteral("calib_def"), QStringLiteral("calib360"), QStringLiteral("calib"),
                                      QStringLiteral("write_factor")};
 
@@ -151,7 +144,7 @@ private slots:
         Rig t;
         t.openCalibration();
         if (!entryName.isEmpty())
-            t.entry(entryName)->setText(typed);
+            t.edit(entryName)->setText(typed);
         t.port.expect(sent, reply(letter, "R"));
         t.clickCalibration(buttonFor(letter));
         QCOMPARE(t.port.written, sent);
@@ -195,7 +188,7 @@ private slots:
         Rig t;
         t.openCalibration();
         if (!entryName.isEmpty())
-            t.entry(entryName)->setText(typed);
+            t.edit(entryName)->setText(typed);
         t.clickCalibration(buttonFor(letter));
         QCOMPARE(t.messages.shown, QStringList{message});
         QVERIFY(t.port.written.isEmpty());
@@ -269,8 +262,8 @@ private slots:
         QFETCH(int, unread);
         Rig t;
         t.openCalibration();
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
-        t.entry(calAngle)->setText(QStringLiteral("100"));
+        t.edit(calFactor)->setText(QStringLiteral("5000"));
+        t.edit(calAngle)->setText(QStringLiteral("100"));
         const QByteArray sent = frame(QByteArray(1, letter) + (letter == 'F' ? "5000" : letter == 'K' ? "100" : ""));
         t.port.expect(sent, answer);
         QElapsedTimer clock;
@@ -314,7 +307,7 @@ private slots:
         QFETCH(char, letter);
         Rig t;
         t.openCalibration();
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
+        t.edit(calFactor)->setText(QStringLiteral("5000"));
         t.port.failOpen = true;
         t.window->link().choice().setNumber(3);
         t.clickCalibration(buttonFor(letter));
@@ -379,7 +372,7 @@ private slots:
         for (const QString& name : calibrationButtons)
             calibrationBefore.insert(name, colours::buttonColour(t.calibrationControl<QAbstractButton>(name)));
 
-        t.entry(calFactor)->setText(QStringLiteral("5000"));
+        t.edit(calFactor)->setText(QStringLiteral("5000"));
         t.port.expect(frame(QByteArray(1, letter)
                             + (letter == 'F'   ? "5000"
                                : letter == 'K' ? "90"
@@ -439,8 +432,8 @@ private slots:
             Rig t;
             t.openCalibration();
             if (!before.isNull())
-                t.entry(entryName)->setText(before);
-            t.entry(entryName)->setText(typed);
+                t.edit(entryName)->setText(before);
+            t.edit(entryName)->setText(typed);
             QCOMPARE(t.background(entryName), expected);
         }
     }
@@ -449,14 +442,14 @@ private slots:
     {
         Rig t;
         t.openCalibration();
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
-        QCOMPARE(t.entry(calFactor)->text(), QStringLiteral("?"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calFactor)->text(), QStringLiteral("?"));
         // "?" has the value 0, out of range, yet nothing judged it: it keeps its tint.
         QCOMPARE(t.background(calFactor), paleGreen);
         QCOMPARE(t.background(calAngle), lightBlue);
         // A valid value takes the window colour, and the tint does not come back.
-        t.entry(calAngle)->setText(QStringLiteral("120"));
-        t.entry(calAngle)->setText(QStringLiteral("90"));
+        t.edit(calAngle)->setText(QStringLiteral("120"));
+        t.edit(calAngle)->setText(QStringLiteral("90"));
         QCOMPARE(t.background(calAngle), colours::window());
     }
 
@@ -464,8 +457,8 @@ private slots:
     {
         Rig t;
         QPointer<CalibrationWindow> first = t.openCalibration();
-        t.entry(calAngle)->setText(QStringLiteral("7"));
-        t.entry(calFactor)->setText(QStringLiteral("2000"));
+        t.edit(calAngle)->setText(QStringLiteral("7"));
+        t.edit(calFactor)->setText(QStringLiteral("2000"));
         QVERIFY(first->close());
         deleteClosedWindows();
         QVERIFY(!first->isVisible());
@@ -474,8 +467,8 @@ private slots:
         QCOMPARE(second, first.data());
         QVERIFY(second->isVisible());
         QCOMPARE(calibrationWindows().size(), 1);
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
-        QCOMPARE(t.entry(calFactor)->text(), QStringLiteral("?"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calFactor)->text(), QStringLiteral("?"));
         QCOMPARE(t.background(calAngle), lightBlue);
         QCOMPARE(t.background(calFactor), paleGreen);
         // And its commands go out as usual.
@@ -498,7 +491,7 @@ private slots:
         QVERIFY(calibration->isVisible());
 
         // Its exchanges still run on the main window's link, replies and messages included.
-        t.entry(calFactor)->setText(QStringLiteral("3000"));
+        t.edit(calFactor)->setText(QStringLiteral("3000"));
         t.port.expect(frame("F3000"), reply('F', "B"), 20);
         t.clickCalibration(QStringLiteral("write_factor"));
         t.port.expect(frame("C"), reply('C', "R"));
@@ -531,7 +524,7 @@ private slots:
         deleteClosedWindows();
         QVERIFY(!calibration->isVisible());
         t.openCalibration();
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
         QCOMPARE(calibrationWindows().size(), 1);
     }
 
@@ -542,8 +535,8 @@ private slots:
         Rig t;
         t.window->show();
         QPointer<CalibrationWindow> calibration = t.openCalibration();
-        t.entry(calAngle)->setText(QStringLiteral("250"));
-        t.entry(calFactor)->setText(QStringLiteral("500"));
+        t.edit(calAngle)->setText(QStringLiteral("250"));
+        t.edit(calFactor)->setText(QStringLiteral("500"));
         t.port.expect(frame("K250"), reply('K', "R"), 60);
         QTimer::singleShot(20, [&] { calibration->close(); });
         bool reopenedSame = false;
@@ -555,8 +548,8 @@ private slots:
         QVERIFY(calibration);
         QVERIFY(calibration->isVisible());
         QCOMPARE(t.window->calibrationWindow(), calibration.data());
-        QCOMPARE(t.entry(calAngle)->text(), QStringLiteral("90"));
-        QCOMPARE(t.entry(calFactor)->text(), QStringLiteral("?"));
+        QCOMPARE(t.edit(calAngle)->text(), QStringLiteral("90"));
+        QCOMPARE(t.edit(calFactor)->text(), QStringLiteral("?"));
         QCOMPARE(t.background(calAngle), lightBlue);
         QCOMPARE(t.background(calFactor), paleGreen);
 

@@ -9,6 +9,7 @@
 #include "support/recording_dialogs.h"
 #include "support/recording_messages.h"
 #include "support/sim_process.h"
+#include "support/timed_steps.h"
 #include "ui/calibration_window.h"
 #include "ui/colours.h"
 #include "ui/dial_window.h"
@@ -136,6 +137,7 @@ public:
             lines.removeLast();
         return lines;
     }
+    QString lastListed() const { return listing().value(listing().size() - 1); }
 
     // Empty when the window is at rest after an exchange: no exchange running, the port closed,
     // the monitor idle and every command button enabled; otherwise what is wrong.
@@ -198,39 +200,14 @@ QString frameText(const char* body)
     return QStringLiteral("<STX>") + QString::fromLatin1(body) + QStringLiteral("<CR>");
 }
 
-// Runs `step` every few milliseconds while a click handler that does not return at once (the
-// monitor) runs, until the step says it is done. If the monitor still runs when the patience is
-// over, the script stops it itself and says so, so that a fault ends the test instead of hanging it.
-class Script : public QObject {
-public:
-    Script(Rig& rig, std::function<bool()> step) : m_rig(rig), m_step(std::move(step))
-    {
-        m_timer.setInterval(20);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (m_clock.elapsed() > Patience) {
-                m_timer.stop();
-                if (m_rig.text(QStringLiteral("cmd_monitor")) == runningCaption) {
-                    timedOut = true;
-                    m_rig.button(QStringLiteral("cmd_monitor"))->click();
-                }
-                return;
-            }
-            if (!m_done)
-                m_done = m_step();
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-
-    bool timedOut = false;
-
-private:
-    Rig& m_rig;
-    std::function<bool()> m_step;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    bool m_done = false;
-};
+// Steps that run while the monitor does; past the patience they stop it themselves.
+TimedSteps monitorSteps(Rig& rig)
+{
+    return TimedSteps(Patience, [&rig] {
+        if (rig.text(QStringLiteral("cmd_monitor")) == runningCaption)
+            rig.button(QStringLiteral("cmd_monitor"))->click();
+    });
+}
 
 }  // namespace
 
@@ -651,26 +628,21 @@ void EndToEndTest::monitorListsStatusFrames()
     QString captionWhileRunning;
     bool writeEnabledWhileRunning = true;
     bool portOpenWhileRunning = false;
-    bool sSent = false;
-    Script script(rig, [&] {
-        const QStringList lines = rig.listing();
-        if (!sSent) {
-            if (lines.size() < 5 || rig.window->exchangeLock().busy())
+    TimedSteps steps = monitorSteps(rig);
+    steps
+        .until([&] {
+            if (rig.listing().size() < 5 || rig.window->exchangeLock().busy())
                 return false;  // a frame is being read: a click now would be refused
             captionWhileRunning = rig.text(QStringLiteral("cmd_monitor"));
             writeEnabledWhileRunning = rig.window->isEnabled(Field::write_mode);
             portOpenWhileRunning = rig.port.isOpen();
-            sSent = rig.click(QStringLiteral("command_s"));
-            return false;
-        }
-        if (lines.isEmpty() || !lines.last().endsWith(QLatin1String(": <h|A,S,R|r>")))
-            return false;
-        rig.button(QStringLiteral("cmd_monitor"))->click();
-        return true;
-    });
+            return rig.click(QStringLiteral("command_s"));
+        })
+        .when([&] { return rig.lastListed().endsWith(QLatin1String(": <h|A,S,R|r>")); },
+              [&] { rig.button(QStringLiteral("cmd_monitor"))->click(); });
     QVERIFY(rig.click(QStringLiteral("cmd_monitor")));  // returns when monitoring has ended
 
-    QVERIFY2(!script.timedOut, qPrintable(rig.listing().join(QLatin1Char('|'))));
+    QVERIFY2(!steps.timedOut, qPrintable(rig.listing().join(QLatin1Char('|'))));
     QCOMPARE(captionWhileRunning, runningCaption);
     QVERIFY(!writeEnabledWhileRunning);
     QVERIFY(portOpenWhileRunning);
@@ -714,16 +686,13 @@ void EndToEndTest::dialFollowsGotoWhileMonitoring()
 
     auto* frames = rig.window->findChild<QLabel*>(QStringLiteral("status_monitor"));
     QVERIFY(frames);
-    bool executed = false;
     QList<DialReading> seen;
     QString framesWhileRunning;
-    Script script(rig, [&] {
-        if (!executed) {
-            if (rig.listing().size() < 2 || rig.window->exchangeLock().busy())
-                return false;
-            executed = rig.click(QStringLiteral("execute"));
-            return false;
-        }
+    TimedSteps steps = monitorSteps(rig);
+    steps.until([&] {
+        return rig.listing().size() >= 2 && !rig.window->exchangeLock().busy() && rig.click(QStringLiteral("execute"));
+    });
+    steps.until([&] {
         const DialReading& now = dial->reading();
         if (seen.isEmpty() || seen.last().position != now.position || seen.last().state != now.state
             || seen.last().target != now.target)
@@ -736,7 +705,7 @@ void EndToEndTest::dialFollowsGotoWhileMonitoring()
     });
     QVERIFY(rig.click(QStringLiteral("cmd_monitor")));  // returns when monitoring has ended
 
-    QVERIFY2(!script.timedOut, "the dial did not reach 150 and ready; the test stopped the monitor");
+    QVERIFY2(!steps.timedOut, "the dial did not reach 150 and ready; the test stopped the monitor");
     QCOMPARE(rig.messages.shown, QStringList());
     QVERIFY(rig.sim->received().contains(frameText("AG150")));
     // On the way: busy, the target shown, the needle between the start and the target, never back.
@@ -939,32 +908,28 @@ void EndToEndTest::simulatorKilledWhileMonitoring()
     // The box's status frames are stopped first (with "cmd S", which only sends while the monitor
     // runs), so that the line is quiet when the box goes: the monitor is then waiting for a header,
     // a wait without a time limit that only the lost line can end.
-    bool sSent = false;
     bool killed = false;
     QElapsedTimer sinceKill;
-    Script script(rig, [&] {
-        const QStringList lines = rig.listing();
-        if (!sSent) {
-            if (lines.size() >= 2 && !rig.window->exchangeLock().busy())
-                sSent = rig.click(QStringLiteral("command_s"));
-            return false;
-        }
-        if (lines.isEmpty() || !lines.last().endsWith(QLatin1String(": <h|A,S,R|r>")))
-            return false;
-        rig.sim->kill();
-        // Switched off, the box leaves its port link behind, pointing at a device that is gone and
-        // whose number another line may soon take: the link is pointed at nothing instead.
-        QFile::remove(rig.sim->linkPath());
-        QFile::link(rig.config.filePath(QStringLiteral("no-such-device")), rig.sim->linkPath());
-        killed = true;
-        sinceKill.start();
-        return true;
+    TimedSteps steps = monitorSteps(rig);
+    steps.until([&] {
+        return rig.listing().size() >= 2 && !rig.window->exchangeLock().busy()
+               && rig.click(QStringLiteral("command_s"));
     });
+    steps.when([&] { return rig.lastListed().endsWith(QLatin1String(": <h|A,S,R|r>")); },
+               [&] {
+                   rig.sim->kill();
+                   // Switched off, the box leaves its port link behind, pointing at a device that is gone and
+                   // whose number another line may soon take: the link is pointed at nothing instead.
+                   QFile::remove(rig.sim->linkPath());
+                   QFile::link(rig.config.filePath(QStringLiteral("no-such-device")), rig.sim->linkPath());
+                   killed = true;
+                   sinceKill.start();
+               });
     QVERIFY(rig.click(QStringLiteral("cmd_monitor")));  // returns when monitoring has ended
     const qint64 ended = killed ? sinceKill.elapsed() : -1;
 
     QVERIFY(killed);
-    QVERIFY2(!script.timedOut, "the monitor did not notice the lost line; it was stopped by the test");
+    QVERIFY2(!steps.timedOut, "the monitor did not notice the lost line; it was stopped by the test");
     QVERIFY2(ended < Patience, qPrintable(QString::number(ended)));
     QCOMPARE(rig.text(QStringLiteral("cmd_monitor")), idleCaption);
     // The closing S exchange finds no device.

@@ -8,7 +8,6 @@
 #include "support/test_window.h"
 #include "support/sample_blocks.h"
 #include "ui/dial_window.h"
-#include "ui/colours.h"
 #include "ui/file_menu.h"
 #include "ui/port_menu.h"
 
@@ -33,17 +32,8 @@
 
 namespace {
 
-const QByteArray factoryData = exampleBlock;
 const QStringList factoryBlock =
     QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(QLatin1Char(','));
-
-// The factory block with field `number` (1 to 19) replaced.
-QByteArray blockWith(int number, const QByteArray& text)
-{
-    QList<QByteArray> fields = factoryData.split(',');
-    fields[number - 1] = text;
-    return fields.join(',');
-}
 
 const QStringList checkedEntries{"offset_write", "pwm_min_duty", "lower_limit", "upper_limit"};
 
@@ -71,14 +61,9 @@ struct Rig : TestWindow {
     // What the set panel holds and how its four checked entries are coloured.
     QStringList panel() const
     {
-        QStringList state;
-        for (const SetPanelEntry& entry : setPanelEntries)
-            state << fieldName(entry.field) + QLatin1Char('=')
-                         + (entry.text ? window->text(entry.field) : QString::number(window->isChecked(entry.field)));
+        QStringList state = setPanel();
         for (const QString& entry : checkedEntries)
-            state << entry + QStringLiteral("@bg=")
-                         + (colours::background(edit(entry)) == colours::invalidRed ? QStringLiteral("red")
-                                                                                    : QStringLiteral("window"));
+            state << entry + QStringLiteral("@bg=") + backgroundName(entry);
         return state;
     }
 
@@ -325,7 +310,7 @@ void ParameterFilesTest::saveWritesPanelAndLastReading()
         rig.click(QStringLiteral("command_v"));
     }
     if (parametersRead)
-        rig.read(factoryData);
+        rig.read(exampleBlock);
     rig.set({"ramp= 12 ", "offset_write=???", "mot_check=1"});
     const qsizetype sent = rig.port.written.size();
 
@@ -387,10 +372,10 @@ void ParameterFilesTest::listingSavedAsShown()
 void ParameterFilesTest::historyKeepsChangedConfigurationsOnly()
 {
     Rig rig;
-    rig.read(factoryData);
-    rig.read(blockWith(1, "00200"));  // the rotor moved: the same configuration
-    rig.read(blockWith(5, "00450"));  // the upper limit changed
-    rig.read(blockWith(5, "00450"));
+    rig.read(exampleBlock);
+    rig.read(exampleBlockWith(1, "00200"));  // the rotor moved: the same configuration
+    rig.read(exampleBlockWith(5, "00450"));  // the upper limit changed
+    rig.read(exampleBlockWith(5, "00450"));
     QCOMPARE(rig.messages.shown, QStringList());
 
     const QStringList kept = rig.files->history().files();
@@ -440,8 +425,8 @@ void ParameterFilesTest::historyFailureToldOnceReadGoesOn()
     Rig rig;
     // A file where the folder should be.
     QVERIFY(writeFile(rig.files->history().folder(), "in the way"));
-    rig.read(factoryData);
-    rig.read(blockWith(4, "00010"));
+    rig.read(exampleBlock);
+    rig.read(exampleBlockWith(4, "00010"));
     QCOMPARE(rig.messages.shown.size(), 1);
     QVERIFY2(rig.messages.shown.first().startsWith(
                  QStringLiteral("The parameters just read could not be kept in the reading history (%1): ")
@@ -723,11 +708,11 @@ void ParameterFilesTest::fileNamedAtStartLoadsAfterStartUp()
     QFETCH(QByteArray, wire);
     QFETCH(QStringList, shown);
     Rig rig;
-    QVERIFY(writeFile(rig.window->link().choice().settingsPath(), " 1 \r\n"));
+    QVERIFY(rig.writeSettings(" 1 \r\n"));
     if (boxAnswers) {
         rig.port.expect(frame("S"), reply('S', "R"));
         rig.port.expect(frame("V"), reply('V', "00322"));
-        rig.port.expect(frame("L"), reply('L', factoryData));
+        rig.port.expect(frame("L"), reply('L', exampleBlock));
     }
     // A file that differs from the block in every text entry and check box.
     ParameterFile file;

@@ -7,14 +7,11 @@
 #include "support/sample_blocks.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QtTest>
 
 namespace {
-
-const QByteArray exampleData = exampleBlock;
 
 QString describe(const QWidget* w) { return w ? w->objectName() : QStringLiteral("<none>"); }
 
@@ -39,12 +36,12 @@ private slots:
         QTest::newRow("STOP!") << "fast_stop" << QList<QByteArray>{frame("G999")} << QList<QByteArray>{reply('G', "R")}
                                << false << "???";
         QTest::newRow("cmd L, the whole group greyed") << "read_info" << QList<QByteArray>{frame("L")}
-                                                       << QList<QByteArray>{reply('L', exampleData)} << false << "???";
+                                                       << QList<QByteArray>{reply('L', exampleBlock)} << false << "???";
         QTest::newRow("Execute, the whole group greyed")
             << "execute" << QList<QByteArray>{frame("G123")} << QList<QByteArray>{reply('G', "R")} << false << "???";
         QTest::newRow("start-up, the form off")
             << "command_qm" << QList<QByteArray>{frame("S"), frame("V"), frame("L")}
-            << QList<QByteArray>{reply('S', "R"), reply('V', "00322"), reply('L', exampleData)} << true << "49";
+            << QList<QByteArray>{reply('S', "R"), reply('V', "00322"), reply('L', exampleBlock)} << true << "49";
     }
     void focusStaysWhereTheOperatorLeftIt()
     {
@@ -58,9 +55,7 @@ private slots:
         bool typed = false;
         TestWindow t;
         t.window->setText(Field::go_to_angle, QStringLiteral("123"));
-        QFile settings(t.window->link().choice().settingsPath());
-        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 1 \r\n") == 5);
-        settings.close();
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         t.window->show();
         QVERIFY(QTest::qWaitForWindowActive(t.window.get()));
         QWidget* owner = t.find(control);

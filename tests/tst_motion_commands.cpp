@@ -3,57 +3,36 @@
 // check, the fast and the soft stop, the button groups around them, and how a stop clicked during
 // another exchange is kept out of that exchange. (The commands while the monitor runs: tst_exchange.)
 
-#include "support/watched_window.h"
+#include "support/test_window.h"
 #include "support/sample_blocks.h"
 #include "ui/colours.h"
 #include "ui/refused_click.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QToolTip>
 #include <QtTest>
 
 namespace {
-
-// The main window on the watched port, with the colours of its controls at hand.
-struct Rig : WatchedWindow {
-    using WatchedWindow::WatchedWindow;
-
-    QColor colour(const QString& buttonName) const { return colours::buttonColour(button(buttonName)); }
-    QColor background(const QString& field) const { return colours::background(window->findChild<QWidget*>(field)); }
-    QString statusBar() const { return window->findChild<QLabel*>(QStringLiteral("status_exchange"))->text(); }
-};
 
 const QString angle = QStringLiteral("go_to_angle");
 const QString replay = QStringLiteral("goto_replay");
 const QString replayAtStart = QStringLiteral("????????");
 const QString returnInvalid = QStringLiteral("<Return> invalid, received ASC:");
 
-const QStringList commandGroup{
-    QStringLiteral("write_mode"),  QStringLiteral("read_info"), QStringLiteral("execute"),
-    QStringLiteral("cmd_monitor"), QStringLiteral("fast_stop"), QStringLiteral("soft_stop"),
-    QStringLiteral("command_s"),
-};
-const QStringList outsideTheGroup{
-    QStringLiteral("command_c"), QStringLiteral("command_qm"), QStringLiteral("command_v"),
-    QStringLiteral("calib"),     QStringLiteral("clr_reply"),  QStringLiteral("set_default"),
-};
+const QStringList& commandGroup = TestWindow::commandGroup;
+const QStringList& outsideTheGroup = TestWindow::otherButtons;
 const QColor stopOrange{255, 192, 128};
 
 // The command group as ENABLE_BUTTONS leaves it while the monitor is idle.
-void verifyGroupEnabled(const Rig& t)
+void verifyGroupEnabled(const TestWindow& t)
 {
-    for (const QString& name : commandGroup)
-        QVERIFY2(t.button(name)->isEnabled(), qPrintable(name));
+    QCOMPARE(t.disabled(commandGroup), QStringList());
     for (const char* name : {"write_mode", "read_info", "execute", "cmd_monitor"})
         QCOMPARE(t.colour(QString::fromLatin1(name)), QColor(128, 255, 128));
     QCOMPARE(t.colour(QStringLiteral("fast_stop")), stopOrange);
     QCOMPARE(t.colour(QStringLiteral("soft_stop")), stopOrange);
     QCOMPARE(t.colour(QStringLiteral("command_s")), QColor(192, 192, 255));
 }
-
-// A complete, valid parameter block for the L reply.
-const QByteArray parameterBlock = exampleBlock;
 
 }  // namespace
 
@@ -84,7 +63,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QByteArray, sent);
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(typed);
         t.port.expect(sent, reply('G', "R"));
         t.click(QStringLiteral("execute"));
@@ -98,7 +77,7 @@ private slots:
     // The initial "?" keeps its start-up look until Execute refuses it.
     void gotoRefusesTheInitialText()
     {
-        Rig t;
+        TestWindow t;
         QCOMPARE(t.edit(angle)->text(), QStringLiteral("?"));
         QCOMPARE(t.background(angle), colours::window());
         t.click(QStringLiteral("execute"));
@@ -120,7 +99,7 @@ private slots:
     void gotoOutOfRangeSendsNothing()
     {
         QFETCH(QString, typed);
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("45"));
         t.edit(angle)->setText(typed);
         QCOMPARE(t.background(angle), colours::invalidRed);
@@ -158,7 +137,7 @@ private slots:
         const QColor expected = valid ? colours::window() : colours::invalidRed;
         // From either state to the one the text deserves.
         for (const QString& before : {QStringLiteral("500"), QStringLiteral("10")}) {
-            Rig t;
+            TestWindow t;
             t.edit(angle)->setText(before);
             t.edit(angle)->setText(typed);
             QCOMPARE(t.background(angle), expected);
@@ -240,7 +219,7 @@ private slots:
         QFETCH(bool, redAfter);
         QFETCH(QStringList, messages);
         QFETCH(int, unread);
-        Rig t;
+        TestWindow t;
         t.window->setBackground(Field::goto_replay, redBefore ? Colour::InvalidRed : Colour::Window);
         t.edit(angle)->setText(QStringLiteral("180"));
         t.port.expect(frame("G180"), answer);
@@ -259,7 +238,7 @@ private slots:
     // after a reply period spent waiting for a character that never comes.
     void refusalEndingInCrDoesNotWait()
     {
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("180"));
         t.port.expect(frame("G180"), reply('G', "E"));
         QElapsedTimer clock;
@@ -274,7 +253,7 @@ private slots:
 
     void gotoTimeout()
     {
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("90"));
         t.port.expect(frame("G90"), "A,G,R\r");  // no header ever comes
         QElapsedTimer clock;
@@ -303,7 +282,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QByteArray, sent);
         const int period = 400;
-        Rig t(period);
+        TestWindow t(period);
         t.edit(angle)->setText(QStringLiteral("5"));
         t.port.expect(sent, "\x02", period / 2);
         t.port.arrive("A,G,R\r", period * 5 / 4);
@@ -315,7 +294,7 @@ private slots:
 
     void gotoSwitchesTheCommandGroupOff()
     {
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("10"));
         t.port.expect(frame("G10"), reply('G', "R"), 60);
         QStringList onWhileWaiting;
@@ -362,7 +341,7 @@ private slots:
     {
         QFETCH(QByteArray, firstAnswer);
         QFETCH(QString, firstMessage);
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("200"));
         t.port.expect(frame("G200"), firstAnswer);
         t.click(QStringLiteral("execute"));
@@ -426,7 +405,7 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(QByteArray, answer);
         QFETCH(QStringList, messages);
-        Rig t;
+        TestWindow t;
         t.port.expect(frame("G" + data), answer);
         QElapsedTimer clock;
         clock.start();
@@ -454,7 +433,7 @@ private slots:
     {
         QFETCH(QString, button);
         QFETCH(QByteArray, sent);
-        Rig t;
+        TestWindow t;
         t.port.expect(sent, reply('G', "R"), 60);
         bool checked = false;
         bool ownOff = false;
@@ -497,7 +476,7 @@ private slots:
     void portFailureSendsNothing()
     {
         QFETCH(QString, button);
-        Rig t;
+        TestWindow t;
         t.port.failOpen = true;
         t.window->link().choice().setNumber(4);
         t.edit(angle)->setText(QStringLiteral("100"));
@@ -524,7 +503,7 @@ private slots:
     void escapeStopsTheRotor()
     {
         QFETCH(QString, window);
-        Rig t;
+        TestWindow t;
         t.port.expect(frame("G999"), reply('G', "R"));
         t.window->show();
         QWidget* target = t.edit(angle);
@@ -560,8 +539,8 @@ private slots:
     {
         QFETCH(QString, button);
         QFETCH(QByteArray, stop);
-        Rig t;
-        t.port.expect(frame("L"), reply('L', parameterBlock), 80);
+        TestWindow t;
+        t.port.expect(frame("L"), reply('L', exampleBlock), 80);
         if (!stop.isEmpty())
             t.port.expect(stop, reply('G', "R"), 100);
         bool refusalShown = false;
@@ -592,7 +571,7 @@ private slots:
         QTest::addColumn<QByteArray>("after");   // the rest, sent by the box after the stop's reply or before it
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("shows");
-        const QByteArray block = reply('L', parameterBlock);
+        const QByteArray block = reply('L', exampleBlock);
         const struct {
             const char* name;
             const char* command;
@@ -627,7 +606,7 @@ private slots:
         QFETCH(QByteArray, after);
         QFETCH(QString, field);
         QFETCH(QString, shows);
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("10"));
         t.port.expect(sent, before);
         t.port.expect(frame("G999"), after, 20);
@@ -670,7 +649,7 @@ private slots:
         QFETCH(QByteArray, sent);
         QFETCH(QByteArray, onStop);
         QFETCH(QStringList, shown);
-        Rig t;
+        TestWindow t;
         t.edit(angle)->setText(QStringLiteral("10"));
         t.port.expect(sent, {}, -1);
         t.port.expect(frame("G999"), onStop, onStop.isEmpty() ? -1 : 0);

@@ -4,7 +4,7 @@
 // without a message) leaving the later fields as they were, the buttons around the read, and the
 // set panel left alone outside start-up. (The read while the monitor runs: tst_exchange.)
 
-#include "support/watched_window.h"
+#include "support/test_window.h"
 #include "support/sample_blocks.h"
 #include "ui/colours.h"
 
@@ -12,9 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-// The example block: 19 fields in wire order.
-const QByteArray exampleData = exampleBlock;
 
 // A field of the read panel, the number of the block field that fills it and what the example
 // block shows there.
@@ -49,15 +46,7 @@ QString name(const ReadField& f) { return QString::fromLatin1(f.name); }
 QString shown(const ReadField& f) { return QString::fromUtf8(f.shown); }
 
 // Fields `from` to `to` (1-based) of the example block, joined by their separators.
-QByteArray fields(int from, int to) { return exampleData.split(',').mid(from - 1, to - from + 1).join(','); }
-
-// The example block with field `number` replaced.
-QByteArray exampleWith(int number, const QByteArray& text)
-{
-    QList<QByteArray> list = exampleData.split(',');
-    list[number - 1] = text;
-    return list.join(',');
-}
+QByteArray fields(int from, int to) { return exampleBlock.split(',').mid(from - 1, to - from + 1).join(','); }
 
 const QByteArray envelopeL = "\x02"
                              "A,L,";
@@ -70,21 +59,6 @@ QStringList readPanelTexts(const TestWindow& t)
         texts << t.edit(name(f))->text();
     return texts;
 }
-
-// Everything the set panel holds: entry texts, check boxes and stop options.
-QStringList setPanelState(const TestWindow& t)
-{
-    QStringList state;
-    for (const char* entry : {"pwm_period", "pwm_max_duty", "pwm_min_duty", "ramp", "lower_limit", "upper_limit",
-                              "inv_delay", "pres_delay", "rot_timeout", "offset_write", "check_angle_write"})
-        state << t.edit(QString::fromLatin1(entry))->text();
-    for (const char* box : {"pwm_on", "optimize", "mot_check", "south_stop", "north_stop"})
-        state << QString::number(t.button(QString::fromLatin1(box))->isChecked());
-    return state;
-}
-
-const char* const commandGroup[] = {"write_mode", "read_info", "execute",  "cmd_monitor",
-                                    "fast_stop",  "soft_stop", "command_s"};
 
 // For each block field, the index in the reply of the last byte that must have been taken before
 // the window may show it: the field's last character, or for field 9 the separator after it.
@@ -135,7 +109,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, expected);
         TestWindow t;
-        t.port.expect(frame("L"), envelopeL + exampleData + '\r');
+        t.port.expect(frame("L"), envelopeL + exampleBlock + '\r');
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.port.written, QByteArray("\x02"
                                             "AL\r"));
@@ -151,9 +125,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<int>("gapMs");
-        QTest::newRow("example at once") << exampleData << -1;
-        QTest::newRow("example byte by byte") << exampleData << 2;
-        const QByteArray negatives = exampleWith(4, "-00010").replace("00123", "-00005");
+        QTest::newRow("example at once") << exampleBlock << -1;
+        QTest::newRow("example byte by byte") << exampleBlock << 2;
+        const QByteArray negatives = exampleBlockWith(4, "-00010").replace("00123", "-00005");
         QTest::newRow("negative fields at once") << negatives << -1;
         QTest::newRow("negative fields byte by byte") << negatives << 2;
     }
@@ -162,7 +136,7 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(int, gapMs);
         const QByteArray replyBytes = envelopeL + data + '\r';
-        WatchedWindow t;
+        TestWindow t;
         QStringList initial;
         for (const ReadField& f : readPanel)
             initial << t.window->text(fieldNamed(name(f)).value());
@@ -215,7 +189,7 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<int>("shownThrough");
 
-        const QByteArray example = envelopeL + exampleData + '\r';
+        const QByteArray example = envelopeL + exampleBlock + '\r';
         QTest::newRow("no reply") << QByteArray() << QStringList{"cmd L: communication timeout on <header>"} << 0;
         QTest::newRow("no STX") << QByteArray(example).remove(0, 1)
                                 << QStringList{"cmd L: communication timeout on <header>"} << 0;
@@ -240,11 +214,11 @@ private slots:
                                                          << QStringList{"Separator invalid, received:."} << 8;
         QTest::newRow("separator after field 18") << envelopeL + fields(1, 18) + ':' + fields(19, 19) + '\r'
                                                   << QStringList{"Separator invalid, received::"} << 18;
-        QTest::newRow("state letter X") << envelopeL + exampleWith(2, "X") + '\r' << QStringList{} << 1;
-        QTest::newRow("state letter lower case") << envelopeL + exampleWith(2, "r") + '\r' << QStringList{} << 1;
+        QTest::newRow("state letter X") << envelopeL + exampleBlockWith(2, "X") + '\r' << QStringList{} << 1;
+        QTest::newRow("state letter lower case") << envelopeL + exampleBlockWith(2, "r") + '\r' << QStringList{} << 1;
         QTest::newRow("state letter missing") << envelopeL + fields(1, 1) + ',' << QStringList{} << 1;
-        QTest::newRow("stop mode 3") << envelopeL + exampleWith(3, "00003") + '\r' << QStringList{} << 2;
-        QTest::newRow("stop mode 10") << envelopeL + exampleWith(3, "00010") + '\r' << QStringList{} << 2;
+        QTest::newRow("stop mode 3") << envelopeL + exampleBlockWith(3, "00003") + '\r' << QStringList{} << 2;
+        QTest::newRow("stop mode 10") << envelopeL + exampleBlockWith(3, "00010") + '\r' << QStringList{} << 2;
         QTest::newRow("field 1 short") << envelopeL + "0012" << QStringList{"GET_NUM05NT() Communication timeout!"}
                                        << 0;
         QTest::newRow("field 3 short") << envelopeL + fields(1, 2) + ",001"
@@ -255,12 +229,12 @@ private slots:
             << envelopeL + fields(1, 4) + ",-0050" << QStringList{"GET_NUM05NT() Communication timeout!"} << 4;
         QTest::newRow("field 19 short") << envelopeL + fields(1, 18) + ",0100"
                                         << QStringList{"GET_NUM05NT() Communication timeout!"} << 18;
-        QTest::newRow("terminator N") << envelopeL + exampleData + 'N'
+        QTest::newRow("terminator N") << envelopeL + exampleBlock + 'N'
                                       << QStringList{"<Return> invalid, received ASC:78"} << 19;
-        QTest::newRow("terminator LF") << envelopeL + exampleData + '\n'
+        QTest::newRow("terminator LF") << envelopeL + exampleBlock + '\n'
                                        << QStringList{"<Return> invalid, received ASC:10"} << 19;
         QTest::newRow("terminator missing")
-            << envelopeL + exampleData << QStringList{"<Return> invalid, received ASC:"} << 19;
+            << envelopeL + exampleBlock << QStringList{"<Return> invalid, received ASC:"} << 19;
     }
     void readEndingEarly()
     {
@@ -269,7 +243,7 @@ private slots:
         QFETCH(int, shownThrough);
         TestWindow t;
         const QStringList before = readPanelTexts(t);
-        const QStringList setPanel = setPanelState(t);
+        const QStringList setPanel = t.setPanel();
         t.port.expect(frame("L"), answer);
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, messages);
@@ -277,13 +251,12 @@ private slots:
             const ReadField& f = readPanel[k];
             QCOMPARE(t.edit(name(f))->text(), f.number <= shownThrough ? shown(f) : before[k]);
         }
-        QCOMPARE(setPanelState(t), setPanel);
+        QCOMPARE(t.setPanel(), setPanel);
         // The read ends in order whatever failed.
         QCOMPARE(t.port.written, frame("L"));
         QVERIFY(!t.port.isOpen());
         QVERIFY(!t.window->link().timerArmed());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
     }
 
     void stateLetter_data()
@@ -302,8 +275,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, red);
         TestWindow t;
-        t.port.expect(frame("L"), envelopeL + exampleWith(2, before) + '\r');
-        t.port.expect(frame("L"), envelopeL + exampleWith(2, letter) + '\r');
+        t.port.expect(frame("L"), envelopeL + exampleBlockWith(2, before) + '\r');
+        t.port.expect(frame("L"), envelopeL + exampleBlockWith(2, letter) + '\r');
         t.click(QStringLiteral("read_info"));
         t.click(QStringLiteral("read_info"));
         QLineEdit* status = t.edit(QStringLiteral("cbox_status"));
@@ -331,8 +304,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, red);
         TestWindow t;
-        t.port.expect(frame("L"), envelopeL + exampleWith(18, before) + '\r');
-        t.port.expect(frame("L"), envelopeL + exampleWith(18, dipsw) + '\r');
+        t.port.expect(frame("L"), envelopeL + exampleBlockWith(18, before) + '\r');
+        t.port.expect(frame("L"), envelopeL + exampleBlockWith(18, dipsw) + '\r');
         t.click(QStringLiteral("read_info"));
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.edit(QStringLiteral("dipsw"))->text(), text);
@@ -350,24 +323,23 @@ private slots:
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, QStringList{QStringLiteral("ERROR OPENING COM PORT # 4")});
         QVERIFY(t.port.written.isEmpty());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
     }
 
     // Outside start-up the read never touches the set panel, whatever the block holds.
     void setPanelUntouchedOutsideStartUp()
     {
         TestWindow t;
-        const QStringList before = setPanelState(t);
+        const QStringList before = t.setPanel();
         t.port.expect(frame("L"), reply('L', "-00005,B,00000,00010,00450,01220,00000,00049,00012,00015,00012,00000,"
                                              "00610,65531,00001,00005,36585,00001,01234"));
-        t.port.expect(frame("L"), reply('L', "00000,R,00002" + exampleData.mid(13)));
+        t.port.expect(frame("L"), reply('L', "00000,R,00002" + exampleBlock.mid(13)));
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.edit(QStringLiteral("offset_read"))->text(), QStringLiteral("-5°"));
-        QCOMPARE(setPanelState(t), before);
+        QCOMPARE(t.setPanel(), before);
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.edit(QStringLiteral("mode_msg"))->text(), QStringLiteral("Absolute"));
-        QCOMPARE(setPanelState(t), before);
+        QCOMPARE(t.setPanel(), before);
         QCOMPARE(t.messages.shown, QStringList());
     }
 
@@ -376,23 +348,22 @@ private slots:
     void buttonsAroundTheRead()
     {
         TestWindow t;
-        t.port.expect(frame("L"), envelopeL + exampleData + '\r', 60);
+        t.port.expect(frame("L"), envelopeL + exampleBlock + '\r', 60);
         QMap<QString, bool> enabledDuring;
         QMap<QString, QColor> colourDuring;
         QTimer::singleShot(20, [&] {
-            for (const char* b : commandGroup) {
-                enabledDuring[QString::fromLatin1(b)] = t.button(QString::fromLatin1(b))->isEnabled();
-                colourDuring[QString::fromLatin1(b)] = colours::buttonColour(t.button(QString::fromLatin1(b)));
+            for (const QString& b : TestWindow::commandGroup) {
+                enabledDuring[b] = t.button(b)->isEnabled();
+                colourDuring[b] = colours::buttonColour(t.button(b));
             }
         });
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.messages.shown, QStringList());
         QCOMPARE(enabledDuring.size(), 7);
-        for (const char* b : commandGroup) {
-            const QString n = QString::fromLatin1(b);
-            const bool stop = n == QLatin1String("fast_stop") || n == QLatin1String("soft_stop");
-            QVERIFY2(enabledDuring[n] == stop, b);
-            QVERIFY2(colourDuring[n] == colours::buttonFace(), b);
+        for (const QString& b : TestWindow::commandGroup) {
+            const bool stop = b == QLatin1String("fast_stop") || b == QLatin1String("soft_stop");
+            QVERIFY2(enabledDuring[b] == stop, qPrintable(b));
+            QVERIFY2(colourDuring[b] == colours::buttonFace(), qPrintable(b));
         }
         const QColor lightGreen(128, 255, 128);
         const QMap<QString, QColor> after{

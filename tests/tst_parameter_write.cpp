@@ -5,7 +5,7 @@
 // (which the write no longer looks at).
 
 #include "protocol/set_panel_entries.h"
-#include "support/watched_window.h"
+#include "support/test_window.h"
 #include "support/sample_blocks.h"
 #include "ui/colours.h"
 #include "ui/monitor.h"
@@ -25,11 +25,8 @@ const QList<QByteArray> exampleLines{"1",  "0", "500",  "1829", "1", "30", "0", 
 const QByteArray acceptW = "\x02"
                            "A,W,R\rN";
 
-const char* const commandGroup[] = {"write_mode", "read_info", "execute",  "cmd_monitor",
-                                    "fast_stop",  "soft_stop", "command_s"};
-
-// The main window on the watched port, with the two clicks that answer a question.
-struct Window : WatchedWindow {
+// The main window with the two clicks that answer a question.
+struct Window : TestWindow {
     // Fills the set panel with Set Default, answering Yes.
     void setDefaults()
     {
@@ -81,8 +78,8 @@ private slots:
         t.port.onWrite = [&](const QByteArray& bytes) {
             takenAtWrite << t.port.taken;
             if (bytes == "1829\r" && enabledDuring.isEmpty())
-                for (const char* b : commandGroup)
-                    enabledDuring[QString::fromLatin1(b)] = t.button(QString::fromLatin1(b))->isEnabled();
+                for (const QString& b : TestWindow::commandGroup)
+                    enabledDuring[b] = t.button(b)->isEnabled();
         };
         t.write();
 
@@ -109,13 +106,12 @@ private slots:
         QCOMPARE(t.port.taken, qsizetype(7 + 8 + 15));
 
         // During the dialogue the group is off except the two stops.
-        for (const char* b : commandGroup) {
-            const QString n = QString::fromLatin1(b);
-            QVERIFY2(enabledDuring[n] == (n == QLatin1String("fast_stop") || n == QLatin1String("soft_stop")), b);
+        for (const QString& b : TestWindow::commandGroup) {
+            QVERIFY2(enabledDuring[b] == (b == QLatin1String("fast_stop") || b == QLatin1String("soft_stop")),
+                     qPrintable(b));
         }
         QVERIFY(!t.port.isOpen());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
         QCOMPARE(colours::buttonColour(t.button(QStringLiteral("write_mode"))), QColor(128, 255, 128));
     }
 
@@ -269,8 +265,7 @@ private slots:
         // The write ends in order whatever failed.
         QVERIFY(!t.port.isOpen());
         QVERIFY(!t.window->link().timerArmed());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
     }
 
     // After a failed S the box's state is unknown, and a late answer to S would be read as W's:
@@ -309,8 +304,7 @@ private slots:
         // The S exchange's message, then the write's; nothing is sent.
         QCOMPARE(t.messages.shown, (QStringList{"ERROR OPENING COM PORT # 2", "Nothing was written to the CBOX."}));
         QVERIFY(t.port.written.isEmpty());
-        for (const char* b : commandGroup)
-            QVERIFY2(t.button(QString::fromLatin1(b))->isEnabled(), b);
+        QCOMPARE(t.disabled(TestWindow::commandGroup), QStringList());
     }
 
     void monitorRunningRefusesTheWrite()
@@ -337,9 +331,9 @@ private slots:
         t.edit(QStringLiteral("inv_delay"))->setText(QStringLiteral(" 3 "));
         QList<bool> enabled;
         QList<QColor> colour;
-        for (const char* b : commandGroup) {
-            enabled << t.button(QString::fromLatin1(b))->isEnabled();
-            colour << colours::buttonColour(t.button(QString::fromLatin1(b)));
+        for (const QString& b : TestWindow::commandGroup) {
+            enabled << t.button(b)->isEnabled();
+            colour << colours::buttonColour(t.button(b));
         }
         t.write(false);
         QCOMPARE(t.messages.questions.last(), writeQuestion);
@@ -347,10 +341,10 @@ private slots:
         QVERIFY(t.port.written.isEmpty());
         QCOMPARE(t.port.opens, 0);
         QCOMPARE(t.edit(QStringLiteral("inv_delay"))->text(), QStringLiteral(" 3 "));
-        for (qsizetype i = 0; i < qsizetype(std::size(commandGroup)); ++i) {
-            QVERIFY2(t.button(QString::fromLatin1(commandGroup[i]))->isEnabled() == enabled[i], commandGroup[i]);
-            QVERIFY2(colours::buttonColour(t.button(QString::fromLatin1(commandGroup[i]))) == colour[i],
-                     commandGroup[i]);
+        for (qsizetype i = 0; i < TestWindow::commandGroup.size(); ++i) {
+            const QString& b = TestWindow::commandGroup[i];
+            QVERIFY2(t.button(b)->isEnabled() == enabled[i], qPrintable(b));
+            QVERIFY2(colours::buttonColour(t.button(b)) == colour[i], qPrintable(b));
         }
     }
 
@@ -506,9 +500,9 @@ private slots:
             t.edit(edits.at(i))->setText(edits.at(i + 1));
         QMap<QString, bool> enabledBefore;
         QMap<QString, QColor> colourBefore;
-        for (const char* b : commandGroup) {
-            enabledBefore[QString::fromLatin1(b)] = t.button(QString::fromLatin1(b))->isEnabled();
-            colourBefore[QString::fromLatin1(b)] = colours::buttonColour(t.button(QString::fromLatin1(b)));
+        for (const QString& b : TestWindow::commandGroup) {
+            enabledBefore[b] = t.button(b)->isEnabled();
+            colourBefore[b] = colours::buttonColour(t.button(b));
         }
         const qsizetype questionsBefore = t.messages.questions.size();
 
@@ -516,9 +510,9 @@ private slots:
 
         QVERIFY(t.port.writes.isEmpty());
         QCOMPARE(t.port.opens, 0);
-        for (const char* b : commandGroup) {
-            QCOMPARE(t.button(QString::fromLatin1(b))->isEnabled(), enabledBefore[QString::fromLatin1(b)]);
-            QCOMPARE(colours::buttonColour(t.button(QString::fromLatin1(b))), colourBefore[QString::fromLatin1(b)]);
+        for (const QString& b : TestWindow::commandGroup) {
+            QCOMPARE(t.button(b)->isEnabled(), enabledBefore[b]);
+            QCOMPARE(colours::buttonColour(t.button(b)), colourBefore[b]);
         }
         if (refusal.isEmpty()) {
             QCOMPARE(t.messages.questions.size(), questionsBefore + 1);

@@ -39,20 +39,12 @@ const SerialPortEntry modem{"/dev/ttyACM0", "CBOX USB", "Maker", "0042", "/dev/s
 
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
-const QByteArray exampleData = exampleBlock;
-
 QStringList rowTexts(const QTreeWidgetItem* item)
 {
     QStringList texts;
     for (int c = 0; c < item->columnCount(); ++c)
         texts << item->text(c);
     return texts;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
 }
 
 QString linkOf(const TestWindow& t, int n)
@@ -193,7 +185,7 @@ private slots:
         QCOMPARE(t.dialogs.chooserStartedWith, QStringList{startedWith});
         QCOMPARE(t.messages.shown, QStringList());
         QCOMPARE(linkOf(t, port), target);
-        QCOMPARE(fileBytes(t.window->link().choice().settingsPath()), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
+        QCOMPARE(t.settingsBytes(), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
         QCOMPARE(selectedOption(t), port);
         QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.opens, 0);
@@ -225,9 +217,7 @@ private slots:
         QFETCH(bool, portsIsAFile);
         QFETCH(QString, message);
         TestWindow t;
-        QFile settings(t.window->link().choice().settingsPath());
-        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 2 \r\n") == 5);
-        settings.close();
+        QVERIFY(t.writeSettings(" 2 \r\n"));
         t.window->setChecked(Field::COM2, true);
         if (portsIsAFile) {
             QFile file(t.settingsDir.filePath(QStringLiteral("ports")));
@@ -243,7 +233,7 @@ private slots:
         if (!message.isEmpty())
             QVERIFY2(t.messages.shown.first().startsWith(message), qPrintable(t.messages.shown.first()));
         QCOMPARE(linkOf(t, 2), QStringLiteral("<none>"));
-        QCOMPARE(fileBytes(t.window->link().choice().settingsPath()), QByteArray(" 2 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 2 \r\n"));
         QCOMPARE(selectedOption(t), 2);
         QCOMPARE(int(t.window->link().choice().number()), portBefore);
     }
@@ -295,14 +285,12 @@ private slots:
     void optionHintsNameTheDevice()
     {
         TestWindow t;
-        QFile settings(t.window->link().choice().settingsPath());
-        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(" 2 \r\n") == 5);
-        settings.close();
+        QVERIFY(t.writeSettings(" 2 \r\n"));
         QVERIFY(QDir().mkpath(t.settingsDir.filePath(QStringLiteral("ports"))));
         QVERIFY(QFile::link(QStringLiteral("/dev/pts/9"), t.settingsDir.filePath(QStringLiteral("ports/com2"))));
         t.port.expect(frame("S"), reply('S', "R"));
         t.port.expect(frame("V"), reply('V', "00322"));
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         t.window->startUp();
 
         QStringList hints;
@@ -360,15 +348,13 @@ private slots:
         QFETCH(QStringList, asked);
         QFETCH(QString, pwmPeriod);
         TestWindow t;
-        if (settings != "<none>") {
-            QFile file(t.window->link().choice().settingsPath());
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
-        }
+        if (settings != "<none>")
+            QVERIFY(t.writeSettings(settings));
         qsizetype writtenWhenAsked = -1;
         t.dialogs.devices = answers;
         t.port.expect(frame("S"), sReply);
         t.port.expect(frame("V"), reply('V', "00322"));
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         t.window->setText(Field::pwm_period, QStringLiteral("???"));
         t.dialogs.onChooser = [&] { writtenWhenAsked = t.port.written.size(); };
 
@@ -385,8 +371,7 @@ private slots:
         if (asked.isEmpty())
             return;
         const bool assigned = answers == QStringList{"/dev/ttyUSB0"};
-        QCOMPARE(fileBytes(t.window->link().choice().settingsPath()),
-                 assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
+        QCOMPARE(t.settingsBytes(), assigned ? QByteArray(" 1 \r\n") : QByteArray("<none>"));
         QCOMPARE(linkOf(t, 1), assigned ? QStringLiteral("/dev/ttyUSB0") : QStringLiteral("<none>"));
         // Once the port is assigned the run goes on as after a normal start.
         QCOMPARE(t.window->link().choice().startUpPhase() == PortChoice::StartUpPhase::SettingsMissing, !assigned);

@@ -23,8 +23,6 @@ namespace {
 
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
-const QByteArray exampleData = exampleBlock;
-
 }  // namespace
 
 class SessionTest : public QObject {
@@ -75,7 +73,7 @@ private slots:
         port.expect(frame("S"), sReply, sReply.isEmpty() ? -1 : 0);
         if (!sReply.isEmpty()) {
             port.expect(frame("V"), reply('V', "00322"));
-            port.expect(frame("L"), reply('L', exampleData));
+            port.expect(frame("L"), reply('L', exampleBlock));
         }
 
         session.startUp().run(StartUp::From::Prompt);

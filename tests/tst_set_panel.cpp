@@ -24,20 +24,6 @@ const char* const entries[] = {"offset_write", "pwm_period",  "pwm_max_duty",   
 const char* const checkedEntries[] = {"offset_write", "pwm_min_duty", "lower_limit", "upper_limit"};
 const char* const boxes[] = {"pwm_on", "optimize", "mot_check", "south_stop", "north_stop"};
 
-QString colourName(const QColor& colour)
-{
-    if (colour == colours::invalidRed)
-        return QStringLiteral("red");
-    if (colour == colours::window())
-        return QStringLiteral("window");
-    return colour.name();
-}
-
-QString entryColour(const TestWindow& t, const QString& entry)
-{
-    return colourName(colours::background(t.edit(entry)));
-}
-
 // Replaces an entry's text the way the operator does: select everything, then type.
 void type(const TestWindow& t, const QString& entry, const QString& text)
 {
@@ -56,7 +42,7 @@ QStringList panelState(const TestWindow& t)
     for (const char* e : entries)
         state << t.edit(QString::fromLatin1(e))->text();
     for (const char* e : checkedEntries)
-        state << entryColour(t, QString::fromLatin1(e));
+        state << t.backgroundName(QString::fromLatin1(e));
     for (const char* b : boxes)
         state << QString::number(t.button(QString::fromLatin1(b))->isChecked());
     return state;
@@ -190,7 +176,7 @@ private slots:
         }
         for (const QString& e : expected) {
             const QString entry = e.section(QLatin1Char(':'), 0, 0);
-            QCOMPARE(entryColour(t, entry), e.section(QLatin1Char(':'), 1));
+            QCOMPARE(t.backgroundName(entry), e.section(QLatin1Char(':'), 1));
         }
         QCOMPARE(t.messages.shown, QStringList());
         QVERIFY(t.port.written.isEmpty());
@@ -211,7 +197,7 @@ private slots:
         t.window->setText(Field::pwm_period, QStringLiteral("50"));
         t.window->setText(Field::pwm_max_duty, QStringLiteral("40"));
         t.window->setText(Field::pwm_min_duty, QStringLiteral("50"));
-        QCOMPARE(entryColour(t, QStringLiteral("pwm_min_duty")), QStringLiteral("red"));
+        QCOMPARE(t.backgroundName(QStringLiteral("pwm_min_duty")), QStringLiteral("red"));
         if (setDefault) {
             t.messages.answers << true;
             t.click(QStringLiteral("set_default"));
@@ -223,7 +209,7 @@ private slots:
         }
         QCOMPARE(t.edit(QStringLiteral("pwm_max_duty"))->text(), QStringLiteral("100"));
         QCOMPARE(t.edit(QStringLiteral("pwm_min_duty"))->text(), QStringLiteral("50"));
-        QCOMPARE(entryColour(t, QStringLiteral("pwm_min_duty")), QStringLiteral("window"));
+        QCOMPARE(t.backgroundName(QStringLiteral("pwm_min_duty")), QStringLiteral("window"));
     }
 
     void setDefaultAnsweredNo()

@@ -8,7 +8,6 @@
 #include "support/sample_blocks.h"
 
 #include <QAccessible>
-#include <QFile>
 #include <QtTest>
 
 namespace {
@@ -16,7 +15,6 @@ namespace {
 const QString connectPrompt =
     QStringLiteral("Connect the PC to the CBOX, power-on it and click on OK when the CBOX is ready");
 
-const QByteArray exampleData = exampleBlock;
 // A block that turns every control of the set panel away from the example.
 const QByteArray turnedData = "-00005,B,00000,00010,00450,01220,00000,00049,00012,00015,00012,00000,00610,65531,00001,"
                               "00005,36585,00001,01234";
@@ -24,28 +22,14 @@ const QByteArray turnedData = "-00005,B,00000,00010,00450,01220,00000,00049,0001
 const char* const setEntries[] = {"pwm_period",  "pwm_max_duty", "pwm_min_duty",     "ramp",
                                   "lower_limit", "upper_limit",  "inv_delay",        "pres_delay",
                                   "rot_timeout", "offset_write", "check_angle_write"};
-const char* const setChecks[] = {"pwm_on", "optimize", "mot_check", "south_stop", "north_stop"};
 const char* const readFields[] = {"curr_pos",          "cbox_status",    "mode_msg",          "read_lower_limit",
                                   "read_upper_limit",  "read_inv_delay", "pwm_msg",           "read_pwm_period",
                                   "read_pwm_max_duty", "read_ramp",      "read_pwm_min_duty", "optimize_msg",
                                   "read_pres_delay",   "offset_read",    "mot_check_msg",     "check_angle",
                                   "read_rot_timeout",  "dipsw",          "cal_fact"};
 
-void writeSettings(TestWindow& t, const QByteArray& contents)
-{
-    QFile file(t.window->link().choice().settingsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-}
-
-QByteArray settingsBytes(const TestWindow& t)
-{
-    QFile file(t.window->link().choice().settingsPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The S, V and L exchanges of a start that goes through, with `block` as the parameter block.
-void scriptNormalStart(TestWindow& t, const QByteArray& block = exampleData)
+void scriptNormalStart(TestWindow& t, const QByteArray& block = exampleBlock)
 {
     t.port.expect(frame("S"), reply('S', "R"));
     t.port.expect(frame("V"), reply('V', "00322"));
@@ -58,14 +42,6 @@ QStringList panelTexts(const TestWindow& t, const auto& names)
     for (const char* name : names)
         texts << t.window->text(fieldNamed(QLatin1String(name)).value());
     return texts;
-}
-
-QStringList setPanelState(const TestWindow& t)
-{
-    QStringList state = panelTexts(t, setEntries);
-    for (const char* name : setChecks)
-        state << QString::number(t.window->isChecked(fieldNamed(QLatin1String(name)).value()));
-    return state;
 }
 
 int selectedPortOption(const TestWindow& t)
@@ -94,7 +70,7 @@ private slots:
         QTest::addColumn<QStringList>("on");       // check boxes and options set
         QTest::addColumn<QStringList>("off");      // check boxes and options cleared
         QTest::addColumn<QString>("position");
-        QTest::newRow("example block") << exampleData
+        QTest::newRow("example block") << exampleBlock
                                        << QStringList{"49", "100", "50", "10", "0", "500", "3", "3", "5", "0", "2"}
                                        << QStringList{"south_stop", "pwm_on", "optimize"}
                                        << QStringList{"north_stop", "mot_check"} << "123°";
@@ -110,7 +86,7 @@ private slots:
         QFETCH(QStringList, off);
         QFETCH(QString, position);
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         // Turn the panel away from what the block holds, so that every control must be set.
         for (const char* name : setEntries)
             t.window->setText(fieldNamed(QLatin1String(name)).value(), QStringLiteral("x"));
@@ -141,7 +117,7 @@ private slots:
         // The flags are down once the sequence has ended.
         QVERIFY(!t.window->commands().fillingPanel());
         QCOMPARE(t.window->link().choice().startUpPhase(), PortChoice::StartUpPhase::Over);
-        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
+        QCOMPARE(t.settingsBytes(), QByteArray(" 1 \r\n"));  // reading the choice never rewrites it
     }
 
     // A start whose S or V fails sends nothing after it, and both panels keep their texts.
@@ -185,12 +161,12 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(QString, version);
         TestWindow t;
-        writeSettings(t, " 2 \r\n");
+        QVERIFY(t.writeSettings(" 2 \r\n"));
         const QStringList readBefore = panelTexts(t, readFields);
-        const QStringList setBefore = setPanelState(t);
+        const QStringList setBefore = t.setPanel();
         t.port.expect(frame("S"), sReply, sReply.isEmpty() ? -1 : 0);
         t.port.expect(frame("V"), vReply, vReply.isEmpty() ? -1 : 0);
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
 
         t.window->startUp();
 
@@ -198,7 +174,7 @@ private slots:
         QCOMPARE(t.port.writes, frames);
         QCOMPARE(t.edit(QStringLiteral("firm_version"))->text(), version);
         QCOMPARE(panelTexts(t, readFields), readBefore);
-        QCOMPARE(setPanelState(t), setBefore);
+        QCOMPARE(t.setPanel(), setBefore);
         QVERIFY(!t.port.isOpen());
         QVERIFY(!t.window->commands().fillingPanel());
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
@@ -240,11 +216,11 @@ private slots:
         if (firstStart)
             t.dialogs.devices = {QStringLiteral("/dev/ttyUSB0")};
         else
-            writeSettings(t, " 1 \r\n");
+            QVERIFY(t.writeSettings(" 1 \r\n"));
         t.port.failOpen = !portOpens;
         t.port.expect(frame("S"), sReply, 50);
         t.port.expect(frame("V"), vReply, vReply.isEmpty() ? -1 : 0);
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         QStringList during;  // the form's state and the start-up's, while S waits
         const auto meddle = [&] {
             QTimer::singleShot(0, t.window.get(), [&] {
@@ -266,13 +242,10 @@ private slots:
         QCOMPARE(t.port.writes, frames);
         QCOMPARE(during, frames.isEmpty() ? QStringList() : (QStringList{"form on: 0", "start-up: 1"}));
         QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), pwmPeriod);
-        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 1 \r\n"));
         QCOMPARE(selectedPortOption(t), 1);
         QVERIFY(t.find(QStringLiteral("form"))->isEnabled());
-        for (const char* name :
-             {"write_mode", "read_info", "execute", "cmd_monitor", "fast_stop", "soft_stop", "command_s", "command_c",
-              "command_qm", "command_v", "set_default", "calib", "clr_reply", "COM1"})
-            QVERIFY2(t.button(QLatin1String(name))->isEnabled(), name);
+        QCOMPARE(t.disabled(TestWindow::commandGroup + TestWindow::otherButtons + QStringList{"COM1"}), QStringList());
     }
 
     // Without a usable settings file only the prompt is shown and nothing is sent. A port chosen
@@ -290,7 +263,7 @@ private slots:
         QFETCH(QByteArray, contents);
         TestWindow t;
         if (file)
-            writeSettings(t, contents);
+            QVERIFY(t.writeSettings(contents));
         scriptNormalStart(t);
 
         t.window->startUp();
@@ -302,7 +275,7 @@ private slots:
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
 
         t.click(QStringLiteral("COM2"));
-        QCOMPARE(settingsBytes(t), QByteArray(" 2 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 2 \r\n"));
         const int applied = t.port.settingsApplied;
         t.click(QStringLiteral("command_s"));
         QCOMPARE(t.port.writes, QList<QByteArray>{frame("S")});
@@ -327,7 +300,7 @@ private slots:
         QFETCH(int, option);
         QFETCH(QString, message);
         TestWindow t;
-        writeSettings(t, contents);
+        QVERIFY(t.writeSettings(contents));
         t.port.failOpen = true;
         scriptNormalStart(t);
         t.window->startUp();
@@ -356,14 +329,14 @@ private slots:
         QFETCH(int, port);
         TestWindow t;
         t.window->setChecked(Field::COM3, true);
-        writeSettings(t, contents);
+        QVERIFY(t.writeSettings(contents));
         scriptNormalStart(t);
         t.window->startUp();
         QCOMPARE(selectedPortOption(t), option);
         QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.writes, (QList<QByteArray>{frame("S"), frame("V"), frame("L")}));
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
-        QCOMPARE(settingsBytes(t), contents);
+        QCOMPARE(t.settingsBytes(), contents);
     }
 
     // While the sequence runs the COM PORT panel takes no clicks: a choice then would neither be
@@ -371,10 +344,10 @@ private slots:
     void portPanelIsOffWhileTheSequenceRuns()
     {
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         t.port.expect(frame("S"), reply('S', "R"), 40);
         t.port.expect(frame("V"), reply('V', "00322"));
-        t.port.expect(frame("L"), reply('L', exampleData));
+        t.port.expect(frame("L"), reply('L', exampleBlock));
         bool enabledDuring = true;
         QTimer::singleShot(10, [&] {
             // Nothing in the window takes input, the set panel and the port panel included.
@@ -384,13 +357,13 @@ private slots:
         });
         t.window->startUp();
         QVERIFY(!enabledDuring);
-        QCOMPARE(settingsBytes(t), QByteArray(" 1 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 1 \r\n"));
         QCOMPARE(selectedPortOption(t), 1);
         QCOMPARE(int(t.window->link().choice().number()), 1);
         QVERIFY(t.find(QStringLiteral("COM"))->isEnabled());
 
         t.click(QStringLiteral("COM3"));
-        QCOMPARE(settingsBytes(t), QByteArray(" 3 \r\n"));
+        QCOMPARE(t.settingsBytes(), QByteArray(" 3 \r\n"));
         QCOMPARE(int(t.window->link().choice().number()), 3);
     }
 
@@ -425,7 +398,7 @@ private slots:
             accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         }
         QVERIFY(option->isChecked());
-        QCOMPARE(settingsBytes(t), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
+        QCOMPARE(t.settingsBytes(), QStringLiteral(" %1 \r\n").arg(port).toLatin1());
         QCOMPARE(int(t.window->link().choice().number()), port);
         QCOMPARE(t.port.settingsApplied, applied + 1);
         QTest::qWait(1);
@@ -436,8 +409,8 @@ private slots:
     void absoluteClearsBothStopOptions()
     {
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
-        QByteArray block = exampleData;
+        QVERIFY(t.writeSettings(" 1 \r\n"));
+        QByteArray block = exampleBlock;
         block.replace(8, 5, "00002");
         scriptNormalStart(t, block);
         t.window->startUp();
@@ -452,17 +425,17 @@ private slots:
     void laterReadFillsOnlyTheReadPanel()
     {
         TestWindow t;
-        writeSettings(t, " 1 \r\n");
+        QVERIFY(t.writeSettings(" 1 \r\n"));
         scriptNormalStart(t);
         t.window->startUp();
-        const QStringList setAfterStart = setPanelState(t);
+        const QStringList setAfterStart = t.setPanel();
         QCOMPARE(t.edit(QStringLiteral("pwm_period"))->text(), QStringLiteral("49"));
 
         t.port.expect(frame("L"), reply('L', turnedData));
         t.click(QStringLiteral("read_info"));
         QCOMPARE(t.edit(QStringLiteral("offset_read"))->text(), QStringLiteral("-5°"));
         QCOMPARE(t.edit(QStringLiteral("read_pwm_period"))->text(), QStringLiteral("100ms"));
-        QCOMPARE(setPanelState(t), setAfterStart);
+        QCOMPARE(t.setPanel(), setAfterStart);
         QCOMPARE(t.messages.shown, QStringList{connectPrompt});
     }
 

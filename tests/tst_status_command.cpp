@@ -14,8 +14,6 @@ const QString position = QStringLiteral("fast_pos");
 const QString status = QStringLiteral("fast_status");
 const QString degree = QString(QChar(0x00B0));
 
-QColor statusBackground(const TestWindow& t) { return colours::background(t.find<QWidget>(status)); }
-
 }  // namespace
 
 class StatusCommandTest : public QObject {
@@ -135,7 +133,7 @@ private slots:
         QCOMPARE(t.messages.shown, messages);
         QCOMPARE(t.edit(position)->text(), positionAfter);
         QCOMPARE(t.edit(status)->text(), statusAfter);
-        QCOMPARE(statusBackground(t), redAfter ? colours::invalidRed : colours::window());
+        QCOMPARE(t.background(status), redAfter ? colours::invalidRed : colours::window());
         // The exchange ends in order whatever happened.
         QVERIFY(!t.port.isOpen());
         QVERIFY(!t.window->link().timerArmed());
