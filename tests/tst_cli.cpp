@@ -395,6 +395,12 @@ void CliTest::exitStatus_data()
                                     << "^$";
     QTest::newRow("standard output full") << sim << true << QStringList{"status", ">/dev/full"} << false << 1 << "^$"
                                           << "output could not be written";
+    QTest::newRow("help, standard output full")
+        << QStringList() << false << QStringList{"status", "--help", ">/dev/full"} << false << 1 << "^$"
+        << "^rotor: the output could not be written\\.\n$";
+    QTest::newRow("version, standard output full")
+        << QStringList() << false << QStringList{"--version", ">/dev/full"} << false << 1 << "^$"
+        << "^rotor: the output could not be written\\.\n$";
     QTest::newRow("negative angle") << sim << true << QStringList{"goto", "-1"} << false << 2 << "^$"
                                     << "^rotor: \"-1\" is not a whole angle 0 to 359\n";
     QTest::newRow("mistyped subcommand") << sim << true << QStringList{"stauts"} << false << 2 << "^$"
@@ -433,6 +439,9 @@ void CliTest::exitStatus_data()
     QTest::newRow("file refused")
         << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"
         << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
+    QTest::newRow("file refused, told the command to make one")
+        << sim << true << QStringList{"write", "empty.rotor", "--yes"} << false << 2 << "^$"
+        << "holds no parameter set\\. Give a file written by rotor read -o FILE\\.\n$";
     QTest::newRow("no confirmation possible") << sim << true << QStringList{"write", "set.rotor"} << false << 2 << "^$"
                                               << "No terminal to ask on: nothing was sent";
     QTest::newRow("no port configured") << sim << false << QStringList{"status"} << false << 3 << "^$"
@@ -485,6 +494,7 @@ void CliTest::exitStatus()
     if (settings)
         QVERIFY(rig.storePort(1));
     QVERIFY(rig.writeSet());
+    QVERIFY(writeAll(rig.path(QStringLiteral("empty.rotor")), {}));
     QVERIFY(::mkfifo(QFile::encodeName(rig.path(QStringLiteral("fifo"))).constData(), 0600) == 0);
     QSerialPort holder;
     if (holdPort) {
