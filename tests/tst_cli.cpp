@@ -300,6 +300,9 @@ void CliTest::interrupted_data()
     QTest::newRow("soft stop from another program")
         << slow << goTo << polled << QList<int>() << "^The rotor stopped at 1[23]\\d°, 1[67]\\d° short of 300°\\.\n$"
         << frameText("A?") << false;
+    QTest::newRow("SIGTERM while the stop waits for its answer")
+        << QStringList{"--fault-delay", "1500"} << QStringList{"stop"} << "rx <STX>AG999<CR>" << QList<int>{SIGTERM}
+        << answered.arg("SIGTERM") << frameText("AG999") << false;
     // Paced at 100 baud, the 15 prompts of the W dialogue take a second and a half.
     const QStringList paced{QStringLiteral("--baud"), QStringLiteral("100")};
     const QStringList write{QStringLiteral("write"), QStringLiteral("set.rotor"), QStringLiteral("--yes")};

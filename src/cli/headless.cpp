@@ -429,7 +429,12 @@ int Run::stop(bool soft)
         return status;
     const QString kind = QLatin1String(soft ? "soft" : "fast");
     print({{QStringLiteral("stop"), kind}}, {{QStringLiteral("stop"), kind}});
-    return m_signals.caught() ? BoxFailed : Done;
+    if (m_signals.caught()) {
+        printError(QStringLiteral("Interrupted by %1: the %2 stop was sent and the CBOX answered it.")
+                       .arg(m_signals.name(), kind));
+        return BoxFailed;
+    }
+    return Done;
 }
 
 QString Run::fastStopText() const
