@@ -291,12 +291,9 @@ void CliTest::interrupted_data()
     const QString polled = QStringLiteral("rx <STX>A?<CR>");
     const QString answered =
         QStringLiteral("^Interrupted by %1: the fast stop was sent and the CBOX answered it\\.\n$");
-    QTest::newRow("SIGINT") << slow << goTo << polled << QList<int>{SIGINT} << answered.arg("SIGINT")
-                            << frameText("AG999") << false;
-    QTest::newRow("SIGTERM") << slow << goTo << polled << QList<int>{SIGTERM} << answered.arg("SIGTERM")
-                             << frameText("AG999") << false;
-    QTest::newRow("SIGHUP") << slow << goTo << polled << QList<int>{SIGHUP} << answered.arg("SIGHUP")
-                            << frameText("AG999") << false;
+    for (const auto& [signal, name] : {std::pair{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}})
+        QTest::newRow(name) << slow << goTo << polled << QList<int>{signal} << answered.arg(name) << frameText("AG999")
+                            << false;
     QTest::newRow("soft stop from another program")
         << slow << goTo << polled << QList<int>() << "^The rotor stopped at 1[23]\\d°, 1[67]\\d° short of 300°\\.\n$"
         << frameText("A?") << false;
