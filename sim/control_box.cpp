@@ -214,10 +214,12 @@ void ControlBox::handle_frame(std::string_view body, TimePoint now)
                        "outside the limits " + std::to_string(field_[LowerLimit]) + ".."
                            + std::to_string(field_[UpperLimit]));
         } else {
-            target_ = static_cast<double>(*value);
+            // A box that lands off the angle asked, by the amount --go-to-error says.
+            const long end = std::clamp(*value + options_.go_to_error, 0L, 999L);
+            target_ = static_cast<double>(end);
             moving_ = target_ != position_;
             last_motion_ = now;
-            log_.note("turning from " + number_text(position_) + " to " + std::to_string(*value));
+            log_.note("turning from " + number_text(position_) + " to " + std::to_string(end));
             send_frame('G', "R", faulted, now);
         }
         break;

@@ -87,6 +87,7 @@ const std::vector<OptionInfo>& option_table()
          }},
         {"version-number", Arg::Required, [](Options& o, auto& v) { return as_int(v, 0, 99999, o.version_number); }},
         {"position", Arg::Required, [](Options& o, auto& v) { return as_int(v, 0, 999, o.position); }},
+        {"go-to-error", Arg::Required, [](Options& o, auto& v) { return as_int(v, -999, 999, o.go_to_error); }},
         {"absolute", Arg::None,
          [](Options& o, auto&) {
              o.absolute = true;
@@ -246,6 +247,8 @@ Options:
   --speed DEG_PER_S       turning speed (default 6)
   --version-number N      version sent in reply to V (default 322, sent as 00322)
   --position DEG          angle at start (default 123)
+  --go-to-error DEG       after G<angle> the rotor ends DEG degrees beyond the angle (negative:
+                          short of it; 360: in the overlap), kept within 0..999 (default 0)
   --absolute              start in absolute mode (stop mode 2)
   --plug N                plug in as port N: create the link <config>/rotor/ports/comN to the
                           line's device; it is removed on exit if it is still the one made.

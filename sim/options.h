@@ -41,6 +41,7 @@ struct Options {
     double speed = 6.0;
     int version_number = 322;
     int position = 123;
+    int go_to_error = 0;  // the rotor ends this many degrees beyond each go-to's angle
     bool absolute = false;
     std::optional<int> plug;
     std::string config_dir;

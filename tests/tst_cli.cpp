@@ -37,6 +37,18 @@ struct Result {
     QString err;
 };
 
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
 // The simulator in a private configuration folder, and the program run there without a display.
 class Rig {
 public:
@@ -45,7 +57,15 @@ public:
         if (!config.isValid())
             return false;
         sim = std::make_unique<SimProcess>(SimProgram, config.path(), 1);
-        return sim->start(simArgs);
+        return sim->start(simArgs, !simArgs.contains(QLatin1String("--baud")));
+    }
+    // set.rotor: a parameter set the write may send.
+    bool writeSet() const
+    {
+        ParameterFile set;
+        set.panel =
+            panelFromBlock(QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(','));
+        return writeAll(config.filePath(QStringLiteral("set.rotor")), writeParameterFile(set));
     }
     // The settings file, as the window's port choice writes it.
     bool storePort(int n)
@@ -102,18 +122,6 @@ QString describe(const Result& result)
     return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(result.status).arg(result.out, result.err);
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
 }  // namespace
 
 class CliTest : public QObject {
@@ -125,8 +133,8 @@ private slots:
     void readWriteReadBackEqual();
     void goToWaitsUntilReady_data();
     void goToWaitsUntilReady();
-    void interruptSendsFastStop_data();
-    void interruptSendsFastStop();
+    void interrupted_data();
+    void interrupted();
     void exitStatus_data();
     void exitStatus();
     void refusedWriteSendsNothing_data();
@@ -270,36 +278,69 @@ void CliTest::goToWaitsUntilReady()
     QVERIFY(!QFileInfo::exists(rig.path(QStringLiteral("rotor/rotor.ini"))));
 }
 
-void CliTest::interruptSendsFastStop_data()
+void CliTest::interrupted_data()
 {
-    QTest::addColumn<int>("signal");  // 0: another program sends the soft stop instead
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("waitFor");   // the log line after which the signals go
+    QTest::addColumn<QList<int>>("kills");  // empty: another program sends the soft stop instead
     QTest::addColumn<QString>("err");
     QTest::addColumn<QString>("lastFrame");
+    QTest::addColumn<bool>("written");  // the box stored the W dialogue's value lines
 
+    const QStringList slow{QStringLiteral("--speed"), QStringLiteral("1")};
+    const QStringList goTo{QStringLiteral("goto"), QStringLiteral("300")};
+    const QString polled = QStringLiteral("rx <STX>A?<CR>");
     const QString answered =
         QStringLiteral("^Interrupted by %1: the fast stop was sent and the CBOX answered it\\.\n$");
-    QTest::newRow("SIGINT") << int(SIGINT) << answered.arg("SIGINT") << frameText("AG999");
-    QTest::newRow("SIGTERM") << int(SIGTERM) << answered.arg("SIGTERM") << frameText("AG999");
-    QTest::newRow("SIGHUP") << int(SIGHUP) << answered.arg("SIGHUP") << frameText("AG999");
+    for (const auto& [signal, name] : {std::pair{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}})
+        QTest::newRow(name) << slow << goTo << polled << QList<int>{signal} << answered.arg(name) << frameText("AG999")
+                            << false;
     QTest::newRow("soft stop from another program")
-        << 0 << "^The rotor stopped at 1[23]\\d°, 1[67]\\d° short of 300°\\.\n$" << frameText("A?");
+        << slow << goTo << polled << QList<int>() << "^The rotor stopped at 1[23]\\d°, 1[67]\\d° short of 300°\\.\n$"
+        << frameText("A?") << false;
+    QTest::newRow("SIGTERM while the stop waits for its answer")
+        << QStringList{"--fault-delay", "1500"} << QStringList{"stop"} << "rx <STX>AG999<CR>" << QList<int>{SIGTERM}
+        << answered.arg("SIGTERM") << frameText("AG999") << false;
+    // Paced at 100 baud, the 15 prompts of the W dialogue take a second and a half.
+    const QStringList paced{QStringLiteral("--baud"), QStringLiteral("100")};
+    const QStringList write{QStringLiteral("write"), QStringLiteral("set.rotor"), QStringLiteral("--yes")};
+    const QString firstLine = QStringLiteral("(W value line 1)");
+    QTest::newRow("SIGTERM during the write's value lines")
+        << paced << write << firstLine << QList<int>{SIGTERM}
+        << "^SIGTERM: finishing the write's value lines first\\.\nInterrupted: the write ended whole; the block was "
+           "not read back\\.\n$"
+        << frameText("AW") << true;
+    QTest::newRow("a second signal during the write")
+        << paced << write << firstLine << QList<int>{SIGINT, SIGINT}
+        << "^SIGINT: finishing the write's value lines first\\.\nrotor: ended at once by a second signal\n$"
+        << frameText("AW") << false;
 }
 
-void CliTest::interruptSendsFastStop()
+void CliTest::interrupted()
 {
-    QFETCH(int, signal);
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, args);
+    QFETCH(QString, waitFor);
+    QFETCH(QList<int>, kills);
     QFETCH(QString, err);
     QFETCH(QString, lastFrame);
+    QFETCH(bool, written);
 
     Rig rig;
-    QVERIFY(rig.start({QStringLiteral("--speed"), QStringLiteral("1")}));
+    QVERIFY(rig.start(simArgs));
+    QVERIFY(rig.writeSet());
     QProcess program;
-    rig.launch(program, {QStringLiteral("goto"), QStringLiteral("300"), QStringLiteral("--port"), QStringLiteral("1")});
+    rig.launch(program, args + QStringList{QStringLiteral("--port"), QStringLiteral("1")});
     QVERIFY(program.waitForStarted(Patience));
-    QVERIFY(rig.sim->waitForLog(QStringLiteral("rx <STX>A?<CR>"), Patience));
-    if (signal)
-        ::kill(program.processId(), signal);
-    else
+    QVERIFY(rig.sim->waitForLog(waitFor, Patience));
+    program.setReadChannel(QProcess::StandardError);
+    for (qsizetype i = 0; i < kills.size(); ++i) {
+        // Each once the one before has been taken: two alike still pending are delivered as one.
+        QVERIFY(i == 0 || program.waitForReadyRead(Patience));
+        ::kill(program.processId(), kills[i]);
+    }
+    if (kills.isEmpty())
         QCOMPARE(
             rig.run({QStringLiteral("stop"), QStringLiteral("--soft"), QStringLiteral("--port"), QStringLiteral("1")})
                 .status,
@@ -310,6 +351,7 @@ void CliTest::interruptSendsFastStop()
     const QString stderrText = QString::fromLocal8Bit(program.readAllStandardError());
     QVERIFY2(QRegularExpression(err).match(stderrText).hasMatch(), qPrintable(stderrText));
     QCOMPARE(rig.framesSent().last(), lastFrame);
+    QCOMPARE(rig.sim->log().contains(QLatin1String("parameters written")), written);
 }
 
 void CliTest::exitStatus_data()
@@ -343,11 +385,24 @@ void CliTest::exitStatus_data()
     QTest::newRow("goto answered another letter") << QStringList{"--fault-drop", "6", "--fault-on", "G"} << true
                                                   << QStringList{"goto", "300"} << false << 1 << "^$"
                                                   << "\nThe go-to to 300° did not go: the CBOX answered \\\\x0d\\.\n$";
+    QTest::newRow("goto ending in the overlap")
+        << QStringList{"--speed", "400", "--go-to-error", "360"} << true << QStringList{"goto", "10", "--json"} << false
+        << 0 << "^\\{\"position_deg\":370,\"reached\":true,\"state\":\"ready\",\"target_deg\":10\\}\n$"
+        << "^$";
+    QTest::newRow("goto stopped short") << QStringList{"--speed", "400", "--go-to-error", "-102"} << true
+                                        << QStringList{"goto", "300"} << false << 1 << "\nreached +no\n$"
+                                        << "^The rotor stopped at 198°, 102° short of 300°\\.\n$";
     QTest::newRow("goto --no-wait") << sim << true << QStringList{"goto", "300", "--no-wait", "--json"} << false << 0
                                     << "^\\{\"accepted\":true,\"target_deg\":300\\}\n$"
                                     << "^$";
     QTest::newRow("standard output full") << sim << true << QStringList{"status", ">/dev/full"} << false << 1 << "^$"
                                           << "output could not be written";
+    QTest::newRow("help, standard output full")
+        << QStringList() << false << QStringList{"status", "--help", ">/dev/full"} << false << 1 << "^$"
+        << "^rotor: the output could not be written\\.\n$";
+    QTest::newRow("version, standard output full")
+        << QStringList() << false << QStringList{"--version", ">/dev/full"} << false << 1 << "^$"
+        << "^rotor: the output could not be written\\.\n$";
     QTest::newRow("negative angle") << sim << true << QStringList{"goto", "-1"} << false << 2 << "^$"
                                     << "^rotor: \"-1\" is not a whole angle 0 to 359\n";
     QTest::newRow("mistyped subcommand") << sim << true << QStringList{"stauts"} << false << 2 << "^$"
@@ -386,6 +441,9 @@ void CliTest::exitStatus_data()
     QTest::newRow("file refused")
         << sim << true << QStringList{"write", "missing.rotor", "--yes"} << false << 2 << "^$"
         << "^The parameters were not loaded from .*missing\\.rotor\\.\n\nThe file cannot be read";
+    QTest::newRow("file refused, told the command to make one")
+        << sim << true << QStringList{"write", "empty.rotor", "--yes"} << false << 2 << "^$"
+        << "holds no parameter set\\. Give a file written by rotor read -o FILE\\.\n$";
     QTest::newRow("no confirmation possible") << sim << true << QStringList{"write", "set.rotor"} << false << 2 << "^$"
                                               << "No terminal to ask on: nothing was sent";
     QTest::newRow("no port configured") << sim << false << QStringList{"status"} << false << 3 << "^$"
@@ -437,10 +495,8 @@ void CliTest::exitStatus()
     args.replaceInStrings(QStringLiteral("PTY"), pty.device());
     if (settings)
         QVERIFY(rig.storePort(1));
-    // A parameter set the write may send.
-    ParameterFile set;
-    set.panel = panelFromBlock(QStringLiteral("123,R,1,0,500,1829,1,30,0,10,15,1,1829,0,0,2,3049,0,1000").split(','));
-    QVERIFY(writeAll(rig.path(QStringLiteral("set.rotor")), writeParameterFile(set)));
+    QVERIFY(rig.writeSet());
+    QVERIFY(writeAll(rig.path(QStringLiteral("empty.rotor")), {}));
     QVERIFY(::mkfifo(QFile::encodeName(rig.path(QStringLiteral("fifo"))).constData(), 0600) == 0);
     QSerialPort holder;
     if (holdPort) {

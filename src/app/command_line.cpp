@@ -2,6 +2,7 @@
 #include "command_line.h"
 #include "rotor/version.h"
 
+#include "cli/console_messages.h"
 #include "cli/headless.h"
 
 #include <QByteArray>
@@ -161,14 +162,14 @@ std::optional<int> answerCommandLine(int argc, char* argv[], QString* file)
         return 2;
     }
     if (parser.isSet(version)) {
-        print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(ProgramName), QStringLiteral(ROTOR_VERSION)));
-        return 0;
+        printOut(QStringLiteral("%1 %2\n").arg(QLatin1String(ProgramName), QStringLiteral(ROTOR_VERSION)));
+        return checkedOutput(0);
     }
     // The help text names the program from the application object; a core one needs no display.
     int coreArgc = 1;
     QByteArray coreName(ProgramName);
     char* coreArgv[] = {coreName.data(), nullptr};
     QCoreApplication core(coreArgc, coreArgv);
-    print(stdout, parser.helpText() + QLatin1Char('\n') + subcommandHelp());
-    return 0;
+    printOut(parser.helpText() + QLatin1Char('\n') + subcommandHelp());
+    return checkedOutput(0);
 }

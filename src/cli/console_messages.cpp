@@ -37,6 +37,14 @@ void printOut(const QString& text) { put(text, stdout); }
 
 bool outputFailed() { return failedOutput; }
 
+int checkedOutput(int status)
+{
+    if (!failedOutput)
+        return status;
+    printError(QStringLiteral("rotor: the output could not be written."));
+    return status == 0 ? 1 : status;
+}
+
 bool anyErrorPrinted() { return errorPrinted; }
 
 QString printable(const QString& text)
@@ -63,6 +71,8 @@ QString forTerminal(QString text)
                  QStringLiteral("give the device with --device PATH"));
     text.replace(QStringLiteral("choose one with Port > Choose serial port\u2026"),
                  QStringLiteral("give one with --port N or --device PATH"));
+    text.replace(QStringLiteral("Choose a file saved with File > Save parameters."),
+                 QStringLiteral("Give a file written by rotor read -o FILE."));
     // A message may quote what the box sent ("received: ..."): its line breaks stay, any other
     // control byte is written out.
     QStringList lines = text.split(QLatin1Char('\n'));

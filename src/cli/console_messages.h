@@ -37,6 +37,9 @@ void printError(const QString& text);
 void printOut(const QString& text);
 // Whether a write to standard output or standard error has failed so far.
 bool outputFailed();
+// `status` once everything is printed: after a failed write it is said on standard error, and a
+// success becomes status 1, for a script must not take what it could not read for done.
+int checkedOutput(int status);
 // Whether anything has been written to standard error so far.
 bool anyErrorPrinted();
 // `text` from the box with every byte a terminal would act on (controls, ESC, NUL, DEL) written

@@ -245,11 +245,7 @@ int Run::finish(int status)
     }
     if (m_noReply)
         printError(QStringLiteral("No answer from the CBOX: check that the CBOX is powered and the cable is in."));
-    if (outputFailed()) {
-        printError(QStringLiteral("rotor: the output could not be written."));
-        return status == Done ? BoxFailed : status;
-    }
-    return status;
+    return checkedOutput(status);
 }
 
 int Run::selectPort()
@@ -337,7 +333,8 @@ int Run::write(const QString& path)
     // port is even tried.
     const auto loaded = loadParameterFile(path);
     if (const auto* why = std::get_if<QString>(&loaded)) {
-        printError(QStringLiteral("The parameters were not loaded from %1.\n\n%2").arg(native(path), *why));
+        printError(
+            QStringLiteral("The parameters were not loaded from %1.\n\n%2").arg(native(path), forTerminal(*why)));
         return Usage;
     }
     fillSetPanel(m_view, std::get<ParameterFile>(loaded).panel);
@@ -442,7 +439,12 @@ int Run::stop(bool soft)
         return status;
     const QString kind = QLatin1String(soft ? "soft" : "fast");
     print({{QStringLiteral("stop"), kind}}, {{QStringLiteral("stop"), kind}});
-    return m_signals.caught() ? BoxFailed : Done;
+    if (m_signals.caught()) {
+        printError(QStringLiteral("Interrupted by %1: the %2 stop was sent and the CBOX answered it.")
+                       .arg(m_signals.name(), kind));
+        return BoxFailed;
+    }
+    return Done;
 }
 
 QString Run::fastStopText() const
@@ -659,7 +661,7 @@ int runSubcommand(int argc, char* argv[])
                               .arg(QLatin1String(ProgramName), QLatin1String(sub->name), QLatin1String(sub->arguments))
                               .simplified())
                  + subcommandHelp());
-        return Done;
+        return checkedOutput(Done);
     }
     const QString name = QLatin1String(sub->name);
     // Each option belongs to one subcommand; elsewhere it is a mistake, not silently ignored.
@@ -692,7 +694,7 @@ int runSubcommand(int argc, char* argv[])
         return usageError(QStringLiteral("-o - writes the parameter file to standard output: no --json with it"));
 
     if (const std::optional<int> status = runPortSearch(name, positional, parser))
-        return outputFailed() && *status == 0 ? 1 : *status;
+        return checkedOutput(*status);
 
     Run run(parser, parser.isSet(yes), watch);
     // A file is judged before the port is tried: a refused file is the operator's to mend.
