@@ -10,6 +10,7 @@
 // (and, failing that, hangs up the line), so no test can hang.
 
 #include "support/test_window.h"
+#include "support/timed_steps.h"
 #include "ui/colours.h"
 #include "ui/monitor.h"
 #include "network/network_settings.h"
@@ -30,72 +31,18 @@ const QString monitorButton = QStringLiteral("cmd_monitor");
 const QString listingName = QStringLiteral("cbox_reply_text");
 const QString degree = QString(QChar(0x00B0));
 
-class Scenario : public QObject {
+// The shared driver, which past its patience stops the monitor and then hangs up the line: a
+// monitor that no longer hears its stop click is stopped by the lost line.
+class Scenario : public TimedSteps {
 public:
-    explicit Scenario(TestWindow& t, int limitMs = 5000) : m_t(t)
+    explicit Scenario(TestWindow& t, int limitMs = 5000)
+        : TimedSteps(limitMs, [&t] {
+              if (t.window->text(Field::cmd_monitor) == QLatin1String("STOP"))
+                  t.click(monitorButton);
+              t.port.hangUp();
+          })
     {
-        connect(&m_tick, &QTimer::timeout, this, &Scenario::poll);
-        m_tick.start(2);
-        m_sincePrevious.start();
-        // The watchdog runs whether steps remain or not: a monitor that no longer hears its stop
-        // click is stopped by the lost line.
-        m_deadline.setSingleShot(true);
-        connect(&m_deadline, &QTimer::timeout, this, &Scenario::giveUp);
-        m_deadline.start(limitMs);
     }
-
-    // Runs `action` once `condition` holds, after the previous step.
-    Scenario& when(std::function<bool()> condition, std::function<void()> action)
-    {
-        m_steps.append({[condition](qint64) { return condition(); }, std::move(action)});
-        return *this;
-    }
-    // Runs `action` `ms` after the previous step ran.
-    Scenario& after(int ms, std::function<void()> action)
-    {
-        m_steps.append({[ms](qint64 since) { return since >= ms; }, std::move(action)});
-        return *this;
-    }
-
-    bool done() const { return m_steps.isEmpty(); }
-    bool timedOut = false;
-
-private:
-    struct Step {
-        std::function<bool(qint64)> condition;
-        std::function<void()> action;
-    };
-
-    void giveUp()
-    {
-        timedOut = true;
-        m_tick.stop();
-        if (m_t.window->text(Field::cmd_monitor) == QLatin1String("STOP"))
-            m_t.click(monitorButton);
-        m_t.port.hangUp();
-    }
-
-    void poll()
-    {
-        if (m_inAction)
-            return;
-        while (!m_steps.isEmpty() && m_steps.first().condition(m_sincePrevious.elapsed())) {
-            const Step step = m_steps.takeFirst();
-            m_inAction = true;
-            step.action();
-            m_inAction = false;
-            m_sincePrevious.restart();
-        }
-        if (m_steps.isEmpty())
-            m_tick.stop();
-    }
-
-    TestWindow& m_t;
-    QTimer m_tick;
-    QTimer m_deadline;
-    QElapsedTimer m_sincePrevious;
-    QList<Step> m_steps;
-    bool m_inAction = false;
 };
 
 // Counts the paint events of a widget and notes what the listing's text box held at the last one:
