@@ -556,7 +556,6 @@ void CliTest::refusedWriteSendsNothing()
     QCOMPARE(rig.framesSent(), QStringList());
 }
 
-
 void CliTest::monitorListsUntilSignal_data()
 {
     QTest::addColumn<int>("signal");
