@@ -225,3 +225,4 @@ int benchMonitorRate(const BenchOptions& options);
 int benchListingAppend(const BenchOptions& options);
 int benchOpenClose(const BenchOptions& options);
 int benchNetwork(const BenchOptions& options);
+int benchClickWait(const BenchOptions& options);

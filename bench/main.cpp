@@ -10,6 +10,7 @@
 //   rotor-bench listing-append  [--runs N]
 //   rotor-bench open-close      [--runs N]
 //   rotor-bench network         [--seconds S]              (default 60 s for each load)
+//   rotor-bench click-wait      [--seconds S]              (default 20 s)
 
 #include "bench_support.h"
 
@@ -25,7 +26,7 @@ void usage()
 {
     std::fprintf(stderr,
                  "usage: rotor-bench info | cpu-wait | cpu-monitor | line-time | monitor-rate | listing-append | "
-                 "open-close [--runs N] [--seconds S]\n");
+                 "open-close | network | click-wait [--runs N] [--seconds S]\n");
 }
 
 }  // namespace
@@ -61,7 +62,7 @@ int main(int argc, char* argv[])
     const std::map<std::string, int (*)(const BenchOptions&)> benchmarks{
         {"cpu-wait", benchCpuWait},         {"cpu-monitor", benchCpuMonitor},       {"line-time", benchLineTime},
         {"monitor-rate", benchMonitorRate}, {"listing-append", benchListingAppend}, {"open-close", benchOpenClose},
-        {"network", benchNetwork},
+        {"network", benchNetwork},          {"click-wait", benchClickWait},
     };
     const auto found = benchmarks.find(command);
     if (found == benchmarks.end()) {

@@ -53,6 +53,7 @@ run monitor-rate --seconds "$monitor_seconds"
 run listing-append --runs "$runs"
 run open-close --runs "$runs"
 run network
+run click-wait
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 {
