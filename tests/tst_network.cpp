@@ -244,6 +244,30 @@ void TestNetwork::quietBesideTheWindow()
     client.write("p\np\np\np\np\np\n");
     QCOMPARE(readLines(client, 2), QByteArray("RPRT -9\nRPRT -9\n"));
     QCOMPARE(readLines(client, 8), QByteArray("50.000000\n0.000000\n").repeated(4));
+
+    // Two clients asking together share one "?"; a click meanwhile goes right after it, ahead of
+    // the go-to a third client queued behind it.
+    QTcpSocket second, third;
+    for (QTcpSocket* socket : {&second, &third}) {
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(socket->waitForConnected(Patience));
+    }
+    QTest::qWait(NetworkExchanges::cachedPositionMs + 50);
+    w.port.expect(frame("?"), reply('?', "060,R"), 150);
+    w.port.expect(frame("S"), reply('S', "R"));
+    w.port.expect(frame("G90"), reply('G', "R"));
+    const qsizetype before = w.port.writes.size();
+    // The "?" waits inside the server's event processing: the others come on timers meanwhile.
+    QTimer::singleShot(20, &w.port, [&] {
+        second.write("p\n");
+        third.write("P 90 0\n");
+    });
+    QTimer::singleShot(80, &w.port, [&] { w.click(QStringLiteral("command_s")); });
+    client.write("p\n");
+    QCOMPARE(readLines(client, 2), QByteArray("60.000000\n0.000000\n"));
+    QCOMPARE(readLines(second, 2), QByteArray("60.000000\n0.000000\n"));
+    QCOMPARE(readLines(third, 1), QByteArray("RPRT 0\n"));
+    QCOMPARE(w.port.writes.mid(before), (QList<QByteArray>{frame("?"), frame("S"), frame("G90")}));
 }
 
 QTEST_MAIN(TestNetwork)

@@ -4,6 +4,7 @@
 #include "protocol/entry_value.h"
 #include "protocol/session.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -140,12 +141,28 @@ void NetworkExchanges::getPosition(const QPointer<QObject>& owner, const Answer&
         answer(RotatorCode::NoReply, {});
         return;
     }
-    exchange([this] { m_commands.CMD_STATUS(); }, ExchangeLock::Kind::Background, owner,
-             [this, answer](RotatorCode code) {
-                 if (code == RotatorCode::Ok && !m_angle)
-                     code = RotatorCode::FaultyReply;
-                 answer(code, code == RotatorCode::Ok ? positionValues() : QList<std::pair<QByteArray, QByteArray>>{});
-             });
+    // Clients polling together share one "?": a `p` that comes while it runs or waits is answered
+    // by it, so the line carries one exchange where it would carry one per client.
+    const bool asking = !m_positionWaiters.empty();
+    m_positionWaiters.push_back({owner, answer});
+    if (asking)
+        return;
+    exchange(
+        [this] {
+            // Every client that asked has gone: nothing to ask the box.
+            if (std::any_of(m_positionWaiters.begin(), m_positionWaiters.end(),
+                            [](const PositionWaiter& w) { return !w.owner.isNull(); }))
+                m_commands.CMD_STATUS();
+        },
+        ExchangeLock::Kind::Background, this,
+        [this](RotatorCode code) {
+            if (code == RotatorCode::Ok && !m_angle)
+                code = RotatorCode::FaultyReply;
+            const auto values = code == RotatorCode::Ok ? positionValues() : QList<std::pair<QByteArray, QByteArray>>{};
+            for (const PositionWaiter& waiter : std::exchange(m_positionWaiters, {}))
+                if (waiter.owner)
+                    waiter.answer(code, values);
+        });
 }
 
 bool NetworkExchanges::goToUnderWay(int target) const { return m_target == target && !m_targetEnded; }

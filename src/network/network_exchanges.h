@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <deque>
+#include <vector>
 #include <functional>
 #include <optional>
 
@@ -114,6 +115,12 @@ private:
         Answer answer;
     };
     std::deque<PendingGoTo> m_goTosAmongFrames;
+    // The `p` requests waiting for the one "?" exchange that runs or waits: all are answered by it.
+    struct PositionWaiter {
+        QPointer<QObject> owner;
+        Answer answer;
+    };
+    std::vector<PositionWaiter> m_positionWaiters;
     QTimer m_goToFrameWait;
     QList<std::pair<QByteArray, QByteArray>> positionValues() const;
 

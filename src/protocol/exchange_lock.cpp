@@ -3,6 +3,7 @@
 
 #include "serial/serial_link.h"
 
+#include <algorithm>
 #include <utility>
 
 bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
@@ -24,6 +25,16 @@ bool ExchangeLock::run(const std::function<void()>& exchange, Kind kind)
         m_queued.append({exchange, kind});
         return true;
     case State::RunningBackground:
+        // A click runs right after the network's exchange that runs, ahead of those waiting: the
+        // operator at the window never waits for more than one.
+        if (kind != Kind::Background) {
+            auto firstBackground = std::find_if(m_queued.begin(), m_queued.end(),
+                                                [](const Queued& q) { return q.kind == Kind::Background; });
+            m_queued.insert(firstBackground, {exchange, kind});
+            return true;
+        }
+        m_queued.append({exchange, kind});
+        return true;
     case State::ReadingFrame:
     case State::EndingMonitoring: m_queued.append({exchange, kind}); return true;
     case State::Idle: break;
