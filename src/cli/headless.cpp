@@ -43,6 +43,8 @@ enum ExitStatus { Done = 0, BoxFailed = 1, SaveFailed = 1, Usage = 2, PortUnusab
 
 const char* const ProgramName = "rotor";
 constexpr int defaultTimeoutS = 120;
+// A go-to accepted but not seen to its end leaves the rotor as it was: perhaps turning.
+const QString mayBeTurning = QStringLiteral("The rotor may still be turning: rotor stop stops it.");
 // The status query while the rotor turns: once a second, as an operator would click "?".
 constexpr int pollPeriodMs = 1000;
 
@@ -524,9 +526,12 @@ int Run::goTo(const QString& angle, int timeoutS, bool wait)
         printError(QStringLiteral("Interrupted by %1: %2.").arg(m_signals.name(), fastStopText()));
         return outcome() == PortUnusable ? PortUnusable : BoxFailed;
     case TimedOut:
-        printError(QStringLiteral("The rotor did not report READY within %1 s.").arg(timeoutS));
+        printError(QStringLiteral("The rotor did not report READY within %1 s. %2").arg(timeoutS).arg(mayBeTurning));
         return BoxFailed;
-    case Failed: return outcome() == Done ? BoxFailed : outcome();
+    case Failed:
+        // The box accepted the go-to: whatever failed since, the rotor may be on its way.
+        printError(mayBeTurning);
+        return outcome() == Done ? BoxFailed : outcome();
     default: break;
     }
     const int position = *m_status->angle;
