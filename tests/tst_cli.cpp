@@ -392,6 +392,9 @@ void CliTest::exitStatus_data()
     QTest::newRow("goto stopped short") << QStringList{"--speed", "400", "--go-to-error", "-102"} << true
                                         << QStringList{"goto", "300"} << false << 1 << "\nreached +no\n$"
                                         << "^The rotor stopped at 198°, 102° short of 300°\\.\n$";
+    QTest::newRow("goto timed out") << QStringList{"--speed", "1"} << true
+                                    << QStringList{"goto", "300", "--timeout", "1"} << false << 1 << "^$"
+                                    << "^The rotor did not report READY within 1 s\\. The rotor may still be turning";
     QTest::newRow("goto --no-wait") << sim << true << QStringList{"goto", "300", "--no-wait", "--json"} << false << 0
                                     << "^\\{\"accepted\":true,\"target_deg\":300\\}\n$"
                                     << "^$";
