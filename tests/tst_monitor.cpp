@@ -13,12 +13,10 @@
 #include "support/timed_steps.h"
 #include "ui/colours.h"
 #include "ui/monitor.h"
-#include "network/network_settings.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QScrollBar>
 #include <QtTest>
@@ -902,14 +900,7 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(QByteArray, code);
         TestWindow t;
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        t.dialogs.networks = {NetworkSettings{true, QStringLiteral("127.0.0.1"), port}};
-        t.window->findChild<QAction*>(QStringLiteral("network_control"))->trigger();
+        const quint16 port = t.serveNetwork();
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(client.waitForConnected(5000));

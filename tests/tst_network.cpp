@@ -200,14 +200,7 @@ QByteArray askInProcess(QTcpSocket& socket, const QByteArray& line)
 void TestNetwork::quietBesideTheWindow()
 {
     TestWindow w;
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
-    }
-    w.dialogs.networks = {NetworkSettings{true, QStringLiteral("127.0.0.1"), port}};
-    w.window->findChild<QAction*>(QStringLiteral("network_control"))->trigger();
+    const quint16 port = w.serveNetwork();
     QFile ini(w.settingsDir.filePath(QStringLiteral("network.ini")));
     QVERIFY(ini.open(QIODevice::ReadOnly));
     QCOMPARE(ini.readAll(), QStringLiteral("enabled=1\naddress=127.0.0.1\nport=%1\n").arg(port).toLatin1());

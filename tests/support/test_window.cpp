@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/test_window.h"
 
+#include "network/network_settings.h"
 #include "protocol/set_panel_entries.h"
 #include "ui/colours.h"
 
+#include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QTcpServer>
 
 TestWindow::TestWindow(int periodMs) : window(std::make_unique<MainWindow>(port, messages, periodMs))
 {
@@ -34,6 +37,19 @@ QString TestWindow::backgroundName(const QString& name) const
     if (colour == colours::window())
         return QStringLiteral("window");
     return colour.name();
+}
+
+quint16 TestWindow::serveNetwork()
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::LocalHost))
+            port = probe.serverPort();
+    }
+    dialogs.networks = {NetworkSettings{true, QStringLiteral("127.0.0.1"), port}};
+    window->findChild<QAction*>(QStringLiteral("network_control"))->trigger();
+    return port;
 }
 
 QString TestWindow::statusBar() const { return find<QLabel>(QStringLiteral("status_exchange"))->text(); }

@@ -27,6 +27,9 @@ struct TestWindow {
 
     explicit TestWindow(int periodMs = replyPeriodMs);
 
+    // Turns the window's network control on, through its dialog, on a free loopback port; the port.
+    quint16 serveNetwork();
+
     // A control of the main window, else of the calibration window when it is open.
     template <typename T = QWidget> T* find(const QString& name) const
     {
